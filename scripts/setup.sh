@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine, as root.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+need=(wine wine32:i386 g++-mingw-w64-i686 fp-utils cmake googletest libchm-bin)
+missing=()
+for p in "${need[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine wineserver chmcmd cmake ctest; do
+    command -v "$tool" >/dev/null || { echo "setup: $tool is still missing" >&2; exit 1; }
+done
+[ -f /usr/src/googletest/CMakeLists.txt ] || { echo "setup: GoogleTest sources missing" >&2; exit 1; }
+echo "setup: all tools present"

@@ -1,0 +1,38 @@
+#include "filter/CHostProcessInfo.h"
+
+#include "util/BoundedString.h"
+
+CHostProcessInfo::CHostProcessInfo()
+{
+    wchar_t path[kPathCapacity] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, kPathCapacity);
+    // A cut path is still terminated by GetModuleFileNameW on NT; make sure anyway.
+    path[length < kPathCapacity ? length : kPathCapacity - 1] = L'\0';
+    SetHostPath(path);
+}
+
+CHostProcessInfo::CHostProcessInfo(const wchar_t* hostPath)
+{
+    SetHostPath(hostPath);
+}
+
+void CHostProcessInfo::SetHostPath(const wchar_t* hostPath)
+{
+    BoundedCopy(m_hostPath, kPathCapacity, hostPath);
+
+    // The file name part, without folder and extension.
+    const wchar_t* name = m_hostPath;
+    for (const wchar_t* p = m_hostPath; *p; ++p) {
+        if (*p == L'\\' || *p == L'/' || *p == L':')
+            name = p + 1;
+    }
+    BoundedCopy(m_hostBaseName, kPathCapacity, name);
+    wchar_t* dot = nullptr;
+    for (wchar_t* p = m_hostBaseName; *p; ++p) {
+        if (*p == L'.')
+            dot = p;
+    }
+    if (dot)
+        *dot = L'\0';
+    CharUpperW(m_hostBaseName);
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <windows.h>
+#include <unknwn.h>
+
+// Class factory of the filter class. Each factory is independent; it counts in
+// g_moduleCount from DllGetClassObject until its last Release.
+class CIFilterBaseCF : public IClassFactory {
+public:
+    CIFilterBaseCF() = default;
+    CIFilterBaseCF(const CIFilterBaseCF&) = delete;
+    CIFilterBaseCF& operator=(const CIFilterBaseCF&) = delete;
+    virtual ~CIFilterBaseCF() = default;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
+    STDMETHODIMP LockServer(BOOL lock) override;
+
+private:
+    volatile LONG m_refCount = 1;
+};

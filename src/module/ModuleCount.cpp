@@ -1,0 +1,3 @@
+#include "module/ModuleCount.h"
+
+volatile LONG g_moduleCount = 0;

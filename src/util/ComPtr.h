@@ -1,0 +1,41 @@
+#pragma once
+#include <unknwn.h>
+
+// Owns one COM reference.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    explicit ComPtr(T* p) : m_p(p) {}          // takes ownership of a reference already held
+    ComPtr(const ComPtr& other) : m_p(other.m_p) { if (m_p) m_p->AddRef(); }
+    ComPtr(ComPtr&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
+    ~ComPtr() { reset(); }
+
+    ComPtr& operator=(ComPtr other) noexcept { swap(other); return *this; }
+
+    T* get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+
+    // Releases what is held and hands out the slot for an out parameter.
+    T** put() { reset(); return &m_p; }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+
+    // Gives ownership away.
+    T* detach() { T* p = m_p; m_p = nullptr; return p; }
+
+    // Holds p with a reference of its own.
+    void copy_from(T* p) { if (p) p->AddRef(); reset(); m_p = p; }
+
+    void reset() { if (m_p) { T* p = m_p; m_p = nullptr; p->Release(); } }
+    void swap(ComPtr& other) noexcept { T* p = m_p; m_p = other.m_p; other.m_p = p; }
+
+    template <typename U>
+    HRESULT As(ComPtr<U>& out) const {
+        if (!m_p) return E_POINTER;
+        return m_p->QueryInterface(__uuidof(U), out.put_void());
+    }
+
+private:
+    T* m_p = nullptr;
+};

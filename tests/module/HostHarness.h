@@ -1,0 +1,46 @@
+#pragma once
+#include <windows.h>
+#include <filter.h>
+#include <filterr.h>
+
+#include <gtest/gtest.h>
+
+#include "support/LoadedModule.h"
+#include "module/FilterClassId.h"
+#include "util/ComPtr.h"
+
+// Loads the built DLL the way a search host does and reaches its exports.
+class HostHarness : public ::testing::Test {
+protected:
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dll) << "Tavrinolex.dll did not load";
+        getClassObject = m_dll.Export<GetClassObjectFn>("DllGetClassObject");
+        canUnloadNow = m_dll.Export<CanUnloadNowFn>("DllCanUnloadNow");
+        ASSERT_NE(nullptr, getClassObject);
+        ASSERT_NE(nullptr, canUnloadNow);
+        ASSERT_EQ(S_OK, canUnloadNow()) << "module count must start at 0";
+    }
+
+    ComPtr<IClassFactory> Factory()
+    {
+        ComPtr<IClassFactory> factory;
+        EXPECT_EQ(S_OK, getClassObject(CLSID_TavrinolexFilter, IID_IClassFactory, factory.put_void()));
+        return factory;
+    }
+
+    ComPtr<IFilter> NewFilter()
+    {
+        ComPtr<IFilter> filter;
+        EXPECT_EQ(S_OK, Factory()->CreateInstance(nullptr, __uuidof(IFilter), filter.put_void()));
+        return filter;
+    }
+
+    ComApartment m_com;
+    LoadedModule m_dll{LoadedModule::BesideTestProgram(L"Tavrinolex.dll")};
+    GetClassObjectFn getClassObject = nullptr;
+    CanUnloadNowFn canUnloadNow = nullptr;
+};

@@ -1,0 +1,161 @@
+#include "CTestPageFilter.h"
+
+#include <filterr.h>
+
+#include "PageFilterModule.h"
+
+CTestPageFilter::CTestPageFilter(unsigned persist) : m_persist(persist)
+{
+    PageFilterModule::ObjectCreated();
+}
+
+CTestPageFilter::~CTestPageFilter()
+{
+    PageFilterModule::ObjectDestroyed();
+}
+
+STDMETHODIMP CTestPageFilter::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IFilter)
+        *ppv = static_cast<IFilter*>(this);
+    else if (riid == IID_IPersistFile && (m_persist & kPersistFile))
+        *ppv = static_cast<IPersistFile*>(this);
+    else if (riid == IID_IPersistStream && (m_persist & kPersistStream))
+        *ppv = static_cast<IPersistStream*>(this);
+    else if (riid == IID_IPersistStorage && (m_persist & kPersistStorage))
+        *ppv = static_cast<IPersistStorage*>(this);
+    else if (riid == IID_IPersist && (m_persist & kPersistFile))
+        *ppv = static_cast<IPersistFile*>(this);
+    else if (riid == IID_IPersist && (m_persist & kPersistStream))
+        *ppv = static_cast<IPersistStream*>(this);
+    else if (riid == IID_IPersist && (m_persist & kPersistStorage))
+        *ppv = static_cast<IPersistStorage*>(this);
+    if (!*ppv)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CTestPageFilter::AddRef()
+{
+    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
+}
+
+STDMETHODIMP_(ULONG) CTestPageFilter::Release()
+{
+    const LONG count = InterlockedDecrement(&m_refCount);
+    if (count == 0)
+        delete this;
+    return static_cast<ULONG>(count);
+}
+
+STDMETHODIMP CTestPageFilter::Init(ULONG, ULONG, const FULLPROPSPEC*, ULONG* pFlags)
+{
+    if (pFlags)
+        *pFlags = 0;
+    return S_OK;
+}
+
+STDMETHODIMP CTestPageFilter::GetChunk(STAT_CHUNK*)
+{
+    return FILTER_E_END_OF_CHUNKS;
+}
+
+STDMETHODIMP CTestPageFilter::GetText(ULONG*, WCHAR*)
+{
+    return FILTER_E_NO_TEXT;
+}
+
+STDMETHODIMP CTestPageFilter::GetValue(PROPVARIANT**)
+{
+    return FILTER_E_NO_VALUES;
+}
+
+STDMETHODIMP CTestPageFilter::BindRegion(FILTERREGION, REFIID, void** ppunk)
+{
+    if (ppunk)
+        *ppunk = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::GetClassID(CLSID* pClassID)
+{
+    if (!pClassID)
+        return E_POINTER;
+    *pClassID = CLSID_NULL;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::IsDirty()
+{
+    return S_FALSE;
+}
+
+STDMETHODIMP CTestPageFilter::Load(LPCOLESTR pszFileName, DWORD)
+{
+    if (!pszFileName)
+        return E_POINTER;
+    m_fileName = pszFileName;
+    return S_OK;
+}
+
+STDMETHODIMP CTestPageFilter::Save(LPCOLESTR, BOOL)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::SaveCompleted(LPCOLESTR)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CTestPageFilter::GetCurFile(LPOLESTR* ppszFileName)
+{
+    if (!ppszFileName)
+        return E_POINTER;
+    *ppszFileName = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::Load(IStream*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::Save(IStream*, BOOL)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::GetSizeMax(ULARGE_INTEGER*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::InitNew(IStorage*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::Load(IStorage*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::Save(IStorage*, BOOL)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CTestPageFilter::SaveCompleted(IStorage*)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CTestPageFilter::HandsOffStorage()
+{
+    return S_OK;
+}

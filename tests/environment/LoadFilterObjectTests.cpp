@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FilterDllCopy.h"
+#include "environment/CDLLsInformationBase.h"
+#include "pagefilters/PageFilterClassIds.h"
+#include "support/LoadedModule.h"
+#include "support/ScratchFolder.h"
+#include "util/ComPtr.h"
+
+namespace {
+
+namespace Ids = PageFilterClassIds;
+
+class LoadFilterObject : public testing::Test {
+protected:
+    LoadFilterObject() : m_savedDirectory(CurrentDirectory())
+    {
+        m_callerDirectory = m_scratch.MakeFolder(L"caller");
+        SetCurrentDirectoryW(m_callerDirectory.c_str());
+    }
+    ~LoadFilterObject() override { SetCurrentDirectoryW(m_savedDirectory.c_str()); }
+
+    ComApartment m_com;
+    ScratchFolder m_scratch;
+    std::wstring m_savedDirectory;
+    std::wstring m_callerDirectory;
+    CDLLsInformationBase m_info;
+};
+
+TEST_F(LoadFilterObject, LoadsInTheDllFolderAndRestoresTheCurrentDirectory)
+{
+    FilterDllCopy dll(m_scratch, L"filters\\FreshLoad.dll");
+    ComPtr<IFilter> filter;
+    HMODULE module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, filter.put());
+
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(dll.Loaded(), module);
+    EXPECT_TRUE(filter);
+    EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
+    // The DLL saw its own folder while it was loaded, and the caller's again
+    // by the time its class object was asked for.
+    EXPECT_TRUE(SameFolder(dll.Folder(), dll.LoadDirectory())) << testing::PrintToString(dll.LoadDirectory());
+    EXPECT_TRUE(SameFolder(m_callerDirectory, dll.ClassObjectDirectory()));
+    EXPECT_EQ(1, dll.ClassObjectCalls());
+}
+
+TEST_F(LoadFilterObject, DllAlreadyLoadedIsUsedWithoutANewReference)
+{
+    FilterDllCopy dll(m_scratch, L"filters\\Loaded.dll");
+    ComPtr<IFilter> first;
+    HMODULE module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, first.put());
+    ASSERT_NE(nullptr, module);
+
+    const std::wstring other = m_scratch.MakeFolder(L"other");
+    SetCurrentDirectoryW(other.c_str());
+    ComPtr<IFilter> second;
+    EXPECT_EQ(module, m_info.LoadFilterObject(dll.Path().c_str(), Ids::StreamOnlyString, second.put()));
+    EXPECT_TRUE(second);
+    EXPECT_TRUE(SameFolder(other, CurrentDirectory()));
+    EXPECT_TRUE(SameFolder(other, dll.ClassObjectDirectory()));
+    EXPECT_EQ(2, dll.ClassObjectCalls());
+
+    // Only the first call took a reference: one FreeLibrary unloads the DLL.
+    first.reset();
+    second.reset();
+    FreeLibrary(module);
+    EXPECT_EQ(nullptr, dll.Loaded());
+}
+
+TEST_F(LoadFilterObject, FailuresGiveNoObjectAndLeakNothing)
+{
+    FilterDllCopy dll(m_scratch, L"filters\\Failures.dll");
+    FilterDllCopy noExport(m_scratch, L"filters\\NoExport.dll", L"TestNoClassObject.dll");
+
+    // A missing export: the DLL loads but nothing can be created from it.
+    ComPtr<IFilter> filter;
+    HMODULE module = m_info.LoadFilterObject(noExport.Path().c_str(), Ids::AllPersistString, filter.put());
+    EXPECT_NE(nullptr, module);
+    EXPECT_EQ(noExport.Loaded(), module);
+    EXPECT_FALSE(filter);
+
+    // A factory that fails is released again.
+    module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::FailingFactoryString, filter.put());
+    EXPECT_EQ(dll.Loaded(), module);
+    EXPECT_FALSE(filter);
+    EXPECT_EQ(1, dll.ClassObjectCalls());
+    EXPECT_EQ(0, dll.LiveObjects());
+
+    // A class the DLL does not serve.
+    EXPECT_EQ(module, m_info.LoadFilterObject(dll.Path().c_str(), L"{00000000-1111-2222-3333-444444444444}",
+                                              filter.put()));
+    EXPECT_FALSE(filter);
+    EXPECT_EQ(0, dll.LiveObjects());
+    EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
+}
+
+TEST_F(LoadFilterObject, EveryFailureReleasesWhatTheSlotHeld)
+{
+    FilterDllCopy dll(m_scratch, L"filters\\Slot.dll");
+    const std::wstring longFolder = L"C:\\" + std::wstring(300, L'f') + L"\\page.dll";
+    struct Case {
+        const char* name;
+        std::wstring path;
+        const wchar_t* clsid;
+    };
+    const Case cases[] = {
+        {"bad CLSID string", dll.Path(), L"not-a-clsid"},
+        {"CLSID without braces", dll.Path(), L"C01E4438-767B-4455-B711-C2C5C2436E64"},
+        {"missing DLL", m_scratch / L"filters\\missing.dll", Ids::AllPersistString},
+        {"folder too long to split", longFolder, Ids::AllPersistString},
+        {"empty path", L"", Ids::AllPersistString},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ComPtr<IFilter> filter;
+        ASSERT_NE(nullptr, m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, filter.put()));
+        ASSERT_EQ(1, dll.LiveObjects());
+
+        IFilter* slot = filter.detach();
+        EXPECT_EQ(nullptr, m_info.LoadFilterObject(c.path.c_str(), c.clsid, &slot));
+        EXPECT_EQ(nullptr, slot);
+        EXPECT_EQ(0, dll.LiveObjects());
+        EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "util/RegKey.h"
+
+// Writes one value under HKEY_LOCAL_MACHINE (a scratch tree in these tests).
+inline void SetMachineValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+{
+    RegKey k;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, k.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.get(), name, 0, type, static_cast<const BYTE*>(data), bytes));
+}
+
+inline void SetMachineString(const wchar_t* key, const wchar_t* name, const wchar_t* text)
+{
+    SetMachineValue(key, name, REG_SZ, text, static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+}
+
+// A multi-string from entries separated by '|'.
+inline void SetMachineMultiString(const wchar_t* key, const wchar_t* name, const wchar_t* entries)
+{
+    std::wstring data(entries);
+    for (auto& c : data)
+        if (c == L'|')
+            c = L'\0';
+    data.append(2, L'\0');
+    SetMachineValue(key, name, REG_MULTI_SZ, data.data(), static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+}
+
+inline void SetMachineDword(const wchar_t* key, const wchar_t* name, DWORD value)
+{
+    SetMachineValue(key, name, REG_DWORD, &value, sizeof(value));
+}
+
+inline std::string Narrow(const wchar_t* text)
+{
+    return text ? std::string(text, text + wcslen(text)) : std::string("(null)");
+}

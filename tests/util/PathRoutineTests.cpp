@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "environment/EnvironmentFacts.h"
+#include "support/ScratchFolder.h"
+#include "util/AppendPath.h"
+#include "util/GetLongPath.h"
+#include "util/ReplaceChar.h"
+
+namespace {
+
+constexpr DWORD kBefore471 = 0x00040046;
+constexpr DWORD kVersion471 = 0x00040047;
+
+TEST(AppendPath, OwnRule)
+{
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* component;
+        BOOL ok;
+        const wchar_t* want;
+    };
+    const Case cases[] = {
+        {L"a", L"b", TRUE, L"a\\b"},
+        {L"a\\", L"b", TRUE, L"a\\b"},
+        {L"a/", L"b", TRUE, L"a/b"},
+        {L"", L"b", TRUE, L"b"},
+        {L"a", L"\\b", FALSE, L"a"},
+        {L"a", L"/b", FALSE, L"a"},
+        {L"a", L"", TRUE, L"a"},
+        {L"a", L"..", TRUE, L"a\\.."},  // no canonicalisation
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.path, c.path + wcslen(c.path)) << " + "
+                                        << std::string(c.component, c.component + wcslen(c.component)));
+        wchar_t path[MAX_PATH];
+        wcscpy(path, c.path);
+        EXPECT_EQ(c.ok, AppendPath(path, c.component, kBefore471));
+        EXPECT_STREQ(c.want, path);
+    }
+}
+
+TEST(AppendPath, OwnRuleCutsAtTheBuffer)
+{
+    wchar_t path[MAX_PATH + 1];
+    const std::wstring start(250, L'p');
+    wcscpy(path, start.c_str());
+    path[MAX_PATH] = L'#';
+    EXPECT_TRUE(AppendPath(path, L"component-of-twenty..", kBefore471));
+    EXPECT_EQ(start + L"\\componen", path);  // 259 characters and the terminator
+    EXPECT_EQ(L'#', path[MAX_PATH]);
+}
+
+TEST(AppendPath, VersionChoosesTheRoutine)
+{
+    // The platform routine takes a leading separator and folds "..", the own
+    // rule refuses the one and keeps the other: each result shows which ran.
+    wchar_t platform[MAX_PATH] = L"a";
+    EXPECT_TRUE(AppendPath(platform, L"\\b", kVersion471));
+    EXPECT_STREQ(L"a\\b", platform);
+    wchar_t own[MAX_PATH] = L"a";
+    EXPECT_FALSE(AppendPath(own, L"\\b", kBefore471));
+
+    // The recorded version is the one Wine's SHLWAPI reports, 4.71 or later.
+    ASSERT_GE(g_shlwapiVersion, kVersion471);
+    wchar_t recorded[MAX_PATH] = L"a\\b";
+    EXPECT_TRUE(AppendPath(recorded, L".."));
+    EXPECT_STREQ(L"a", recorded);
+
+    EXPECT_FALSE(AppendPath(nullptr, L"b", kBefore471));
+    wchar_t path[MAX_PATH] = L"a";
+    EXPECT_FALSE(AppendPath(path, nullptr, kBefore471));
+}
+
+TEST(GetLongPath, EmptyAndBadArguments)
+{
+    for (BOOL platformCall : {TRUE, FALSE}) {
+        SCOPED_TRACE(platformCall ? "GetLongPathNameW" : "shell parser");
+        wchar_t out[MAX_PATH];
+        wcscpy(out, L"stale");
+        EXPECT_EQ(0u, GetLongPath(L"", out, MAX_PATH, platformCall));
+        EXPECT_STREQ(L"", out);
+        EXPECT_EQ(0u, GetLongPath(nullptr, out, MAX_PATH, platformCall));
+        EXPECT_EQ(0u, GetLongPath(L"C:\\", nullptr, MAX_PATH, platformCall));
+        EXPECT_EQ(0u, GetLongPath(L"C:\\", out, 0, platformCall));
+    }
+    wchar_t out[MAX_PATH] = L"stale";
+    EXPECT_EQ(0u, GetLongPath(L"", out, MAX_PATH));
+    EXPECT_STREQ(L"", out);
+}
+
+TEST(GetLongPath, ExistingPathBothWays)
+{
+    ScratchFolder folder;
+    const std::wstring file = folder.WriteFile(L"Long Folder Name\\long file name.html", "x");
+    const std::wstring missing = folder / L"missing\\file.htm";
+    for (BOOL platformCall : {TRUE, FALSE}) {
+        SCOPED_TRACE(platformCall ? "GetLongPathNameW" : "shell parser");
+        wchar_t out[MAX_PATH] = {};
+        EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH, platformCall));
+        EXPECT_EQ(0, lstrcmpiW(file.c_str(), out));
+
+        // A buffer too small gives 0 and an empty output, never a cut path.
+        wchar_t small[12 + 1];
+        small[12] = L'#';
+        EXPECT_EQ(0u, GetLongPath(file.c_str(), small, 12, platformCall));
+        EXPECT_STREQ(L"", small);
+        EXPECT_EQ(L'#', small[12]);
+
+        EXPECT_EQ(0u, GetLongPath(missing.c_str(), out, MAX_PATH, platformCall));
+    }
+    // The recorded system (NT 6.1 under Wine) takes GetLongPathNameW.
+    wchar_t out[MAX_PATH] = {};
+    EXPECT_TRUE(AtLeastNT_5_0);
+    EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH));
+}
+
+TEST(ReplaceChar, ReplacesEveryOccurrence)
+{
+    wchar_t text[] = L"a/b/c/";
+    EXPECT_EQ(6u, ReplaceChar(text, L'/', L'\\'));
+    EXPECT_STREQ(L"a\\b\\c\\", text);
+    wchar_t none[] = L"abc";
+    EXPECT_EQ(3u, ReplaceChar(none, L'x', L'y'));
+    EXPECT_STREQ(L"abc", none);
+    EXPECT_EQ(0u, ReplaceChar(nullptr, L'x', L'y'));
+}
+
+}  // namespace

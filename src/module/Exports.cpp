@@ -1,12 +1,15 @@
 // The DLL's entry point and exported class-object functions.
 #include <windows.h>
 
+#include <olectl.h>
+
 #include <new>
 
 #include "module/CIFilterBaseCF.h"
 #include "module/CIFitlerBaseApp.h"
 #include "module/FilterClassId.h"
 #include "module/ModuleCount.h"
+#include "registration/SelfRegistration.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
@@ -50,4 +53,22 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
     return g_moduleCount > 0 ? S_FALSE : S_OK;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
+{
+    try {
+        return RegisterFilter(theApp.Instance(), &GetVersionExW);
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
+{
+    try {
+        return UnregisterFilter();
+    } catch (...) {
+        return S_FALSE;
+    }
 }

@@ -1,0 +1,22 @@
+#include "registration/KeyPath.h"
+
+#include "util/BoundedString.h"
+
+bool KeyPath::Append(const wchar_t* text)
+{
+    if (m_ok && FAILED(BoundedAppend(m_path, kCapacity, text ? text : L"")))
+        m_ok = false;
+    return m_ok;
+}
+
+bool KeyPath::AppendKey(const wchar_t* name)
+{
+    return Append(L"\\") && Append(name);
+}
+
+size_t KeyPath::Length() const
+{
+    size_t length = 0;
+    BoundedLength(m_path, kCapacity, &length);
+    return length;
+}

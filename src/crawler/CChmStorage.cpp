@@ -20,15 +20,20 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
 
     HRESULT hr = CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,
                                   m_component.put_void());
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        // Out slots are used only after success; a failed call may leave garbage.
+        m_component.detach();
         return hr;
+    }
     if (!m_component)
         return E_FAIL;
 
     ComPtr<IStorage> root;
     hr = m_component->StgOpenStorage(chmPath, nullptr, kOpenMode, nullptr, 0, root.put());
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        root.detach();
         return hr;
+    }
     if (!root)
         return E_FAIL;
 

@@ -63,8 +63,9 @@ HRESULT CChmStorageNode::Create(IStorage* storage, const wchar_t* relativePath, 
 
     m_storage.copy_from(storage);
     if (!m_storage || FAILED(m_storage->EnumElements(0, nullptr, 0, m_enumerator.put()))) {
-        // Without an enumerator every Next of this level fails.
-        m_enumerator.reset();
+        // Without an enumerator every Next of this level fails. A failed call
+        // may leave garbage in its out slot: dropped, never released.
+        m_enumerator.detach();
         return S_OK;
     }
 
@@ -152,8 +153,10 @@ HRESULT CChmStorageNode::EnterStorage(wchar_t* name, size_t nameCapacity, wchar_
 {
     ComPtr<IStorage> sub;
     HRESULT hr = m_storage->OpenStorage(m_current.pwcsName, nullptr, kReadExclusive, nullptr, 0, sub.put());
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        sub.detach();  // what a failed call left there is not ours to release
         return hr;
+    }
     if (!sub)
         return E_FAIL;
 
@@ -194,8 +197,10 @@ HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount)
 
     ComPtr<IStream> stream;
     HRESULT hr = m_storage->OpenStream(m_current.pwcsName, nullptr, kReadExclusive, 0, stream.put());
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        stream.detach();  // what a failed call left there is not ours to release
         return hr;
+    }
     if (!stream)
         return E_FAIL;
 

@@ -33,19 +33,19 @@ CChmTree::Node* CChmTree::Node::Find(const wchar_t* leaf) const
 
 CChmTree::~CChmTree()
 {
-    // Wine's objects go before its code does.
     m_root.reset();
     m_component.reset();
-    if (m_itss)
-        FreeLibrary(m_itss);
 }
 
 HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
 {
-    // By name: the stand-in has its own file name, so this is the system's itss.dll.
-    m_itss = LoadLibraryW(L"itss.dll");
+    // By name: the stand-in has its own file name, so this is the system's
+    // itss.dll. Loaded once and kept: Wine's itss.dll, unloaded after use,
+    // crashes the process later.
+    static const HMODULE itss = LoadLibraryW(L"itss.dll");
+    m_itss = itss;
     if (!m_itss)
-        return HRESULT_FROM_WIN32(GetLastError());
+        return E_FAIL;
     using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     auto getClassObject =
         reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(m_itss, "DllGetClassObject")));
@@ -53,12 +53,16 @@ HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
         return E_FAIL;
     ComPtr<IClassFactory> factory;
     HRESULT hr = getClassObject(CLSID_ITStorage, IID_IClassFactory, factory.put_void());
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        factory.detach();
         return hr;
+    }
     ComPtr<IITStorage> component;
     hr = factory->CreateInstance(nullptr, IID_IITStorage, component.put_void());
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        component.detach();
         return hr;
+    }
     m_component.copy_from(component.get());
     hr = component->StgOpenStorage(path, nullptr, mode, nullptr, 0, m_root.put());
     if (FAILED(hr)) {
@@ -74,8 +78,10 @@ void CChmTree::Collect(IStorage* storage, const std::wstring& prefix, int depth)
     if (depth > kMaxDepth)
         return;
     ComPtr<IEnumSTATSTG> elements;
-    if (FAILED(storage->EnumElements(0, nullptr, 0, elements.put())))
+    if (FAILED(storage->EnumElements(0, nullptr, 0, elements.put()))) {
+        elements.detach();  // Wine may leave garbage in the slot on failure
         return;
+    }
     for (;;) {
         STATSTG stat = {};
         ULONG fetched = 0;

@@ -38,7 +38,7 @@ private:
     void Collect(IStorage* storage, const std::wstring& prefix, int depth);
     Node* Insert(const std::wstring& wholePath, DWORD type, ULARGE_INTEGER size);
 
-    HMODULE m_itss = nullptr;
+    HMODULE m_itss = nullptr;  // borrowed; stays loaded for the process
     ComPtr<IUnknown> m_component;
     ComPtr<IStorage> m_root;
     Node m_top;

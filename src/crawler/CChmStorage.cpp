@@ -1,0 +1,95 @@
+#include "crawler/CChmStorage.h"
+
+#include <cwchar>
+#include <new>
+
+namespace {
+// STGM_READ | STGM_SHARE_DENY_WRITE
+constexpr DWORD kOpenMode = 0x20;
+}
+
+CChmStorage::~CChmStorage()
+{
+    Close();
+}
+
+HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
+{
+    // A reader opened again starts over; nothing of the earlier file stays.
+    Close();
+
+    HRESULT hr = CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,
+                                  m_component.put_void());
+    if (FAILED(hr)) {
+        // Out slots are used only after success; a failed call may leave garbage.
+        m_component.detach();
+        return hr;
+    }
+    if (!m_component)
+        return E_FAIL;
+
+    ComPtr<IStorage> root;
+    hr = m_component->StgOpenStorage(chmPath, nullptr, kOpenMode, nullptr, 0, root.put());
+    if (FAILED(hr)) {
+        root.detach();
+        return hr;
+    }
+    if (!root)
+        return E_FAIL;
+
+    if (mirrorRoot) {
+        const size_t length = wcslen(mirrorRoot);
+        m_mirrorRoot.reset(new (std::nothrow) wchar_t[length + 1]);
+        if (!m_mirrorRoot)
+            return E_OUTOFMEMORY;
+        wmemcpy(m_mirrorRoot.get(), mirrorRoot, length + 1);
+    }
+    m_root = std::move(root);
+    return hr;
+}
+
+HRESULT CChmStorage::First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
+{
+    m_rootLevel.reset();
+    if (!m_root)
+        return E_FAIL;
+    std::unique_ptr<CChmStorageNode> level(new (std::nothrow) CChmStorageNode);
+    if (!level || FAILED(level->Create(m_root.get(), L"", m_mirrorRoot.get())))
+        return E_FAIL;
+    m_rootLevel = std::move(level);
+    return m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
+}
+
+HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
+{
+    if (!m_root || !m_rootLevel)
+        return E_FAIL;
+    return m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
+}
+
+HRESULT CChmStorage::ReadCurrent(BYTE** block, DWORD* byteCount)
+{
+    if (!m_rootLevel) {
+        if (block)
+            *block = nullptr;
+        if (byteCount)
+            *byteCount = 0;
+        return E_FAIL;
+    }
+    return m_rootLevel->Deepest()->ReadCurrent(block, byteCount);
+}
+
+HRESULT CChmStorage::ExtractCurrent(const wchar_t* filePath)
+{
+    if (!m_rootLevel || !filePath)
+        return E_FAIL;
+    return m_rootLevel->Deepest()->ExtractCurrent(filePath);
+}
+
+void CChmStorage::Close()
+{
+    m_mirrorRoot.reset();
+    m_rootLevel.reset();
+    m_root.reset();
+    m_component.reset();
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "crawler/CChmStorageNode.h"
+#include "crawler/IITStorage.h"
+#include "util/ComPtr.h"
+
+// Reads a CHM through the InfoTech storage component as one flat, depth-first
+// sequence of streams. Each stream can be read into memory or written to a file.
+class CChmStorage {
+public:
+    CChmStorage() = default;
+    ~CChmStorage();
+    CChmStorage(const CChmStorage&) = delete;
+    CChmStorage& operator=(const CChmStorage&) = delete;
+
+    // mirrorRoot may be null; with one, the walk recreates the CHM's folders under it.
+    HRESULT Open(const wchar_t* chmPath, const wchar_t* mirrorRoot);
+    HRESULT First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
+    HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
+    // The block comes from LocalAlloc; the caller frees it with LocalFree.
+    HRESULT ReadCurrent(BYTE** block, DWORD* byteCount);
+    HRESULT ExtractCurrent(const wchar_t* filePath);
+    void Close();
+
+private:
+    ComPtr<IITStorage> m_component;
+    ComPtr<IStorage> m_root;
+    std::unique_ptr<CChmStorageNode> m_rootLevel;
+    std::unique_ptr<wchar_t[]> m_mirrorRoot;
+};

@@ -1,0 +1,241 @@
+#include "crawler/CChmStorageNode.h"
+
+#include <cwchar>
+#include <new>
+
+#include "util/BoundedString.h"
+#include "util/LocalBlock.h"
+#include "util/UniqueHandle.h"
+
+namespace {
+constexpr DWORD kReadExclusive = STGM_READ | STGM_SHARE_EXCLUSIVE;
+
+std::unique_ptr<wchar_t[]> CopyOf(const wchar_t* text)
+{
+    if (!text)
+        return nullptr;
+    const size_t length = wcslen(text);
+    std::unique_ptr<wchar_t[]> copy(new (std::nothrow) wchar_t[length + 1]);
+    if (copy)
+        wmemcpy(copy.get(), text, length + 1);
+    return copy;
+}
+
+// Element names come from the file and a CHM can be crafted: a name that is
+// empty, "." or "..", or holds a separator or a drive would make a folder or
+// file path that points elsewhere than the element, so the walk passes over it.
+bool IsWalkableName(const wchar_t* name)
+{
+    if (!name || name[0] == L'\0')
+        return false;
+    if (wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
+        return false;
+    return wcspbrk(name, L"\\/:") == nullptr;
+}
+}
+
+CChmStorageNode::CChmStorageNode() : m_relativePath{}, m_current{} {}
+
+CChmStorageNode::~CChmStorageNode()
+{
+    m_mirrorRoot.reset();
+    FreeCurrentName();
+    m_child.reset();
+    m_enumerator.reset();
+    m_storage.reset();
+}
+
+void CChmStorageNode::FreeCurrentName()
+{
+    if (m_current.pwcsName) {
+        CoTaskMemFree(m_current.pwcsName);
+        m_current.pwcsName = nullptr;
+    }
+}
+
+HRESULT CChmStorageNode::Create(IStorage* storage, const wchar_t* relativePath, const wchar_t* mirrorRoot)
+{
+    // A path that is too long is cut, as the level only reports it.
+    BoundedCopy(m_relativePath, kPathCapacity, relativePath);
+    const size_t length = wcslen(m_relativePath);
+    if (length != 0 && m_relativePath[length - 1] == L'\\')
+        m_relativePath[length - 1] = L'\0';
+
+    m_storage.copy_from(storage);
+    if (!m_storage || FAILED(m_storage->EnumElements(0, nullptr, 0, m_enumerator.put()))) {
+        // Without an enumerator every Next of this level fails. A failed call
+        // may leave garbage in its out slot: dropped, never released.
+        m_enumerator.detach();
+        return S_OK;
+    }
+
+    if (mirrorRoot) {
+        m_mirrorRoot = CopyOf(mirrorRoot);
+        if (!m_mirrorRoot)
+            return E_OUTOFMEMORY;
+        // On the heap: a crafted CHM can nest a thousand levels deep.
+        std::unique_ptr<wchar_t[]> folder(new (std::nothrow) wchar_t[kPathCapacity]);
+        if (!folder)
+            return E_OUTOFMEMORY;
+        if (FAILED(BoundedCopy(folder.get(), kPathCapacity, mirrorRoot)))
+            return E_FAIL;
+        const size_t rootLength = wcslen(folder.get());
+        if ((rootLength == 0 || folder[rootLength - 1] != L'\\') &&
+            FAILED(BoundedAppend(folder.get(), kPathCapacity, L"\\")))
+            return E_FAIL;
+        if (FAILED(BoundedAppend(folder.get(), kPathCapacity, m_relativePath)))
+            return E_FAIL;
+        // One level only: parents were made by the levels above; an existing
+        // folder is fine.
+        CreateDirectoryW(folder.get(), nullptr);
+    }
+
+    m_enumerator->Reset();
+    return S_OK;
+}
+
+CChmStorageNode* CChmStorageNode::Deepest()
+{
+    CChmStorageNode* level = this;
+    while (level->m_child)
+        level = level->m_child.get();
+    return level;
+}
+
+HRESULT CChmStorageNode::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
+{
+    if (m_child) {
+        if (m_child->Next(name, nameCapacity, folder, folderCapacity) == S_OK)
+            return S_OK;
+        // Whatever ended the child's walk ends only the child.
+        m_child.reset();
+    }
+
+    FreeCurrentName();
+    if (!m_enumerator)
+        return E_FAIL;
+
+    for (;;) {
+        STATSTG element = {};
+        // A fetched-count pointer is always valid COM, and some components
+        // write it without checking.
+        ULONG fetched = 0;
+        const HRESULT hr = m_enumerator->Next(1, &element, &fetched);
+        if (hr != S_OK)
+            return hr;
+        m_current = element;
+        if (!IsWalkableName(m_current.pwcsName)) {
+            FreeCurrentName();
+            continue;
+        }
+
+        if (m_current.type == STGTY_STREAM) {
+            if (FAILED(BoundedCopy(folder, folderCapacity, m_relativePath)) ||
+                FAILED(BoundedCopy(name, nameCapacity, m_current.pwcsName)))
+                return E_FAIL;
+            return S_OK;
+        }
+        if (m_current.type == STGTY_STORAGE) {
+            const HRESULT entered = EnterStorage(name, nameCapacity, folder, folderCapacity);
+            if (entered == S_OK)
+                return S_OK;
+            if (FAILED(entered))
+                return entered;
+            // The sub-storage held no stream: go on with this level.
+        }
+        FreeCurrentName();
+    }
+}
+
+// Opens the current element as a sub-storage and asks it for its first stream.
+// S_OK with a stream, S_FALSE when it gave none, a failure code otherwise.
+HRESULT CChmStorageNode::EnterStorage(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
+{
+    ComPtr<IStorage> sub;
+    HRESULT hr = m_storage->OpenStorage(m_current.pwcsName, nullptr, kReadExclusive, nullptr, 0, sub.put());
+    if (FAILED(hr)) {
+        sub.detach();  // what a failed call left there is not ours to release
+        return hr;
+    }
+    if (!sub)
+        return E_FAIL;
+
+    std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kPathCapacity]);
+    if (!path)
+        return E_OUTOFMEMORY;
+    if (FAILED(BoundedCopy(path.get(), kPathCapacity, m_relativePath)))
+        return E_FAIL;
+    if (m_relativePath[0] != L'\0' && FAILED(BoundedAppend(path.get(), kPathCapacity, L"\\")))
+        return E_FAIL;
+    if (FAILED(BoundedAppend(path.get(), kPathCapacity, m_current.pwcsName)))
+        return E_FAIL;
+
+    std::unique_ptr<CChmStorageNode> child(new (std::nothrow) CChmStorageNode);
+    if (!child)
+        return E_OUTOFMEMORY;
+    hr = child->Create(sub.get(), path.get(), m_mirrorRoot.get());
+    if (FAILED(hr))
+        return hr;
+    path.reset();
+    sub.reset();
+
+    m_child = std::move(child);
+    if (m_child->Next(name, nameCapacity, folder, folderCapacity) == S_OK)
+        return S_OK;
+    m_child.reset();
+    return S_FALSE;
+}
+
+HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount)
+{
+    if (!block || !byteCount)
+        return E_POINTER;
+    *block = nullptr;
+    *byteCount = 0;
+    if (!m_storage || !m_current.pwcsName || m_current.type != STGTY_STREAM)
+        return E_FAIL;
+
+    ComPtr<IStream> stream;
+    HRESULT hr = m_storage->OpenStream(m_current.pwcsName, nullptr, kReadExclusive, 0, stream.put());
+    if (FAILED(hr)) {
+        stream.detach();  // what a failed call left there is not ours to release
+        return hr;
+    }
+    if (!stream)
+        return E_FAIL;
+
+    const DWORD size = m_current.cbSize.LowPart;
+    LocalBlock<BYTE> data;
+    if (!data.allocate(size))
+        return E_OUTOFMEMORY;
+    ULONG read = 0;
+    hr = stream->Read(data.get(), size, &read);
+    if (FAILED(hr))
+        return hr;  // the block goes with the failure: nothing half-read is handed out
+    // Never report more than the block holds, whatever the stream claims.
+    *byteCount = read < size ? read : size;
+    *block = data.detach();
+    return hr;
+}
+
+HRESULT CChmStorageNode::ExtractCurrent(const wchar_t* filePath)
+{
+    BYTE* raw = nullptr;
+    DWORD count = 0;
+    const HRESULT hr = ReadCurrent(&raw, &count);
+    if (FAILED(hr))
+        return hr;
+    LocalBlock<BYTE> data(raw);
+
+    UniqueHandle file(CreateFileW(filePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return E_FAIL;
+    if (count != 0) {
+        DWORD written = 0;
+        // A short write still leaves a file with the element's times.
+        WriteFile(file.get(), data.get(), count, &written, nullptr);
+    }
+    data.reset();
+    SetFileTime(file.get(), &m_current.ctime, &m_current.atime, &m_current.mtime);
+    return hr;
+}

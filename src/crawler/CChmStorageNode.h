@@ -1,0 +1,44 @@
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "util/ComPtr.h"
+
+// One level of the depth-first walk over a CHM: one open storage, the position
+// of its enumeration and, while the walk is inside one of its sub-storages,
+// the deeper level.
+class CChmStorageNode {
+public:
+    static constexpr size_t kPathCapacity = 2048;
+
+    CChmStorageNode();
+    ~CChmStorageNode();
+    CChmStorageNode(const CChmStorageNode&) = delete;
+    CChmStorageNode& operator=(const CChmStorageNode&) = delete;
+
+    // Makes this level from a storage, its path inside the CHM and the mirror
+    // root (may be null). E_FAIL when the mirror folder's path does not fit.
+    HRESULT Create(IStorage* storage, const wchar_t* relativePath, const wchar_t* mirrorRoot);
+
+    // Next stream of this level or of the levels below it.
+    HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
+
+    // The level whose current element is the walk's current stream.
+    CChmStorageNode* Deepest();
+
+    HRESULT ReadCurrent(BYTE** block, DWORD* byteCount);
+    HRESULT ExtractCurrent(const wchar_t* filePath);
+
+private:
+    void FreeCurrentName();
+    HRESULT EnterStorage(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
+
+    ComPtr<IEnumSTATSTG> m_enumerator;
+    ComPtr<IStorage> m_storage;
+    std::unique_ptr<CChmStorageNode> m_child;
+    wchar_t m_relativePath[kPathCapacity];
+    std::unique_ptr<wchar_t[]> m_mirrorRoot;
+    STATSTG m_current;
+};

@@ -1,0 +1,159 @@
+#include "CChmTree.h"
+
+#include "crawler/IITStorage.h"
+
+namespace {
+// Deeper than any real help project; stops a crafted file from recursing on.
+constexpr int kMaxDepth = 256;
+
+std::wstring Trimmed(const wchar_t* name)
+{
+    std::wstring text = name ? name : L"";
+    const size_t first = text.find_first_not_of(L'/');
+    if (first == std::wstring::npos)
+        return std::wstring();
+    const size_t last = text.find_last_not_of(L'/');
+    return text.substr(first, last - first + 1);
+}
+}
+
+CChmTree::Node* CChmTree::Node::Find(const wchar_t* leaf) const
+{
+    if (!leaf)
+        return nullptr;
+    for (const auto& child : children)
+        if (child->name == leaf)
+            return child.get();
+    // The component looks names up without regard to case.
+    for (const auto& child : children)
+        if (lstrcmpiW(child->name.c_str(), leaf) == 0)
+            return child.get();
+    return nullptr;
+}
+
+CChmTree::~CChmTree()
+{
+    m_root.reset();
+    m_component.reset();
+}
+
+HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
+{
+    // By name: the stand-in has its own file name, so this is the system's
+    // itss.dll. Loaded once and kept: Wine's itss.dll, unloaded after use,
+    // crashes the process later.
+    static const HMODULE itss = LoadLibraryW(L"itss.dll");
+    m_itss = itss;
+    if (!m_itss)
+        return E_FAIL;
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto getClassObject =
+        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(m_itss, "DllGetClassObject")));
+    if (!getClassObject)
+        return E_FAIL;
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject(CLSID_ITStorage, IID_IClassFactory, factory.put_void());
+    if (FAILED(hr)) {
+        factory.detach();
+        return hr;
+    }
+    ComPtr<IITStorage> component;
+    hr = factory->CreateInstance(nullptr, IID_IITStorage, component.put_void());
+    if (FAILED(hr)) {
+        component.detach();
+        return hr;
+    }
+    m_component.copy_from(component.get());
+    hr = component->StgOpenStorage(path, nullptr, mode, nullptr, 0, m_root.put());
+    if (FAILED(hr)) {
+        m_root.detach();  // Wine may leave garbage in the slot on failure
+        return hr;
+    }
+    Collect(m_root.get(), std::wstring(), 0);
+    return S_OK;
+}
+
+void CChmTree::Collect(IStorage* storage, const std::wstring& prefix, int depth)
+{
+    if (depth > kMaxDepth)
+        return;
+    ComPtr<IEnumSTATSTG> elements;
+    if (FAILED(storage->EnumElements(0, nullptr, 0, elements.put()))) {
+        elements.detach();  // Wine may leave garbage in the slot on failure
+        return;
+    }
+    for (;;) {
+        STATSTG stat = {};
+        ULONG fetched = 0;
+        if (elements->Next(1, &stat, &fetched) != S_OK || fetched != 1)
+            break;
+        std::wstring reported = Trimmed(stat.pwcsName);
+        CoTaskMemFree(stat.pwcsName);
+        if (reported.empty())
+            continue;
+        const std::wstring whole =
+            prefix.empty() || reported.compare(0, prefix.size() + 1, prefix + L"/") == 0 ? reported
+                                                                                           : prefix + L"/" + reported;
+        if (whole.find(L"//") != std::wstring::npos)
+            continue;
+        if (!Insert(whole, stat.type, stat.cbSize))
+            continue;
+        if (stat.type != STGTY_STORAGE || whole.size() <= prefix.size())
+            continue;
+        // Wine opens a sub-storage correctly only from the root, by its whole path.
+        ComPtr<IStorage> sub;
+        if (SUCCEEDED(m_root->OpenStorage(whole.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                                          sub.put())) &&
+            sub)
+            Collect(sub.get(), whole, depth + 1);
+        else
+            sub.detach();
+    }
+}
+
+CChmTree::Node* CChmTree::Insert(const std::wstring& wholePath, DWORD type, ULARGE_INTEGER size)
+{
+    Node* level = &m_top;
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = wholePath.find(L'/', start);
+        const std::wstring leaf = wholePath.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
+        const bool last = slash == std::wstring::npos;
+        Node* next = level->Find(leaf.c_str());
+        if (next && next->name != leaf)
+            next = nullptr;
+        if (!next) {
+            auto node = std::make_unique<Node>();
+            node->name = leaf;
+            node->wholePath = last ? wholePath : wholePath.substr(0, slash);
+            node->type = last ? type : static_cast<DWORD>(STGTY_STORAGE);
+            if (last)
+                node->size = size;
+            next = node.get();
+            level->children.push_back(std::move(node));
+        } else if (last) {
+            // Some files list an entry twice; the first one stands.
+            return next->type == type ? next : nullptr;
+        }
+        if (next->type != STGTY_STORAGE && !last)
+            return nullptr;
+        if (last)
+            return next;
+        level = next;
+        start = slash + 1;
+    }
+}
+
+HRESULT CChmTree::OpenStream(const Node& node, IStream** stream) const
+{
+    *stream = nullptr;
+    ComPtr<IStream> opened;
+    const HRESULT hr =
+        m_root->OpenStream(node.wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, opened.put());
+    if (FAILED(hr) || !opened) {
+        opened.detach();
+        return FAILED(hr) ? hr : STG_E_FILENOTFOUND;
+    }
+    *stream = opened.detach();
+    return S_OK;
+}

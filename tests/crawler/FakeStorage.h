@@ -1,0 +1,34 @@
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+#include <vector>
+
+// A storage tree made in the test, for what no help compiler makes: odd and
+// over-long names, empty folders, failing calls, time stamps.
+struct FakeElement {
+    std::wstring name;
+    DWORD type = STGTY_STREAM;
+    std::string data;
+    std::vector<FakeElement> children;
+    FILETIME created = {};
+    FILETIME accessed = {};
+    FILETIME written = {};
+    HRESULT openResult = S_OK;  // OpenStream/OpenStorage of this element
+    HRESULT readResult = S_OK;  // IStream::Read of this stream
+    HRESULT enumResult = S_OK;  // EnumElements of this storage
+};
+
+FakeElement Stream(std::wstring name, std::string data = std::string());
+FakeElement Folder(std::wstring name, std::vector<FakeElement> children);
+
+// What the fake saw; shared by all objects of one tree.
+struct FakeCalls {
+    int nextWithoutFetched = 0;
+    LONG liveObjects = 0;
+};
+
+// Serves CLSID_ITStorage: StgOpenStorage hands out the given tree (or fails
+// with openResult). The tree and calls must outlive every object handed out.
+IUnknown* NewFakeComponentFactory(const FakeElement* root, FakeCalls* calls, HRESULT openResult = S_OK);

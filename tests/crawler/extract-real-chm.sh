@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Extracts every CHM of a folder with extract_chmLib (Debian libchm-bin), one
+# folder per file, named after the file.
+set -euo pipefail
+source_dir=$1
+out=$2
+rm -rf "$out"
+mkdir -p "$out"
+for chm in "$source_dir"/*; do
+    name=$(basename "$chm")
+    extract_chmLib "$chm" "$out/$name" >/dev/null
+done

@@ -2,17 +2,8 @@
 
 #include <shlwapi.h>
 
-#include <memory>
-#include <type_traits>
-
 #include "util/BoundedString.h"
-
-namespace {
-struct LibraryFree {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree>;
-}
+#include "util/LibraryHandle.h"
 
 BOOL GetModuleVersion(const wchar_t* dllName, DWORD* version)
 {
@@ -21,7 +12,7 @@ BOOL GetModuleVersion(const wchar_t* dllName, DWORD* version)
         return FALSE;
     *version = 0;
 
-    Library library(LoadLibraryW(dllName));
+    LibraryHandle library(LoadLibraryW(dllName));
     if (!library)
         return FALSE;
     auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(

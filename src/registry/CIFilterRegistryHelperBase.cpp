@@ -192,7 +192,8 @@ BOOL CIFilterRegistryHelperBase::LocateFilterDll(const wchar_t* clsid, wchar_t* 
                    kPartCapacity))
         return FALSE;
     wchar_t folder[kSearchCapacity];
-    if (FAILED(BoundedCopy(folder, kSearchCapacity, drive)) || BoundedAppend(folder, kSearchCapacity, directory) != S_OK)
+    if (FAILED(BoundedCopy(folder, kSearchCapacity, drive)) ||
+        BoundedAppend(folder, kSearchCapacity, directory) != S_OK)
         return FALSE;
 
     const wchar_t* searchFolder = nullptr;

@@ -20,7 +20,8 @@ BOOL CIFilterRegistryHelperIndexingService20::FindRegistrationForExtension(const
     if (!key.Open(HKEY_LOCAL_MACHINE, path))
         return FALSE;
     wchar_t clsid[FilterLookupRecord::kClsidCapacity];
-    if (!ReadRegistryText(key, nullptr, clsid, FilterLookupRecord::kClsidCapacity, FilterLookupRecord::kClsidCapacity) ||
+    if (!ReadRegistryText(key, nullptr, clsid, FilterLookupRecord::kClsidCapacity,
+                          FilterLookupRecord::kClsidCapacity) ||
         clsid[0] == L'\0')
         return FALSE;
     return FindHandlerForClass(clsid, record);

@@ -318,7 +318,8 @@ TEST_F(ProductHelper, ProgramFolderFromTheInstallLocation)
                 SetRegistryString(HKEY_LOCAL_MACHINE, p.installKey, p.installValue, c.stored, c.type);
             auto helper = p.make();
             wchar_t folder[CIFilterRegistryHelperSQLServer2000::kFolderCapacity] = {};
-            const BOOL resolved = helper->GetProductBinDirectory(folder, CIFilterRegistryHelperSQLServer2000::kFolderCapacity);
+            const BOOL resolved =
+                helper->GetProductBinDirectory(folder, CIFilterRegistryHelperSQLServer2000::kFolderCapacity);
             EXPECT_EQ(c.folder ? TRUE : FALSE, resolved);
             EXPECT_EQ(c.folder ? std::wstring(c.folder) + p.subFolder : std::wstring(), folder);
             if (!c.folder)

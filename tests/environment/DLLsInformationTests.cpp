@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "FilterDllCopy.h"
+#include "support/FilterDllCopy.h"
 #include "environment/CDLLsInformation.h"
 #include "environment/VerifyFileTrust.h"
 #include "filter/CHostProcessInfo.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "RegistryFixture.h"
+#include "support/RegistryFixture.h"
 #include "environment/CInternetExplorer.h"
 #include "support/ScratchRegistry.h"
 

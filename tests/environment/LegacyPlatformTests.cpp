@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "RegistryFixture.h"
+#include "support/RegistryFixture.h"
 #include "environment/COperatingSystem.h"
 #include "environment/EnvironmentFacts.h"
 #include "support/ScratchFolder.h"

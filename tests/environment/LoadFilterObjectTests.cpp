@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "FilterDllCopy.h"
+#include "support/FilterDllCopy.h"
 #include "environment/CDLLsInformationBase.h"
 #include "pagefilters/PageFilterClassIds.h"
 #include "support/LoadedModule.h"

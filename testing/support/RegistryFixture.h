@@ -6,13 +6,25 @@
 
 #include "util/RegKey.h"
 
-// Writes one value under HKEY_LOCAL_MACHINE (a scratch tree in these tests).
-inline void SetMachineValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+// Writes one value under a root key (a scratch tree in these tests).
+inline void SetRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data,
+                             DWORD bytes)
 {
     RegKey k;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, k.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, k.put(), nullptr));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.get(), name, 0, type, static_cast<const BYTE*>(data), bytes));
+}
+
+// A string with its terminator; REG_SZ unless told.
+inline void SetRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* text,
+                              DWORD type = REG_SZ)
+{
+    SetRegistryValue(root, key, name, type, text, static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+}
+
+inline void SetMachineValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+{
+    SetRegistryValue(HKEY_LOCAL_MACHINE, key, name, type, data, bytes);
 }
 
 inline void SetMachineString(const wchar_t* key, const wchar_t* name, const wchar_t* text)

@@ -1,4 +1,4 @@
-#include "FilterDllCopy.h"
+#include "support/FilterDllCopy.h"
 
 #include <gtest/gtest.h>
 

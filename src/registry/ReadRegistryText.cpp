@@ -1,0 +1,39 @@
+#include "registry/ReadRegistryText.h"
+
+#include <memory>
+#include <new>
+
+#include "util/BoundedString.h"
+
+BOOL ReadRegistryText(const CRegistry& key, const wchar_t* name, wchar_t* out, size_t capacity, DWORD limit,
+                      BOOL* expandable)
+{
+    if (!out || capacity == 0)
+        return FALSE;
+    DWORD length = 0;
+    if (!key.QueryValueLength(name, &length))
+        return FALSE;
+    if (limit != 0 && length > limit)
+        return FALSE;
+
+    // One character more than stored, zero-filled: the text is terminated even
+    // when the value was stored without a terminator (or with an odd size).
+    const DWORD room = length + 1;
+    std::unique_ptr<wchar_t[]> text(new (std::nothrow) wchar_t[room]());
+    if (!text)
+        return FALSE;
+    BOOL expand = FALSE;
+    const BOOL read = expandable ? key.ReadExpandableString(name, text.get(), &expand, room)
+                                 : key.ReadString(name, text.get(), room);
+    if (!read)
+        return FALSE;
+
+    size_t textLength = 0;
+    if (FAILED(BoundedLength(text.get(), room, &textLength)) || textLength >= capacity)
+        return FALSE;
+    if (FAILED(BoundedCopy(out, capacity, text.get())))
+        return FALSE;
+    if (expandable)
+        *expandable = expand;
+    return TRUE;
+}

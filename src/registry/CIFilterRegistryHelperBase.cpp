@@ -11,6 +11,7 @@
 #include "registry/JoinKeyPath.h"
 #include "registry/ReadRegistryText.h"
 #include "registry/SystemDirectorySource.h"
+#include "util/AppendBackslash.h"
 #include "util/BoundedString.h"
 #include "util/GetLongPath.h"
 #include "util/SplitPath.h"
@@ -18,14 +19,6 @@
 namespace {
 constexpr size_t kDriveCapacity = 4;
 constexpr size_t kPartCapacity = 257;
-
-bool EndsWithBackslash(const wchar_t* text)
-{
-    size_t length = 0;
-    while (text[length])
-        ++length;
-    return length > 0 && text[length - 1] == L'\\';
-}
 
 // A heap buffer of `capacity` zeroed characters; the capacities here are the
 // caller's and may be large.
@@ -46,7 +39,7 @@ bool FindInSystemFolder(const wchar_t* name, const wchar_t* extension, wchar_t* 
     wchar_t candidate[kCapacity];
     if (FAILED(BoundedCopy(candidate, kCapacity, system)))
         return false;
-    if (!EndsWithBackslash(candidate) && BoundedAppend(candidate, kCapacity, L"\\") != S_OK)
+    if (!AppendBackslash(candidate, kCapacity))
         return false;
     if (BoundedAppend(candidate, kCapacity, name) != S_OK || BoundedAppend(candidate, kCapacity, extension) != S_OK)
         return false;

@@ -7,6 +7,7 @@
 #include "registry/CRegistry.h"
 #include "registry/JoinKeyPath.h"
 #include "registry/ReadRegistryText.h"
+#include "util/AppendBackslash.h"
 #include "util/BoundedString.h"
 #include "util/FileExists.h"
 #include "util/SplitPath.h"
@@ -14,14 +15,6 @@
 namespace {
 constexpr size_t kDriveCapacity = 4;
 constexpr size_t kPartCapacity = 257;
-
-bool EndsWithBackslash(const wchar_t* text)
-{
-    size_t length = 0;
-    while (text[length])
-        ++length;
-    return length > 0 && text[length - 1] == L'\\';
-}
 
 // Copies text into out only when it fits whole.
 bool CopyWhole(wchar_t* out, size_t capacity, const wchar_t* text)
@@ -162,12 +155,12 @@ void CIFilterRegistryHelperSQLServer2000::ResolveProgramFolder(size_t capacity)
     wchar_t folder[kFolderCapacity];
     if (!CopyWhole(folder, kFolderCapacity, location.get()))
         return;
-    if (!EndsWithBackslash(folder) && BoundedAppend(folder, kFolderCapacity, L"\\") != S_OK)
+    if (!AppendBackslash(folder, kFolderCapacity))
         return;
     if (m_programSubFolder[0] != L'\0') {
         if (BoundedAppend(folder, kFolderCapacity, m_programSubFolder) != S_OK)
             return;
-        if (!EndsWithBackslash(folder) && BoundedAppend(folder, kFolderCapacity, L"\\") != S_OK)
+        if (!AppendBackslash(folder, kFolderCapacity))
             return;
     }
     BoundedCopy(m_programFolder, kFolderCapacity, folder);

@@ -12,20 +12,25 @@ bool NameFits(const wchar_t* name)
     return SUCCEEDED(BoundedLength(name, KeyPath::kCapacity - 1, &length));
 }
 
-// Opens (open-only) or creates a document-type key. In open-only mode a
-// missing key is not an error: `missing` tells the caller to stop quietly.
-LONG OpenOrCreate(const wchar_t* path, bool openOnly, RegKey& key, bool& created, bool& missing)
+// Opens (open-only) or creates a document-type key, and gives a key it created
+// its description when there is one. In open-only mode a missing key is not an
+// error: `missing` tells the caller to stop quietly.
+LONG OpenOrCreate(const wchar_t* path, bool openOnly, const wchar_t* descriptionIfNew, RegKey& key, bool& missing)
 {
-    created = false;
     missing = false;
-    if (!openOnly)
-        return ClassesRoot::Create(path, key, &created);
-    const LONG rc = ClassesRoot::Open(path, key);
-    if (rc == ERROR_FILE_NOT_FOUND) {
-        missing = true;
-        return ERROR_SUCCESS;
+    if (openOnly) {
+        const LONG rc = ClassesRoot::Open(path, key);
+        if (rc == ERROR_FILE_NOT_FOUND) {
+            missing = true;
+            return ERROR_SUCCESS;
+        }
+        return rc;
     }
-    return rc;
+    bool created = false;
+    const LONG rc = ClassesRoot::Create(path, key, &created);
+    if (rc != ERROR_SUCCESS || !created || !descriptionIfNew)
+        return rc;
+    return ClassesRoot::WriteString(key.get(), nullptr, descriptionIfNew);
 }
 }
 
@@ -37,16 +42,11 @@ LONG RegisterClassPersistentHandler(const DocumentTypeRow& row, const wchar_t* h
         return ERROR_INSUFFICIENT_BUFFER;
     {
         RegKey key;
-        bool created = false;
         bool missing = false;
-        LONG rc = OpenOrCreate(path.Get(), openOnly, key, created, missing);
+        const wchar_t* description = (!classOverride && describeNew) ? row.classDescription : nullptr;
+        const LONG rc = OpenOrCreate(path.Get(), openOnly, description, key, missing);
         if (rc != ERROR_SUCCESS || missing)
             return rc;
-        if (created && !classOverride && describeNew) {
-            rc = ClassesRoot::WriteString(key.get(), nullptr, row.classDescription);
-            if (rc != ERROR_SUCCESS)
-                return rc;
-        }
     }
     if (!path.AppendKey(kPersistentHandlerKey))
         return ERROR_INSUFFICIENT_BUFFER;
@@ -66,23 +66,16 @@ LONG RegisterProgIdHandler(const DocumentTypeRow& row, const wchar_t* handlerCla
     KeyPath path(progId);
     {
         RegKey key;
-        bool created = false;
         bool missing = false;
-        LONG rc = OpenOrCreate(path.Get(), openOnly, key, created, missing);
+        const LONG rc = OpenOrCreate(path.Get(), openOnly, progIdOverride ? nullptr : row.description, key, missing);
         if (rc != ERROR_SUCCESS || missing)
             return rc;
-        if (created && !progIdOverride) {
-            rc = ClassesRoot::WriteString(key.get(), nullptr, row.description);
-            if (rc != ERROR_SUCCESS)
-                return rc;
-        }
     }
     if (!path.AppendKey(kClsidKey))
         return ERROR_INSUFFICIENT_BUFFER;
     RegKey clsid;
-    bool created = false;
     bool missing = false;
-    LONG rc = OpenOrCreate(path.Get(), openOnly, clsid, created, missing);
+    LONG rc = OpenOrCreate(path.Get(), openOnly, nullptr, clsid, missing);
     if (rc != ERROR_SUCCESS || missing)
         return rc;
 

@@ -21,6 +21,21 @@ public:
     T** put() { reset(); return &m_p; }
     void** put_void() { return reinterpret_cast<void**>(put()); }
 
+    // Calls a foreign or platform function that fills an out parameter, as
+    //   hr = stream.receive([&](IStream** out) { return storage->OpenStream(..., out); });
+    // What the call leaves there is owned only when it succeeded: after a failure
+    // it may be garbage (Wine leaves some), so it is dropped, never released.
+    template <typename Call>
+    HRESULT receive(Call&& call)
+    {
+        T* raw = nullptr;
+        const HRESULT hr = call(&raw);
+        reset();
+        if (SUCCEEDED(hr))
+            m_p = raw;
+        return hr;
+    }
+
     // Gives ownership away.
     T* detach() { T* p = m_p; m_p = nullptr; return p; }
 

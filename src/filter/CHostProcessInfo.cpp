@@ -36,3 +36,18 @@ void CHostProcessInfo::SetHostPath(const wchar_t* hostPath)
         *dot = L'\0';
     CharUpperW(m_hostBaseName);
 }
+
+// Placeholder bodies: page-filter loading is being built on its own branch.
+BOOL CHostProcessInfo::FindFilter(const wchar_t*, FilterLookupRecord&) { return FALSE; }
+CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t*, ComPtr<IFilter>& filter)
+{
+    filter.reset();
+    return CoLibraryHandle();
+}
+CoLibraryHandle CHostProcessInfo::CreatePageFilter(const wchar_t*, const FilterLookupRecord&, ComPtr<IFilter>& filter)
+{
+    filter.reset();
+    return CoLibraryHandle();
+}
+std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::CreateHelperForHost() { return nullptr; }
+std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::MatchInstalledProduct() { return nullptr; }

@@ -1,7 +1,15 @@
 #pragma once
 #include <windows.h>
 
+#include <filter.h>
+
+#include <memory>
+
 #include "environment/CDLLsInformation.h"
+#include "registry/CIFilterRegistryHelperBase.h"
+#include "registry/FilterLookupRecord.h"
+#include "util/CoLibraryHandle.h"
+#include "util/ComPtr.h"
 
 // Who is hosting the filter: the host executable's path and its upper-cased
 // base name (for example "MSSDMN"), read once when the filter object is made,
@@ -19,6 +27,21 @@ public:
     const wchar_t* HostPath() const { return m_hostPath; }
     const wchar_t* HostBaseName() const { return m_hostBaseName; }
     CDLLsInformation& DLLsInformation() { return m_dllsInformation; }
+
+    // Whether the host's search product registers a filter for the file's
+    // extension; the record's status tells whether it is usable.
+    BOOL FindFilter(const wchar_t* path, FilterLookupRecord& record);
+    // The page filter for an extracted page file, in filter (null when none can
+    // be made), and the module to free when the page is done. The handle holds a
+    // reference of its own, so freeing it never unloads a DLL someone else uses.
+    CoLibraryHandle LoadPageFilter(const wchar_t* path, ComPtr<IFilter>& filter);
+    CoLibraryHandle CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
+                                     ComPtr<IFilter>& filter);
+
+    // The search-product helper for this host, owned by the caller.
+    std::unique_ptr<CIFilterRegistryHelperBase> CreateHelperForHost();
+    // The product whose program folder holds the running host, or none.
+    std::unique_ptr<CIFilterRegistryHelperBase> MatchInstalledProduct();
 
 private:
     void SetHostPath(const wchar_t* hostPath);

@@ -361,12 +361,20 @@ HRESULT CIFilterBase::DoGetChunk(STAT_CHUNK* pStat)
             if (!m_pageFilter) {
                 ULONG pageFlags = 0;
                 const HRESULT advanced = AdvancePage(&pageFlags);
+                if (advanced == kPageFaulted) {
+                    AbandonRun();
+                    return FILTER_E_END_OF_CHUNKS;
+                }
                 if (advanced == 1)
                     continue;
                 if (advanced != S_OK)
                     return FILTER_E_END_OF_CHUNKS;
             }
             const HRESULT hr = m_relay.GetChunk(pStat);
+            if (m_relay.Faulted()) {
+                AbandonRun();
+                return FILTER_E_END_OF_CHUNKS;
+            }
             if (hr == S_OK) {
                 pStat->idChunk = m_chunkCounter;
                 pStat->idChunkSource = m_chunkCounter;
@@ -376,9 +384,6 @@ HRESULT CIFilterBase::DoGetChunk(STAT_CHUNK* pStat)
             // again included.
             DropPageFilter();
         }
-    } catch (const PageFilterFault&) {
-        AbandonRun();
-        return FILTER_E_END_OF_CHUNKS;
     } catch (...) {
         return FILTER_E_END_OF_CHUNKS;
     }
@@ -414,7 +419,7 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
         // Whatever it left there is not touched again.
         filter.detach();
         module.detach();
-        throw PageFilterFault();
+        return kPageFaulted;
     }
     m_pageFilter = std::move(filter);
     m_pageFilterModule = std::move(module);
@@ -431,7 +436,7 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
     if (!CallForeign([&init, page, flags, count, attributes, pageFlags] {
             init = page->Init(flags, count, attributes, pageFlags);
         }))
-        throw PageFilterFault();
+        return kPageFaulted;
     if (init != S_OK) {
         DropPageFilter();
         return 1;
@@ -484,10 +489,12 @@ HRESULT CIFilterBase::DoGetText(ULONG* pcwcBuffer, WCHAR* awcBuffer)
     try {
         if (m_chunkState != CHUNK_TEXT || !m_relay.Holds())
             return FILTER_E_NO_TEXT;
-        return m_relay.GetText(pcwcBuffer, awcBuffer);
-    } catch (const PageFilterFault&) {
-        ForgetPageFilter();
-        return FILTER_E_NO_TEXT;
+        const HRESULT hr = m_relay.GetText(pcwcBuffer, awcBuffer);
+        if (m_relay.Faulted()) {
+            ForgetPageFilter();
+            return FILTER_E_NO_TEXT;
+        }
+        return hr;
     } catch (...) {
         return FILTER_E_NO_TEXT;
     }
@@ -521,6 +528,10 @@ HRESULT CIFilterBase::DoGetValue(PROPVARIANT** ppPropValue)
         if (!m_relay.Holds())
             return FILTER_E_NO_VALUES;
         const HRESULT hr = m_relay.GetValue(ppPropValue);
+        if (m_relay.Faulted()) {
+            ForgetPageFilter();
+            return FILTER_E_END_OF_CHUNKS;
+        }
         if (hr != S_OK)
             return hr;
         PROPVARIANT* value = ppPropValue ? *ppPropValue : nullptr;
@@ -528,9 +539,6 @@ HRESULT CIFilterBase::DoGetValue(PROPVARIANT** ppPropValue)
         if (value && value->vt == VT_LPWSTR && value->pwszVal && IsBlankedValue(value->pwszVal))
             value->pwszVal[0] = L'\0';
         return S_OK;
-    } catch (const PageFilterFault&) {
-        ForgetPageFilter();
-        return FILTER_E_END_OF_CHUNKS;
     } catch (...) {
         return FILTER_E_END_OF_CHUNKS;
     }

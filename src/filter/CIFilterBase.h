@@ -72,7 +72,9 @@ protected:
     // Deletes the run's temporary folder and forgets the title and settings paths.
     void Cleanup();
 
-    // The pipeline.
+    // The pipeline. AdvancePage answers kPageFaulted when the page filter
+    // raised an exception while it was made or initialised.
+    static constexpr HRESULT kPageFaulted = E_UNEXPECTED;
     HRESULT AdvancePage(ULONG* pageFlags);
     HRESULT EmitTitleChunk(STAT_CHUNK* pStat);
     void GetTitle(wchar_t* text, size_t capacity, ULONG* flags);

@@ -16,6 +16,7 @@ void SubFilterRelay::Hold(IFilter* filter)
     Clear();
     m_filter.copy_from(filter);
     m_lastText = S_OK;
+    m_faulted = false;
 }
 
 void SubFilterRelay::Clear()
@@ -33,7 +34,8 @@ HRESULT SubFilterRelay::Relay(Call&& call)
         // Its state is unknown now: it is not called again, not even to release it.
         m_filter.detach();
         m_lastText = S_OK;
-        throw PageFilterFault();
+        m_faulted = true;
+        return kFaulted;
     }
     return hr;
 }
@@ -48,8 +50,10 @@ HRESULT SubFilterRelay::GetText(ULONG* count, WCHAR* buffer)
 {
     if (m_lastText != S_OK && m_lastText != FILTER_S_LAST_TEXT && m_lastText != FILTER_E_NO_MORE_TEXT)
         return m_lastText;
-    m_lastText = Relay([count, buffer](IFilter* f) { return f->GetText(count, buffer); });
-    return m_lastText;
+    const HRESULT hr = Relay([count, buffer](IFilter* f) { return f->GetText(count, buffer); });
+    if (!m_faulted)
+        m_lastText = hr;
+    return hr;
 }
 
 HRESULT SubFilterRelay::GetValue(PROPVARIANT** value)

@@ -2,20 +2,15 @@
 #include <windows.h>
 #include <filter.h>
 
-#include <stdexcept>
-
 #include "util/ComPtr.h"
-
-// Thrown when a page filter raised an exception inside a call: the boundary
-// that catches it answers the host with the code its contract names.
-class PageFilterFault : public std::runtime_error {
-public:
-    PageFilterFault() : std::runtime_error("page filter raised an exception") {}
-};
 
 // The pipeline's way to the current page's filter: holds a reference of its own
 // and the result of the last GetText on the current chunk, so that a page filter
 // that reported an error for a chunk's text is not asked for it again.
+//
+// A page filter that raises an exception inside a call is let go without
+// another call into it (not even Release): the call answers kFaulted and
+// Faulted() tells the caller, which answers the host as its contract says.
 class SubFilterRelay {
 public:
     SubFilterRelay() = default;
@@ -32,6 +27,9 @@ public:
     HRESULT GetValue(PROPVARIANT** value);
 
     HRESULT LastTextResult() const { return m_lastText; }
+    bool Faulted() const { return m_faulted; }
+
+    static constexpr HRESULT kFaulted = E_UNEXPECTED;
 
 private:
     template <typename Call>
@@ -39,6 +37,7 @@ private:
 
     ComPtr<IFilter> m_filter;
     HRESULT m_lastText = S_OK;
+    bool m_faulted = false;
 };
 
 // Releases a reference on a page filter, guarded like every call into it. A

@@ -27,6 +27,50 @@ const wchar_t* ExtensionOf(const wchar_t* name)
     }
     return dot;
 }
+
+// Whether Windows takes a file name for a device ("CON.htm" opens the console,
+// "COM1.txt" a serial port) rather than a file in the folder: the part before
+// the first dot, trailing spaces ignored, is a reserved device name.
+bool SameAsciiName(const wchar_t* name, const wchar_t* upper, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        const wchar_t c = name[i] >= L'a' && name[i] <= L'z' ? static_cast<wchar_t>(name[i] - L'a' + L'A') : name[i];
+        if (c != upper[i])
+            return false;
+    }
+    return true;
+}
+
+bool IsDeviceName(const wchar_t* name, size_t length)
+{
+    size_t end = 0;
+    while (end < length && name[end] != L'.')
+        ++end;
+    while (end > 0 && name[end - 1] == L' ')
+        --end;
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices) {
+        if (end == wcslen(device) && SameAsciiName(name, device, end))
+            return true;
+    }
+    return end == 4 && (SameAsciiName(name, L"COM", 3) || SameAsciiName(name, L"LPT", 3)) && name[3] >= L'1' &&
+           name[3] <= L'9';
+}
+
+// Whether any element of a backslash-separated path is a device name.
+bool HasDeviceName(const wchar_t* path)
+{
+    const wchar_t* start = path;
+    for (const wchar_t* p = path;; ++p) {
+        if (*p == L'\\' || *p == L'\0') {
+            if (IsDeviceName(start, static_cast<size_t>(p - start)))
+                return true;
+            if (*p == L'\0')
+                return false;
+            start = p + 1;
+        }
+    }
+}
 }  // namespace
 
 CChmFileCrawler::CChmFileCrawler(const wchar_t* chmPath, const wchar_t* tempFolder, int extractionMode)
@@ -102,6 +146,12 @@ HRESULT CChmFileCrawler::ExtractCurrent(wchar_t* target, size_t targetCapacity)
             return E_FAIL;
         if (wcslen(base) > kFlatBaseLength)
             base[kFlatBaseLength] = L'\0';
+        // A page must land in a file, never in a device.
+        if (IsDeviceName(base, wcslen(base))) {
+            const HRESULT hr = BoundedAppend(target, targetCapacity, L"_");
+            if (FAILED(hr))
+                return hr;
+        }
         HRESULT hr = BoundedAppend(target, targetCapacity, base);
         if (FAILED(hr))
             return hr;
@@ -110,7 +160,10 @@ HRESULT CChmFileCrawler::ExtractCurrent(wchar_t* target, size_t targetCapacity)
             return hr;
     } else {
         // The reader never hands out a name that could climb out of its
-        // storage, so the page stays below the temporary folder.
+        // storage, so the page stays below the temporary folder; a device name
+        // would still lead out of the file system.
+        if (HasDeviceName(m_currentFolder.get()) || HasDeviceName(m_currentName.get()))
+            return E_FAIL;
         if (FAILED(BoundedAppend(target, targetCapacity, m_currentFolder.get())) ||
             !AppendBackslash(target, targetCapacity) ||
             FAILED(BoundedAppend(target, targetCapacity, m_currentName.get())))

@@ -59,6 +59,9 @@ TEST_F(FakeCrawler, PassesOverInternalEntriesAndStyleSheetsAndWritesOnePageAtATi
         Stream(L"pic.gif", "no filter"),
         Stream(L"notes.", "lone dot"),
         Stream(L"empty.txt", ""),
+        Stream(L"con.htm", "device name"),
+        Stream(L"Com1 .txt", "device name"),
+        Stream(L"console.htm", "file name"),
         Folder(L"docs", {
             Stream(L"#page.htm", "in a folder"),
             Stream(L"main.css", "css"),
@@ -79,6 +82,10 @@ TEST_F(FakeCrawler, PassesOverInternalEntriesAndStyleSheetsAndWritesOnePageAtATi
         {L"|pic.gif", L"", ""},
         {L"|notes.", L"", ""},
         {L"|empty.txt", L"empty.txt", ""},
+        // Device names would send the page to the console or a port.
+        {L"|con.htm", L"_con.htm", "device name"},
+        {L"|Com1 .txt", L"_Com1 .txt", "device name"},
+        {L"|console.htm", L"console.htm", "file name"},
         {L"docs|#page.htm", L"#page.htm", "in a folder"},
         {L"docs\\deep|$odd.txt", L"$odd.txt", "deep down"},
     };
@@ -186,8 +193,8 @@ TEST_F(FakeCrawler, FailuresEndThePageOrTheWalk)
 
 TEST_F(FakeCrawler, MirroredTreeNeverLeavesTheTemporaryFolder)
 {
-    // Names a crafted CHM could carry to climb out of the folder or to name
-    // another drive; the reader passes over every one of them.
+    // Names a crafted CHM could carry to climb out of the folder, to name
+    // another drive or a device: none of them is written.
     const FakeElement root = Root({
         Stream(L"..\\escape.htm", "x"),
         Stream(L"../escape.htm", "x"),
@@ -200,6 +207,8 @@ TEST_F(FakeCrawler, MirroredTreeNeverLeavesTheTemporaryFolder)
         Folder(L"a\\..\\..", {Stream(L"escape.htm", "x")}),
         Folder(L"C:", {Stream(L"escape.htm", "x")}),
         Folder(L"docs", {Stream(L"..", "x"), Folder(L"deep", {Stream(L"page.htm", "deep page")})}),
+        Stream(L"NUL.htm", "x"),
+        Folder(L"aux", {Stream(L"page.htm", "x")}),
         Stream(L"top.htm", "top page"),
     });
     const std::wstring temp = m_scratch.MakeFolder(L"outer\\tmp");

@@ -139,6 +139,23 @@ TEST_F(PageLoading, OnlyAClassThatLoadsTheFileThroughIPersistFileGivesAPageFilte
     }
 }
 
+TEST_F(PageLoading, AFailedLoadIFilterGivesNoPageFilterAndKeepsNoReference)
+{
+    FilterDllCopy pdf(m_folder, L"Reader\\pdffilt.dll");
+    L::RegisterFilterClass(Ids::LoadFailsString, pdf.Path());
+    Link(L"pdf", Ids::LoadFailsString);
+    LoadedModule hostsOwn(pdf.Path());
+    const int start = ModuleLoadCount(hostsOwn.get());
+    const std::wstring page = m_folder.WriteFile(L"page.pdf", "page");
+
+    ComPtr<IFilter> filter;
+    EXPECT_FALSE(m_host.LoadPageFilter(page.c_str(), filter));
+    EXPECT_FALSE(filter);
+    EXPECT_EQ(0, pdf.LiveObjects());
+    EXPECT_GE(ModuleLoadCount(hostsOwn.get()), start) << "the host's reference stays";
+    EXPECT_LE(ModuleLoadCount(hostsOwn.get()), start + 1) << "at most the indexing library's own";
+}
+
 // Many pages of one filter DLL, as the filter reads them: make the page
 // filter, release it, then free its module.
 TEST_F(PageLoading, ManyPagesLeaveTheLoadCountWhereItStarted)

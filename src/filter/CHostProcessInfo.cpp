@@ -78,7 +78,6 @@ std::unique_ptr<CIFilterRegistryHelperSQLServer2000> MakeProduct()
 }
 }  // namespace
 
-
 CHostProcessInfo::CHostProcessInfo()
 {
     wchar_t path[kPathCapacity] = {};

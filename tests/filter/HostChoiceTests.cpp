@@ -6,8 +6,17 @@
 #include <windows.h>
 
 #include <string>
+#include <typeinfo>
 
 #include "../registry/LookupFixture.h"
+#include "filter/CHostProcessInfo.h"
+#include "registry/CIFilterRegistryHelperIndexingService30.h"
+#include "registry/CIFilterRegistryHelperMSNDesktopSearch.h"
+#include "registry/CIFilterRegistryHelperOfficeServer12.h"
+#include "registry/CIFilterRegistryHelperSQLServer2000.h"
+#include "registry/CIFilterRegistryHelperSharepoint2001.h"
+#include "registry/CIFilterRegistryHelperSharepoint2003.h"
+#include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
 #include "support/FilterDllCopy.h"
 #include "support/LoadedModule.h"
 #include "support/RegistryFixture.h"
@@ -111,6 +120,61 @@ TEST(HostChoice, EachHostReadsThePageWithItsProductsFilter)
         folder.MakeFolder(std::wstring(c.exe).substr(0, std::wstring(c.exe).rfind(L'\\')));
         ASSERT_TRUE(CopyFileW(host.c_str(), exe.c_str(), FALSE));
         EXPECT_EQ(c.want, RunHost(exe, registry.RealPath(), page, folder / L"result.txt"));
+    }
+}
+
+// The products share one process name, so the program folder that holds the
+// host decides, and where two products share a folder the order does.
+TEST(HostChoice, ServerSearchHostsAreMatchedByProgramFolderInProductOrder)
+{
+    ScratchRegistry registry;
+    const wchar_t* search = L"SOFTWARE\\Microsoft\\Search\\1.0";
+    const wchar_t* extensions = L"SOFTWARE\\Microsoft\\Shared Tools\\Web Server Extensions\\12.0";
+    SetMachineString(search, L"InstallDirectory", L"C:\\Search");
+    SetMachineString(extensions, L"Location", L"C:\\Extensions\\");
+
+    struct Case {
+        const char* label;
+        const wchar_t* host;
+        int spsv2;  // -1: no SharePoint key, 0: key without the value
+        const wchar_t* officeServer;  // its InstallPath, or null
+        const std::type_info& want;
+    };
+    const Case cases[] = {
+        {"search folder, no SharePoint", L"C:\\Search\\bin\\mssdmn.exe", -1, nullptr,
+         typeid(CIFilterRegistryHelperSQLServer2000)},
+        {"search folder, SharePoint 2001", L"C:\\SEARCH\\BIN\\MSSDMN.EXE", 0, nullptr,
+         typeid(CIFilterRegistryHelperSharepoint2001)},
+        {"search folder, SPSV2 2: neither SharePoint", L"C:\\Search\\bin\\mssdmn.exe", 2, nullptr,
+         typeid(CIFilterRegistryHelperSQLServer2000)},
+        {"extensions folder", L"C:\\Extensions\\bin\\filtdump.exe", -1, nullptr,
+         typeid(CIFilterRegistryHelperWindowsServerExtensions12)},
+        {"Office Server shares the extensions folder and is tried first", L"C:\\Extensions\\bin\\mssdmn.exe", -1,
+         L"C:\\Extensions", typeid(CIFilterRegistryHelperOfficeServer12)},
+        {"another name in a product folder", L"C:\\Search\\bin\\cidaemon.exe", -1, nullptr,
+         typeid(CIFilterRegistryHelperIndexingService30)},
+        {"a product's name outside every product folder", L"C:\\Elsewhere\\mssdmn.exe", 0, nullptr,
+         typeid(CIFilterRegistryHelperIndexingService30)},
+        {"a folder below the program folder", L"C:\\Search\\bin\\x\\mssdmn.exe", -1, nullptr,
+         typeid(CIFilterRegistryHelperIndexingService30)},
+        {"Desktop Search in any folder", L"C:\\Search\\bin\\MsnGather.exe", -1, nullptr,
+         typeid(CIFilterRegistryHelperMSNDesktopSearch)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSharepoint);
+        if (c.spsv2 >= 0)
+            SetMachineString(kSharepoint, L"Version", L"scratch");
+        if (c.spsv2 > 0)
+            SetMachineDword(kSharepoint, L"SPSV2", static_cast<DWORD>(c.spsv2));
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kOfficeServer);
+        if (c.officeServer)
+            SetMachineString(kOfficeServer, L"InstallPath", c.officeServer);
+
+        CHostProcessInfo host(c.host);
+        const auto helper = host.CreateHelperForHost();
+        ASSERT_TRUE(helper);
+        EXPECT_EQ(c.want, typeid(*helper)) << typeid(*helper).name();
     }
 }
 

@@ -1,12 +1,178 @@
 #include "crawler/CChmFileCrawler.h"
 
-// Placeholder bodies: the crawler is being built on its own branch.
+#include <cwchar>
+#include <new>
+
+#include "util/AppendBackslash.h"
+#include "util/BoundedString.h"
+#include "util/FileExists.h"
+#include "util/SplitPath.h"
+
+namespace {
+// Parts of a name in the flat extraction mode.
+constexpr size_t kPartCapacity = 261;
+// Base names are cut after this many characters in the flat mode.
+constexpr size_t kFlatBaseLength = 8;
+
+// The extension of a name as the C runtime splits it: from the last dot of the
+// file name part, dot included; null when there is none.
+const wchar_t* ExtensionOf(const wchar_t* name)
+{
+    const wchar_t* dot = nullptr;
+    for (const wchar_t* p = name; *p; ++p) {
+        if (*p == L'\\' || *p == L'/')
+            dot = nullptr;
+        else if (*p == L'.')
+            dot = p;
+    }
+    return dot;
+}
+
+// Whether Windows takes a file name for a device ("CON.htm" opens the console,
+// "COM1.txt" a serial port) rather than a file in the folder: the part before
+// the first dot, trailing spaces ignored, is a reserved device name.
+bool SameAsciiName(const wchar_t* name, const wchar_t* upper, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        const wchar_t c = name[i] >= L'a' && name[i] <= L'z' ? static_cast<wchar_t>(name[i] - L'a' + L'A') : name[i];
+        if (c != upper[i])
+            return false;
+    }
+    return true;
+}
+
+bool IsDeviceName(const wchar_t* name, size_t length)
+{
+    size_t end = 0;
+    while (end < length && name[end] != L'.')
+        ++end;
+    while (end > 0 && name[end - 1] == L' ')
+        --end;
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices) {
+        if (end == wcslen(device) && SameAsciiName(name, device, end))
+            return true;
+    }
+    return end == 4 && (SameAsciiName(name, L"COM", 3) || SameAsciiName(name, L"LPT", 3)) && name[3] >= L'1' &&
+           name[3] <= L'9';
+}
+
+// Whether any element of a backslash-separated path is a device name.
+bool HasDeviceName(const wchar_t* path)
+{
+    const wchar_t* start = path;
+    for (const wchar_t* p = path;; ++p) {
+        if (*p == L'\\' || *p == L'\0') {
+            if (IsDeviceName(start, static_cast<size_t>(p - start)))
+                return true;
+            if (*p == L'\0')
+                return false;
+            start = p + 1;
+        }
+    }
+}
+}  // namespace
+
 CChmFileCrawler::CChmFileCrawler(const wchar_t* chmPath, const wchar_t* tempFolder, int extractionMode)
-    : CFileCrawlerBase(chmPath, tempFolder), m_extractionMode(extractionMode) {}
-CChmFileCrawler::~CChmFileCrawler() = default;
-int CChmFileCrawler::Reset() { return 1; }
-bool CChmFileCrawler::ShouldSkip(const wchar_t*, const wchar_t*) { return false; }
-bool CChmFileCrawler::IsSpecialName(const wchar_t*) { return false; }
-HRESULT CChmFileCrawler::NextEntry(wchar_t*, size_t, wchar_t*, size_t) { return E_NOTIMPL; }
-HRESULT CChmFileCrawler::ExtractCurrent(wchar_t*, size_t) { return E_NOTIMPL; }
-bool CChmFileCrawler::DeleteExtracted() { return true; }
+    : CFileCrawlerBase(chmPath, tempFolder), m_extractionMode(extractionMode)
+{
+}
+
+CChmFileCrawler::~CChmFileCrawler()
+{
+    if (m_extracted && m_extractedFile[0] != L'\0' && FileExists(m_extractedFile.get()))
+        CChmFileCrawler::DeleteExtracted();
+    CChmFileCrawler::Reset();
+}
+
+int CChmFileCrawler::Reset()
+{
+    if (m_storage) {
+        m_storage->Close();
+        m_storage.reset();
+    }
+    return 1;
+}
+
+bool CChmFileCrawler::ShouldSkip(const wchar_t* name, const wchar_t* folder)
+{
+    // Internal streams, and everything inside an internal top-level storage.
+    if (IsSpecialName(folder[0] != L'\0' ? folder : name))
+        return true;
+
+    const wchar_t* extension = ExtensionOf(name);
+    if (!extension || wcslen(extension) != 4)
+        return false;
+    wchar_t lowered[5];
+    wmemcpy(lowered, extension, 5);
+    CharLowerW(lowered);
+    return wcscmp(lowered, L".css") == 0;
+}
+
+bool CChmFileCrawler::IsSpecialName(const wchar_t* name)
+{
+    return name && (name[0] == L'#' || name[0] == L'$');
+}
+
+HRESULT CChmFileCrawler::NextEntry(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
+{
+    if (m_storage)
+        return m_storage->Next(name, nameCapacity, folder, folderCapacity);
+
+    m_storage.reset(new (std::nothrow) CChmStorage);
+    if (!m_storage)
+        return E_FAIL;
+    // The reader stays even when it cannot open the file: its Next then fails too.
+    if (FAILED(m_storage->Open(m_containerPath.get(), m_extractionMode != 0 ? m_tempFolder.get() : nullptr)))
+        return E_FAIL;
+    return m_storage->First(name, nameCapacity, folder, folderCapacity);
+}
+
+HRESULT CChmFileCrawler::ExtractCurrent(wchar_t* target, size_t targetCapacity)
+{
+    if (!m_storage || !target || targetCapacity == 0 || targetCapacity > kMaxBoundedCapacity || !m_tempFolder)
+        return E_FAIL;
+    if (FAILED(BoundedCopy(target, targetCapacity, m_tempFolder.get())) ||
+        !AppendBackslash(target, targetCapacity))
+        return E_FAIL;
+
+    if (m_extractionMode == 0) {
+        wchar_t drive[kPartCapacity];
+        wchar_t directory[kPartCapacity];
+        wchar_t base[kPartCapacity];
+        wchar_t extension[kPartCapacity];
+        if (!SplitPath(m_currentName.get(), drive, kPartCapacity, directory, kPartCapacity, base, kPartCapacity,
+                       extension, kPartCapacity))
+            return E_FAIL;
+        if (wcslen(base) > kFlatBaseLength)
+            base[kFlatBaseLength] = L'\0';
+        // A page must land in a file, never in a device.
+        if (IsDeviceName(base, wcslen(base))) {
+            const HRESULT hr = BoundedAppend(target, targetCapacity, L"_");
+            if (FAILED(hr))
+                return hr;
+        }
+        HRESULT hr = BoundedAppend(target, targetCapacity, base);
+        if (FAILED(hr))
+            return hr;
+        hr = BoundedAppend(target, targetCapacity, extension);
+        if (FAILED(hr))
+            return hr;
+    } else {
+        // The reader never hands out a name that could climb out of its
+        // storage, so the page stays below the temporary folder; a device name
+        // would still lead out of the file system.
+        if (HasDeviceName(m_currentFolder.get()) || HasDeviceName(m_currentName.get()))
+            return E_FAIL;
+        if (FAILED(BoundedAppend(target, targetCapacity, m_currentFolder.get())) ||
+            !AppendBackslash(target, targetCapacity) ||
+            FAILED(BoundedAppend(target, targetCapacity, m_currentName.get())))
+            return E_FAIL;
+    }
+    return m_storage->ExtractCurrent(target);
+}
+
+bool CChmFileCrawler::DeleteExtracted()
+{
+    return DeleteFileW(m_extractedFile.get()) != FALSE;
+}

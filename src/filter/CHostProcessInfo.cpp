@@ -1,6 +1,82 @@
 #include "filter/CHostProcessInfo.h"
 
+#include <cwchar>
+#include <new>
+
+#include "registry/CIFilterRegistryHelperIndexingService30.h"
+#include "registry/CIFilterRegistryHelperMSNDesktopSearch.h"
+#include "registry/CIFilterRegistryHelperOfficeServer12.h"
+#include "registry/CIFilterRegistryHelperSQLServer2000.h"
+#include "registry/CIFilterRegistryHelperSharepoint2001.h"
+#include "registry/CIFilterRegistryHelperSharepoint2003.h"
+#include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
+#include "util/AppendPath.h"
 #include "util/BoundedString.h"
+
+namespace {
+// Filter DLLs that are opened through the indexing library's own lookup.
+constexpr const wchar_t* kLoadIFilterModules[] = {L"PDFFILT", L"ACRORDIF"};
+
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/' || c == L':';
+}
+
+// The file name part of a path, and its last dot (null when it has none).
+const wchar_t* FileNamePart(const wchar_t* path, const wchar_t** dot)
+{
+    const wchar_t* name = path;
+    *dot = nullptr;
+    for (const wchar_t* p = path; *p; ++p) {
+        if (IsSeparator(*p)) {
+            name = p + 1;
+            *dot = nullptr;
+        } else if (*p == L'.') {
+            *dot = p;
+        }
+    }
+    return name;
+}
+
+// The base name of a DLL path, upper-cased; empty when it does not fit.
+void UpperBaseName(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    out[0] = L'\0';
+    const wchar_t* dot = nullptr;
+    const wchar_t* name = FileNamePart(path, &dot);
+    const size_t length = dot ? static_cast<size_t>(dot - name) : wcslen(name);
+    if (length >= capacity)
+        return;
+    wmemcpy(out, name, length);
+    out[length] = L'\0';
+    CharUpperW(out);
+}
+
+// A reference of our own on a module that is already loaded: LoadLibrary on
+// its own path finds it and counts one more user. Null when it cannot be had.
+HMODULE AddModuleReference(HMODULE module)
+{
+    if (!module)
+        return nullptr;
+    wchar_t path[CHostProcessInfo::kPathCapacity];
+    const DWORD length = GetModuleFileNameW(module, path, CHostProcessInfo::kPathCapacity);
+    if (length == 0 || length >= CHostProcessInfo::kPathCapacity)
+        return nullptr;
+    HMODULE referenced = LoadLibraryW(path);
+    if (referenced != module) {
+        if (referenced)
+            FreeLibrary(referenced);
+        return nullptr;
+    }
+    return referenced;
+}
+
+template <typename Helper>
+std::unique_ptr<CIFilterRegistryHelperSQLServer2000> MakeProduct()
+{
+    return std::unique_ptr<CIFilterRegistryHelperSQLServer2000>(new (std::nothrow) Helper);
+}
+}  // namespace
 
 CHostProcessInfo::CHostProcessInfo()
 {
@@ -37,17 +113,171 @@ void CHostProcessInfo::SetHostPath(const wchar_t* hostPath)
     CharUpperW(m_hostBaseName);
 }
 
-// Placeholder bodies: page-filter loading is being built on its own branch.
-BOOL CHostProcessInfo::FindFilter(const wchar_t*, FilterLookupRecord&) { return FALSE; }
-CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t*, ComPtr<IFilter>& filter)
+BOOL CHostProcessInfo::PageExtension(const wchar_t* path, wchar_t* extension, size_t capacity)
+{
+    if (!path || !extension || capacity == 0)
+        return FALSE;
+    extension[0] = L'\0';
+    const wchar_t* dot = nullptr;
+    FileNamePart(path, &dot);
+    if (!dot || dot[1] == L'\0')
+        return FALSE;
+    if (FAILED(BoundedCopy(extension, capacity, dot))) {
+        extension[0] = L'\0';
+        return FALSE;
+    }
+    CharUpperW(extension);
+    return TRUE;
+}
+
+BOOL CHostProcessInfo::FindFilter(const wchar_t* path, FilterLookupRecord& record)
+{
+    // No extension, no lookup: the registry is not touched for such a page.
+    wchar_t extension[kPartCapacity];
+    if (!PageExtension(path, extension, kPartCapacity))
+        return FALSE;
+    try {
+        std::unique_ptr<CIFilterRegistryHelperBase> helper = CreateHelperForHost();
+        if (!helper)
+            return FALSE;
+        m_dllsInformation.verifyTrust = FALSE;
+        record.dllsInformation = &m_dllsInformation;
+        return helper->FindFilter(extension + 1, record);
+    } catch (...) {
+        // The probe cache raises its XML errors; they mean "no filter".
+        return FALSE;
+    }
+}
+
+CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ComPtr<IFilter>& filter)
+{
+    try {
+        FilterLookupRecord record;
+        if (!FindFilter(path, record))
+            return CoLibraryHandle();
+        return CreatePageFilter(path, record, filter);
+    } catch (...) {
+        return CoLibraryHandle();
+    }
+}
+
+CoLibraryHandle CHostProcessInfo::CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
+                                                   ComPtr<IFilter>& filter)
 {
     filter.reset();
-    return CoLibraryHandle();
+    try {
+        wchar_t moduleName[kPartCapacity];
+        UpperBaseName(record.filterDllPath, moduleName, kPartCapacity);
+        for (const wchar_t* known : kLoadIFilterModules) {
+            if (wcscmp(moduleName, known) == 0)
+                return CreateThroughLoadIFilter(path, moduleName, filter);
+        }
+        return CreateFromClassObject(path, record, filter);
+    } catch (...) {
+        filter.reset();
+        return CoLibraryHandle();
+    }
 }
-CoLibraryHandle CHostProcessInfo::CreatePageFilter(const wchar_t*, const FilterLookupRecord&, ComPtr<IFilter>& filter)
+
+CoLibraryHandle CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, const wchar_t* moduleName,
+                                                           ComPtr<IFilter>& filter)
 {
-    filter.reset();
-    return CoLibraryHandle();
+    if (!m_loadIFilter) {
+        if (!m_indexingLibrary)
+            m_indexingLibrary.reset(LoadLibraryW(L"query.dll"));
+        if (!m_indexingLibrary)
+            return CoLibraryHandle();
+        m_loadIFilter = reinterpret_cast<LoadIFilterFn>(
+            reinterpret_cast<void*>(GetProcAddress(m_indexingLibrary.get(), "LoadIFilter")));
+        if (!m_loadIFilter)
+            return CoLibraryHandle();
+    }
+
+    ComPtr<IUnknown> object;
+    if (FAILED(object.receive([&](IUnknown** out) {
+            return m_loadIFilter(path, nullptr, reinterpret_cast<void**>(out));
+        })) || !object)
+        return CoLibraryHandle();
+    ComPtr<IFilter> made;
+    if (FAILED(made.receive([&](IFilter** out) {
+            return object->QueryInterface(IID_IFilter, reinterpret_cast<void**>(out));
+        })) || !made)
+        return CoLibraryHandle();
+    filter = std::move(made);
+
+    // The indexing library loaded the DLL on its own account. The page's handle
+    // gets a reference of its own, so freeing it after the page leaves the
+    // library's reference, and the host's, alone.
+    return CoLibraryHandle(AddModuleReference(GetModuleHandleW(moduleName)));
 }
-std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::CreateHelperForHost() { return nullptr; }
-std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::MatchInstalledProduct() { return nullptr; }
+
+CoLibraryHandle CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
+                                                        ComPtr<IFilter>& filter)
+{
+    CDLLsInformationBase* dlls = record.dllsInformation ? record.dllsInformation : &m_dllsInformation;
+
+    // LoadFilterObject takes a reference only when it loads the DLL itself;
+    // for a DLL already loaded (by the probe, the host, an earlier page) the
+    // page takes its own, so that the one freed after the page is ours.
+    const bool wasLoaded = GetModuleHandleW(record.filterDllPath) != nullptr;
+    // Declared before the object, so that on every path out the object is
+    // released before the module reference is given back.
+    CoLibraryHandle module;
+    ComPtr<IFilter> object;
+    HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object.put());
+    module.reset(wasLoaded ? AddModuleReference(loaded) : loaded);
+    if (!object || !module)
+        return CoLibraryHandle();
+
+    ComPtr<IPersistFile> file;
+    if (FAILED(file.receive([&](IPersistFile** out) {
+            return object->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(out));
+        })) || !file)
+        return CoLibraryHandle();
+    if (FAILED(file->Load(path, STGM_READ)))
+        return CoLibraryHandle();
+    filter = std::move(object);
+    return module;
+}
+
+std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::CreateHelperForHost()
+{
+    std::unique_ptr<CIFilterRegistryHelperBase> helper;
+    if (wcscmp(m_hostBaseName, L"MSNGATHER") == 0 || wcscmp(m_hostBaseName, L"WINDOWSSEARCHFILTER") == 0)
+        helper.reset(new (std::nothrow) CIFilterRegistryHelperMSNDesktopSearch);
+    else if (wcscmp(m_hostBaseName, L"MSSDMN") == 0 || wcscmp(m_hostBaseName, L"FILTDUMP") == 0)
+        helper = MatchInstalledProduct();
+    if (!helper)
+        helper.reset(new (std::nothrow) CIFilterRegistryHelperIndexingService30);
+    return helper;
+}
+
+std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::MatchInstalledProduct()
+{
+    std::unique_ptr<wchar_t[]> work(new (std::nothrow) wchar_t[kMatchCapacity]);
+    if (!work)
+        return nullptr;
+    using Maker = std::unique_ptr<CIFilterRegistryHelperSQLServer2000> (*)();
+    // The order decides when a folder belongs to more than one product.
+    const Maker makers[] = {
+        MakeProduct<CIFilterRegistryHelperOfficeServer12>,
+        MakeProduct<CIFilterRegistryHelperWindowsServerExtensions12>,
+        MakeProduct<CIFilterRegistryHelperSharepoint2003>,
+        MakeProduct<CIFilterRegistryHelperSharepoint2001>,
+        MakeProduct<CIFilterRegistryHelperSQLServer2000>,
+    };
+    for (Maker make : makers) {
+        std::unique_ptr<CIFilterRegistryHelperSQLServer2000> product = make();
+        if (!product || !product->IsProductInstalled())
+            continue;
+        work[0] = L'\0';
+        if (!product->GetProductBinDirectory(work.get(), kMatchCapacity))
+            continue;
+        // The program folder is at most 260 characters, the size AppendPath works in.
+        if (!AppendPath(work.get(), m_hostBaseName) || FAILED(BoundedAppend(work.get(), kMatchCapacity, L".exe")))
+            continue;
+        if (lstrcmpiW(work.get(), m_hostPath) == 0)
+            return product;
+    }
+    return nullptr;
+}

@@ -10,6 +10,7 @@
 #include "registry/FilterLookupRecord.h"
 #include "util/CoLibraryHandle.h"
 #include "util/ComPtr.h"
+#include "util/LibraryHandle.h"
 
 // Who is hosting the filter: the host executable's path and its upper-cased
 // base name (for example "MSSDMN"), read once when the filter object is made,
@@ -17,6 +18,10 @@
 class CHostProcessInfo {
 public:
     static constexpr size_t kPathCapacity = 2048;
+    // An extension or a base name part.
+    static constexpr size_t kPartCapacity = 257;
+    // The work buffer of the product match.
+    static constexpr size_t kMatchCapacity = 2049;
 
     CHostProcessInfo();
     // For tests and callers that know the host path already.
@@ -43,11 +48,24 @@ public:
     // The product whose program folder holds the running host, or none.
     std::unique_ptr<CIFilterRegistryHelperBase> MatchInstalledProduct();
 
+    // The extension of a path's file name part, dot included, upper-cased.
+    // 0 when there is none, or only a lone dot, or it does not fit.
+    static BOOL PageExtension(const wchar_t* path, wchar_t* extension, size_t capacity);
+
 private:
+    using LoadIFilterFn = HRESULT(WINAPI*)(LPCWSTR path, IUnknown* outer, void** object);
+
     void SetHostPath(const wchar_t* hostPath);
+    CoLibraryHandle CreateThroughLoadIFilter(const wchar_t* path, const wchar_t* moduleName,
+                                             ComPtr<IFilter>& filter);
+    CoLibraryHandle CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
+                                          ComPtr<IFilter>& filter);
 
     // Built before the strings.
     CDLLsInformation m_dllsInformation;
     wchar_t m_hostPath[kPathCapacity] = {};
     wchar_t m_hostBaseName[kPathCapacity] = {};
+    // The indexing library, loaded on first need and kept while this object lives.
+    LibraryHandle m_indexingLibrary;
+    LoadIFilterFn m_loadIFilter = nullptr;
 };

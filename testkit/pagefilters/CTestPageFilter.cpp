@@ -4,7 +4,7 @@
 
 #include "PageFilterModule.h"
 
-CTestPageFilter::CTestPageFilter(unsigned persist) : m_persist(persist)
+CTestPageFilter::CTestPageFilter(unsigned persist, const CLSID& clsid) : m_persist(persist), m_clsid(clsid)
 {
     PageFilterModule::ObjectCreated();
 }
@@ -85,8 +85,8 @@ STDMETHODIMP CTestPageFilter::GetClassID(CLSID* pClassID)
 {
     if (!pClassID)
         return E_POINTER;
-    *pClassID = CLSID_NULL;
-    return E_NOTIMPL;
+    *pClassID = m_clsid;
+    return S_OK;
 }
 
 STDMETHODIMP CTestPageFilter::IsDirty()
@@ -98,6 +98,8 @@ STDMETHODIMP CTestPageFilter::Load(LPCOLESTR pszFileName, DWORD)
 {
     if (!pszFileName)
         return E_POINTER;
+    if (m_persist & kFailLoad)
+        return STG_E_FILENOTFOUND;
     m_fileName = pszFileName;
     return S_OK;
 }

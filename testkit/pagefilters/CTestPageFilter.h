@@ -6,7 +6,7 @@
 #include <string>
 
 // A page filter for tests: an IFilter whose persistence interfaces are chosen
-// when it is made. It loads nothing yet and has no chunks.
+// when it is made. It reports its class, loads nothing and has no chunks.
 class CTestPageFilter final : public IFilter, public IPersistFile, public IPersistStream, public IPersistStorage {
 public:
     enum Persist : unsigned {
@@ -14,9 +14,11 @@ public:
         kPersistStream = 2,
         kPersistStorage = 4,
         kPersistAll = kPersistFile | kPersistStream | kPersistStorage,
+        // IPersistFile::Load fails.
+        kFailLoad = 8,
     };
 
-    explicit CTestPageFilter(unsigned persist);
+    CTestPageFilter(unsigned persist, const CLSID& clsid);
     CTestPageFilter(const CTestPageFilter&) = delete;
     CTestPageFilter& operator=(const CTestPageFilter&) = delete;
 
@@ -59,5 +61,6 @@ private:
 
     LONG m_refCount = 1;
     unsigned m_persist;
+    CLSID m_clsid;
     std::wstring m_fileName;
 };

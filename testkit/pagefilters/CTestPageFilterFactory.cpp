@@ -5,8 +5,8 @@
 #include "CTestPageFilter.h"
 #include "PageFilterModule.h"
 
-CTestPageFilterFactory::CTestPageFilterFactory(unsigned persist, bool failing)
-    : m_persist(persist), m_failing(failing)
+CTestPageFilterFactory::CTestPageFilterFactory(unsigned persist, bool failing, const CLSID& clsid)
+    : m_persist(persist), m_failing(failing), m_clsid(clsid)
 {
     PageFilterModule::ObjectCreated();
 }
@@ -51,7 +51,7 @@ STDMETHODIMP CTestPageFilterFactory::CreateInstance(IUnknown* outer, REFIID riid
         return CLASS_E_NOAGGREGATION;
     if (m_failing)
         return E_OUTOFMEMORY;
-    auto* filter = new (std::nothrow) CTestPageFilter(m_persist);
+    auto* filter = new (std::nothrow) CTestPageFilter(m_persist, m_clsid);
     if (!filter)
         return E_OUTOFMEMORY;
     const HRESULT hr = filter->QueryInterface(riid, ppv);

@@ -6,7 +6,7 @@
 // refuses every CreateInstance, like a filter whose set-up goes wrong.
 class CTestPageFilterFactory final : public IClassFactory {
 public:
-    CTestPageFilterFactory(unsigned persist, bool failing);
+    CTestPageFilterFactory(unsigned persist, bool failing, const CLSID& clsid);
     CTestPageFilterFactory(const CTestPageFilterFactory&) = delete;
     CTestPageFilterFactory& operator=(const CTestPageFilterFactory&) = delete;
 
@@ -22,4 +22,5 @@ private:
     LONG m_refCount = 1;
     unsigned m_persist;
     bool m_failing;
+    CLSID m_clsid;
 };

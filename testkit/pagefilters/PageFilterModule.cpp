@@ -26,6 +26,11 @@ const ClassEntry kClasses[] = {
     {&PageFilterClassIds::StreamOnly, CTestPageFilter::kPersistStream, false},
     {&PageFilterClassIds::NoPersist, 0, false},
     {&PageFilterClassIds::FailingFactory, CTestPageFilter::kPersistAll, true},
+    {&PageFilterClassIds::LoadFails, CTestPageFilter::kPersistFile | CTestPageFilter::kFailLoad, false},
+    {&PageFilterClassIds::StandardTables, CTestPageFilter::kPersistFile, false},
+    {&PageFilterClassIds::DesktopSearchTables, CTestPageFilter::kPersistFile, false},
+    {&PageFilterClassIds::OfficeServerTables, CTestPageFilter::kPersistFile, false},
+    {&PageFilterClassIds::Sharepoint2003Tables, CTestPageFilter::kPersistFile, false},
 };
 
 void RecordCurrentDirectory(wchar_t* buffer)
@@ -71,7 +76,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
     for (const auto& entry : kClasses) {
         if (clsid != *entry.clsid)
             continue;
-        auto* factory = new (std::nothrow) CTestPageFilterFactory(entry.persist, entry.failing);
+        auto* factory = new (std::nothrow) CTestPageFilterFactory(entry.persist, entry.failing, *entry.clsid);
         if (!factory)
             return E_OUTOFMEMORY;
         const HRESULT hr = factory->QueryInterface(riid, ppv);

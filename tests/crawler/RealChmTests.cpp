@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ChmWalk.h"
+#include "CrawlerFixture.h"
 #include "crawler/CChmStorage.h"
 #include "support/LoadedModule.h"
 #include "support/WineItssOverride.h"
@@ -116,6 +117,110 @@ TEST(MalformedChm, OpenedAndWalkedThroughBothComponentsWithoutHarm)
             reader.Close();
             reader.Close();
         }
+    }
+}
+// What the crawler must return for an entry of the listing ("folder\name"),
+// worked out from the listing alone: nothing under a top-level name that
+// begins with '#' or '$', and no style sheets.
+bool Skipped(const std::wstring& path)
+{
+    const std::wstring leaf = path.substr(path.rfind(L'\\') + 1);
+    const size_t dot = leaf.rfind(L'.');
+    std::wstring extension = dot == std::wstring::npos ? L"" : leaf.substr(dot);
+    CharLowerW(&extension[0]);
+    return path[0] == L'#' || path[0] == L'$' || extension == L".css";
+}
+
+bool HasFilter(const std::wstring& leaf)
+{
+    const size_t dot = leaf.rfind(L'.');
+    if (dot == std::wstring::npos)
+        return false;
+    const std::wstring extension = leaf.substr(dot);
+    return lstrcmpiW(extension.c_str(), L".htm") == 0 || lstrcmpiW(extension.c_str(), L".html") == 0 ||
+           lstrcmpiW(extension.c_str(), L".txt") == 0;
+}
+
+using RealCrawler = CrawlerFixture;
+
+TEST_F(RealCrawler, ReturnsEveryEntryTheSkipRulesLeaveAndExtractsThePagesWithAFilter)
+{
+    const std::wstring real = FromUnix(TAVRINOLEX_SHARED_CHM "/real");
+    const std::wstring extract = FromUnix(TAVRINOLEX_CHM_EXTRACT);
+    const auto files = FilesIn(real);
+    if (files.empty())
+        GTEST_SKIP() << "no real CHMs in " << TAVRINOLEX_SHARED_CHM "/real";
+    size_t pages = 0;
+    for (const auto& file : files) {
+        SCOPED_TRACE(Narrow(file));
+        std::map<std::wstring, std::string> want;
+        for (const auto& entry : FilesBelow(extract + L"\\" + file)) {
+            if (!Skipped(entry.first))
+                want.insert(entry);
+        }
+
+        std::vector<CrawlStep> steps;
+        {
+            CChmFileCrawler crawler((real + L"\\" + file).c_str(), m_temp.c_str(), 0);
+            crawler.SetLocator(&m_locator);
+            steps = CrawlAll(crawler, m_temp);
+        }
+        EXPECT_TRUE(FilesBelow(m_temp).empty()) << "left after destruction";
+        ASSERT_FALSE(steps.empty());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, steps.back().hr);
+        steps.pop_back();
+
+        std::map<std::wstring, int> returned;
+        for (const auto& step : steps) {
+            std::wstring path = step.key;
+            const size_t bar = path.find(L'|');
+            path = bar == 0 ? path.substr(1) : path.replace(bar, 1, L"\\");
+            SCOPED_TRACE(Narrow(path));
+            EXPECT_EQ(S_OK, step.hr);
+            ++returned[path];
+            const auto found = want.find(path);
+            if (found == want.end()) {
+                ADD_FAILURE() << "returned, but not in the listing or skipped";
+                continue;
+            }
+            const std::wstring leaf = path.substr(path.rfind(L'\\') + 1);
+            if (HasFilter(leaf)) {
+                ++pages;
+                EXPECT_EQ(m_temp + L"\\" + FlatName(leaf), step.target);
+                EXPECT_TRUE(found->second == step.bytes) << "bytes differ";
+                EXPECT_EQ(1u, step.filesOnDisk);
+            } else {
+                EXPECT_EQ(L"", step.target);
+                EXPECT_EQ(0u, step.filesOnDisk);
+            }
+        }
+        for (const auto& entry : want)
+            EXPECT_EQ(1, returned[entry.first]) << "returned this often: " << Narrow(entry.first);
+    }
+    RecordProperty("pages", static_cast<int>(pages));
+}
+
+using MalformedCrawler = CrawlerFixture;
+
+TEST_F(MalformedCrawler, EndsWithoutHarmAndLeavesNothing)
+{
+    const std::wstring folder = FromUnix(TAVRINOLEX_SHARED_CHM "/malformed");
+    const auto files = FilesIn(folder);
+    if (files.empty())
+        GTEST_SKIP() << "no malformed CHMs in " << TAVRINOLEX_SHARED_CHM "/malformed";
+    for (const auto& file : files) {
+        SCOPED_TRACE(Narrow(file));
+        std::vector<CrawlStep> steps;
+        {
+            CChmFileCrawler crawler((folder + L"\\" + file).c_str(), m_temp.c_str(), 0);
+            crawler.SetLocator(&m_locator);
+            steps = CrawlAll(crawler, m_temp);
+            for (const auto& step : steps)
+                EXPECT_LE(step.filesOnDisk, 1u);
+        }
+        ASSERT_FALSE(steps.empty());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, steps.back().hr);
+        EXPECT_TRUE(FilesBelow(m_temp).empty());
     }
 }
 }

@@ -1,0 +1,213 @@
+// Making page filters for extracted pages: the extension rule, which pages get
+// a filter, and the module references a page leaves behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "../registry/LookupFixture.h"
+#include "filter/CHostProcessInfo.h"
+#include "registry/CIFilterRegistryHelperIndexingService30.h"
+#include "support/ModuleLoadCount.h"
+
+namespace {
+namespace L = LookupFixture;
+namespace Ids = PageFilterClassIds;
+
+TEST(PageExtension, IsTheUpperCasedExtensionOfTheFileNamePart)
+{
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* want;  // null: none
+    };
+    const Case cases[] = {
+        {L"C:\\t\\page.HtM", L".HTM"},
+        {L"C:\\t\\a.b.c.html", L".HTML"},
+        {L"page.txt", L".TXT"},
+        {L"C:\\t\\index", nullptr},
+        {L"C:\\t\\notes.", nullptr},
+        {L"C:\\dir.htm\\readme", nullptr},
+        {L"C:\\dir.htm/readme", nullptr},
+        {L"", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(L::Narrow(c.path));
+        wchar_t extension[CHostProcessInfo::kPartCapacity] = L"x";
+        EXPECT_EQ(c.want != nullptr, CHostProcessInfo::PageExtension(c.path, extension, CHostProcessInfo::kPartCapacity) != FALSE);
+        EXPECT_STREQ(c.want ? c.want : L"", extension);
+    }
+    const std::wstring longExtension = L"C:\\t\\page." + std::wstring(256, L'x');
+    wchar_t extension[CHostProcessInfo::kPartCapacity];
+    EXPECT_FALSE(CHostProcessInfo::PageExtension(longExtension.c_str(), extension, CHostProcessInfo::kPartCapacity));
+}
+
+// The test page filters registered for an extension each.
+class PageLoading : public L::Fixture {
+protected:
+    void SetUp() override
+    {
+        L::Fixture::SetUp();
+        L::RegisterFilterClass(Ids::LoadFailsString, m_dll->Path());
+        Link(L"htm", Ids::AllPersistString);
+        Link(L"so", Ids::StreamOnlyString);
+        Link(L"np", Ids::NoPersistString);
+        Link(L"ff", Ids::FailingFactoryString);
+        Link(L"lf", Ids::LoadFailsString);
+    }
+
+    // Each class serves as its own persistent handler.
+    static void Link(const wchar_t* extension, const wchar_t* clsid)
+    {
+        L::RegisterHandler(clsid, clsid);
+        L::LinkExtensionHandler(extension, clsid);
+    }
+
+    static CLSID ClassOf(IFilter* filter)
+    {
+        CLSID clsid = CLSID_NULL;
+        ComPtr<IPersist> persist;
+        if (SUCCEEDED(filter->QueryInterface(IID_IPersist, persist.put_void())))
+            persist->GetClassID(&clsid);
+        return clsid;
+    }
+
+    CHostProcessInfo m_host{L"C:\\Windows\\System32\\cidaemon.exe"};
+};
+
+TEST_F(PageLoading, PagesWithoutExtensionAreNotLookedUp)
+{
+    // A registration for the empty extension: a page without one would find it
+    // if it were looked up at all.
+    Link(L"", Ids::AllPersistString);
+    CIFilterRegistryHelperIndexingService30 helper;
+    FilterLookupRecord record;
+    ASSERT_TRUE(L::Lookup(helper, L"", record));
+
+    for (const wchar_t* page : {L"C:\\t\\index", L"C:\\t\\notes.", L"C:\\t.htm\\readme"}) {
+        SCOPED_TRACE(L::Narrow(page));
+        record.Initialise();
+        EXPECT_FALSE(m_host.FindFilter(page, record));
+        EXPECT_EQ(nullptr, record.dllsInformation) << "no lookup was begun";
+        ComPtr<IFilter> filter;
+        EXPECT_FALSE(m_host.LoadPageFilter(page, filter));
+        EXPECT_FALSE(filter);
+    }
+    record.Initialise();
+    EXPECT_TRUE(m_host.FindFilter(L"C:\\t\\page.HtM", record));
+    EXPECT_TRUE(L::SamePath(m_dll->Path(), record.filterDllPath));
+}
+
+TEST_F(PageLoading, OnlyAClassThatLoadsTheFileThroughIPersistFileGivesAPageFilter)
+{
+    const std::wstring page = m_folder.WriteFile(L"pages\\page.x", "<html>");
+    struct Case {
+        const wchar_t* extension;
+        bool made;
+    };
+    const Case cases[] = {
+        {L"htm", true},   // all three persistence interfaces
+        {L"HtM", true},
+        {L"so", false},   // IPersistStream only: never used for pages
+        {L"np", false},   // no persistence interface
+        {L"ff", false},   // the factory fails
+        {L"lf", false},   // IPersistFile::Load fails
+        {L"gif", false},  // nothing registered
+    };
+    // The host has the DLL loaded already, so every reference counts.
+    LoadedModule hostsOwn(m_dll->Path());
+    const int start = ModuleLoadCount(hostsOwn.get());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(L::Narrow(c.extension));
+        const std::wstring path = page.substr(0, page.size() - 1) + c.extension;
+        MoveFileW(page.c_str(), path.c_str());
+        {
+            ComPtr<IFilter> filter;
+            CoLibraryHandle module = m_host.LoadPageFilter(path.c_str(), filter);
+            EXPECT_EQ(c.made, static_cast<bool>(filter));
+            EXPECT_EQ(c.made, static_cast<bool>(module));
+            if (c.made) {
+                EXPECT_EQ(hostsOwn.get(), module.get());
+                EXPECT_TRUE(IsEqualCLSID(Ids::AllPersist, ClassOf(filter.get())));
+                EXPECT_EQ(start + 1, ModuleLoadCount(hostsOwn.get())) << "the page holds one reference";
+            }
+        }
+        EXPECT_EQ(0, m_dll->LiveObjects()) << "no object left behind";
+        EXPECT_EQ(start, ModuleLoadCount(hostsOwn.get()));
+        MoveFileW(path.c_str(), page.c_str());
+    }
+}
+
+TEST_F(PageLoading, AFailedLoadIFilterGivesNoPageFilterAndKeepsNoReference)
+{
+    FilterDllCopy pdf(m_folder, L"Reader\\pdffilt.dll");
+    L::RegisterFilterClass(Ids::LoadFailsString, pdf.Path());
+    Link(L"pdf", Ids::LoadFailsString);
+    LoadedModule hostsOwn(pdf.Path());
+    const int start = ModuleLoadCount(hostsOwn.get());
+    const std::wstring page = m_folder.WriteFile(L"page.pdf", "page");
+
+    ComPtr<IFilter> filter;
+    EXPECT_FALSE(m_host.LoadPageFilter(page.c_str(), filter));
+    EXPECT_FALSE(filter);
+    EXPECT_EQ(0, pdf.LiveObjects());
+    EXPECT_GE(ModuleLoadCount(hostsOwn.get()), start) << "the host's reference stays";
+    EXPECT_LE(ModuleLoadCount(hostsOwn.get()), start + 1) << "at most the indexing library's own";
+}
+
+// Many pages of one filter DLL, as the filter reads them: make the page
+// filter, release it, then free its module.
+TEST_F(PageLoading, ManyPagesLeaveTheLoadCountWhereItStarted)
+{
+    // The second route goes through the indexing library (the query.dll
+    // stand-in beside this program) for a filter DLL named pdffilt.dll.
+    FilterDllCopy pdf(m_folder, L"Reader\\PDFFILT.dll");
+    L::RegisterFilterClass(Ids::StandardTablesString, pdf.Path());
+    Link(L"pdf", Ids::StandardTablesString);
+
+    struct Case {
+        const char* label;
+        const wchar_t* page;
+        const FilterDllCopy* dll;
+        CLSID clsid;
+        bool loadedByHost;
+        // References others keep from the first page on: the probe keeps the
+        // DLL it loaded, the indexing library keeps the DLLs it loads.
+        int kept;
+    };
+    const Case cases[] = {
+        {"class object, loaded by the first page", L"page.htm", m_dll.get(), Ids::AllPersist, false, 1},
+        {"class object, loaded by the host", L"page.htm", m_dll.get(), Ids::AllPersist, true, 0},
+        {"LoadIFilter, loaded by the first page", L"page.pdf", &pdf, Ids::StandardTables, false, 1},
+        {"LoadIFilter, loaded by the host", L"page.pdf", &pdf, Ids::StandardTables, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        c.dll->Unload();
+        ASSERT_FALSE(c.dll->Loaded());
+        CHostProcessInfo host(L"C:\\Windows\\System32\\cidaemon.exe");
+        const std::wstring page = m_folder.WriteFile(c.page, "page");
+        std::unique_ptr<LoadedModule> hostsOwn;
+        if (c.loadedByHost)
+            hostsOwn = std::make_unique<LoadedModule>(c.dll->Path());
+        const int start = (c.loadedByHost ? ModuleLoadCount(c.dll->Loaded()) : 0) + c.kept;
+
+        for (int i = 0; i < 25; ++i) {
+            ComPtr<IFilter> filter;
+            CoLibraryHandle module = host.LoadPageFilter(page.c_str(), filter);
+            ASSERT_TRUE(filter) << "page " << i;
+            EXPECT_TRUE(IsEqualCLSID(c.clsid, ClassOf(filter.get())));
+            ASSERT_EQ(c.dll->Loaded(), module.get());
+            EXPECT_EQ(start + 1, ModuleLoadCount(module.get())) << "during page " << i;
+            filter.reset();
+            module.reset();
+            EXPECT_EQ(start, ModuleLoadCount(c.dll->Loaded())) << "after page " << i;
+        }
+        EXPECT_EQ(0, c.dll->LiveObjects());
+        hostsOwn.reset();
+        c.dll->Unload();
+    }
+}
+
+}  // namespace

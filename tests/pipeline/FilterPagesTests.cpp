@@ -219,11 +219,12 @@ TEST_F(FilterPages, RealHelpFilesEndToEnd)
     const std::wstring extracted = FromUtf8(TAVRINOLEX_CHM_EXTRACT);
     if (GetFileAttributesW(real.c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no real CHM files in " << TAVRINOLEX_SHARED_CHM;
-    size_t files = 0;
+    size_t files = 0, allPages = 0;
     for (const auto& name : Entries(real)) {
         SCOPED_TRACE(Narrow(name));
         ++files;
         const size_t pages = CountPages(extracted + L"\\" + name, true);
+        allPages += pages;
         const LONG loadedBefore = PagesLoaded();
         auto filter = Start(real + L"\\" + name);
         const SeenDocument doc = Pull(filter.get());
@@ -240,6 +241,9 @@ TEST_F(FilterPages, RealHelpFilesEndToEnd)
         EXPECT_EQ(0, LivePageFilters());
     }
     EXPECT_EQ(18u, files);
+    EXPECT_GT(allPages, 1000u) << "the extract_chmLib listings were not found";
+    printf("%u pages of %u files through the page filter\n", static_cast<unsigned>(allPages),
+           static_cast<unsigned>(files));
 }
 
 TEST_F(FilterPages, MalformedHelpFilesEndCleanly)

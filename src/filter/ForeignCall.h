@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include <utility>
+#include <type_traits>
 
 // Runs a call into a page filter (foreign code, often built with another
 // compiler) so that an exception raised inside it cannot cross into the host:

@@ -1,6 +1,17 @@
 # Tests run under Wine in a prefix owned by this build tree. One wineserver is kept
 # alive for the run (fixture "wine") and stopped at its end.
-find_program(WINE_EXECUTABLE wine REQUIRED)
+# A 32-bit build gets a 32-bit prefix. A 64-bit build gets a 64-bit prefix and
+# Wine's 64-bit loader: the plain "wine" launcher would start the 32-bit system
+# programs (regsvr32, reg) from syswow64 there.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TAVRINOLEX_WINEARCH win64)
+    find_program(WINE64_EXECUTABLE NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine REQUIRED)
+    set(TAVRINOLEX_WINE ${WINE64_EXECUTABLE})
+else()
+    set(TAVRINOLEX_WINEARCH win32)
+    find_program(WINE_EXECUTABLE wine REQUIRED)
+    set(TAVRINOLEX_WINE ${WINE_EXECUTABLE})
+endif()
 find_program(WINESERVER_EXECUTABLE wineserver REQUIRED)
 
 set(TAVRINOLEX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)

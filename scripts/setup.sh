@@ -3,7 +3,9 @@
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 
-need=(wine wine32:i386 g++-mingw-w64-i686 fp-utils cmake googletest libchm-bin)
+# wine32:i386 runs the 32-bit build's tests, wine64 the 64-bit build's; the two
+# MinGW-w64 compilers (posix threads) build them.
+need=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix fp-utils cmake googletest libchm-bin)
 missing=()
 for p in "${need[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -17,8 +19,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine wineserver chmcmd cmake ctest; do
+for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix \
+    x86_64-w64-mingw32-gcc-posix wine wineserver chmcmd cmake ctest; do
     command -v "$tool" >/dev/null || { echo "setup: $tool is still missing" >&2; exit 1; }
 done
+[ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || { echo "setup: Wine's 64-bit loader is missing" >&2; exit 1; }
 [ -f /usr/src/googletest/CMakeLists.txt ] || { echo "setup: GoogleTest sources missing" >&2; exit 1; }
 echo "setup: all tools present"

@@ -77,4 +77,34 @@ bool SameName(const wchar_t* a, const wchar_t* b)
     return _wcsicmp(a, b) == 0;
 }
 
+namespace {
+// The access flag that selects the other registry view, or 0 when there is none.
+REGSAM OtherView()
+{
+#ifdef _WIN64
+    return KEY_WOW64_32KEY;
+#else
+    // Looked up at run time: older systems have no IsWow64Process.
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto isWow64Process = kernel ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
+                                             GetProcAddress(kernel, "IsWow64Process")))
+                                       : nullptr;
+    BOOL wow64 = FALSE;
+    if (!isWow64Process || !isWow64Process(GetCurrentProcess(), &wow64) || !wow64)
+        return 0;
+    return KEY_WOW64_64KEY;
+#endif
+}
+}
+
+bool OtherViewHas(const wchar_t* path)
+{
+    const REGSAM view = OtherView();
+    if (view == 0)
+        return false;
+    RegKey key;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
+
 }  // namespace ClassesRoot

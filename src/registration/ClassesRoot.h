@@ -31,5 +31,10 @@ bool HasSubkeys(HKEY key);
 bool IsEmpty(HKEY key);
 // Compares class ids and ProgIDs: case does not matter.
 bool SameName(const wchar_t* a, const wchar_t* b);
+// On 64-bit Windows, HKCR\CLSID has one view for 64-bit and one for 32-bit
+// programs, while extension and ProgID keys are shared by both. Whether the other
+// view (32-bit for the 64-bit DLL, 64-bit for the 32-bit DLL under WoW64) holds
+// HKCR\<path>; always false on 32-bit Windows, which has one view.
+bool OtherViewHas(const wchar_t* path);
 
 }  // namespace ClassesRoot

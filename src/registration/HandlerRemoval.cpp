@@ -92,6 +92,11 @@ LONG RemoveClassAndProgIds(const wchar_t* classId)
         if (rc != ERROR_SUCCESS)
             return rc;
     }
+    // ProgIDs are shared by both registry views: while the other view still holds
+    // the class, they are still right there.
+    KeyPath classPath(kClsidKey);
+    if (!classPath.AppendKey(classId) || ClassesRoot::OtherViewHas(classPath.Get()))
+        return ERROR_SUCCESS;
     wchar_t name[kNameCapacity];
     for (DWORD index = 0;;) {
         const LONG rc = EnumKey(HKEY_CLASSES_ROOT, index, name);

@@ -14,12 +14,20 @@
 
 namespace {
 // Removes HKCR\<extension>\PersistentHandler when it names our handler; one
-// that another handler has taken over since is left alone.
+// that another handler has taken over since is left alone. The extension key is
+// shared by both registry views on 64-bit Windows: while the DLL of the other
+// bitness is still registered (its view still holds our handler class), the link
+// serves it and stays.
 LONG RemoveExtensionHandlerLink(const DocumentTypeRow& row, const wchar_t* handlerClass)
 {
     KeyPath path(row.extension);
     if (!path.AppendKey(kPersistentHandlerKey))
         return ERROR_INSUFFICIENT_BUFFER;
+    KeyPath handlerClassPath(kClsidKey);
+    if (!handlerClassPath.AppendKey(handlerClass))
+        return ERROR_INSUFFICIENT_BUFFER;
+    if (ClassesRoot::OtherViewHas(handlerClassPath.Get()))
+        return ERROR_SUCCESS;
     {
         RegKey handler;
         LONG rc = ClassesRoot::Open(path.Get(), handler);

@@ -128,8 +128,11 @@ TEST_F(Module, CarriesVersionResource)
     wchar_t* description = nullptr;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\FileDescription",
                                reinterpret_cast<void**>(&description), &length));
-    EXPECT_NE(nullptr, wcsstr(description, L"Morvanex"));
-    EXPECT_NE(nullptr, wcsstr(description, L"CHM"));
+#ifdef _WIN64
+    EXPECT_STREQ(L"Morvanex CHM filter (64-bit)", description);
+#else
+    EXPECT_STREQ(L"Morvanex CHM filter", description);
+#endif
 }
 
 }  // namespace

@@ -61,14 +61,49 @@ __asm__(
     "    popl %ebp\n"
     "    ret\n");
 
-#else
+#elif defined(__x86_64__)
 
-// Table-based unwinding (64-bit) has no stack registration to make here; the
-// call runs unguarded until a guard for that model is built.
-extern "C" int TvxCallGuarded(void (*call)(void* context), void* context)
+// Table-based unwinding: the guard's unwind data names TvxGuardHandler as its
+// exception handler. The handler has the system unwind every frame above the
+// guard (their own cleanup runs) and resume at TvxGuardResume with 1 in rax;
+// the frame pointer gives the guard its stack back.
+extern "C" void TvxGuardResume();
+
+__asm__(
+    ".text\n"
+    ".globl TvxCallGuarded\n"
+    ".def TvxCallGuarded; .scl 2; .type 32; .endef\n"
+    ".seh_proc TvxCallGuarded\n"
+    "TvxCallGuarded:\n"
+    "    pushq %rbp\n"
+    "    .seh_pushreg %rbp\n"
+    "    movq %rsp, %rbp\n"
+    "    .seh_setframe %rbp, 0\n"
+    "    subq $32, %rsp\n"
+    "    .seh_stackalloc 32\n"
+    "    .seh_endprologue\n"
+    "    .seh_handler TvxGuardHandler, @except\n"
+    "    movq %rcx, %rax\n"
+    "    movq %rdx, %rcx\n"
+    "    callq *%rax\n"
+    "    xorl %eax, %eax\n"
+    ".globl TvxGuardResume\n"
+    "TvxGuardResume:\n"
+    "    leaq 0(%rbp), %rsp\n"
+    "    popq %rbp\n"
+    "    ret\n"
+    ".seh_endproc\n");
+
+extern "C" EXCEPTION_DISPOSITION TvxGuardHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
+                                                 DISPATCHER_CONTEXT* dispatch)
 {
-    call(context);
-    return 0;
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+        return ExceptionContinueSearch;
+    RtlUnwindEx(frame, reinterpret_cast<void*>(&TvxGuardResume), record, reinterpret_cast<void*>(1),
+                dispatch->ContextRecord, dispatch->HistoryTable);
+    return ExceptionContinueSearch;  // not reached: the unwind resumes in the guard
 }
 
+#else
+#error "no guard for calls into page filters on this processor"
 #endif

@@ -143,10 +143,10 @@ TEST_F(Registry, ReadsStayInsideTheBuffer)
     EXPECT_FALSE(m_registry.ReadValue(L"number", bytes, sizeof(bytes)));
     EXPECT_TRUE(m_registry.ReadValue(L"binary", bytes, sizeof(bytes)));
     EXPECT_EQ(3, bytes[2]);
-    EXPECT_TRUE(m_registry.ReadValue(L"binary", nullptr));  // only asks whether it can be sized
-    EXPECT_FALSE(m_registry.ReadValue(L"missing", nullptr));
+    EXPECT_TRUE(m_registry.ReadValue(L"binary", nullptr, 0));  // only asks whether it can be sized
+    EXPECT_FALSE(m_registry.ReadValue(L"missing", nullptr, 0));
     EXPECT_FALSE(m_registry.ReadDword(L"number", nullptr));
-    EXPECT_FALSE(m_registry.ReadString(L"text", nullptr));
+    EXPECT_FALSE(m_registry.ReadString(L"text", nullptr, 8));
 }
 
 TEST_F(Registry, OpenAndClose)
@@ -177,7 +177,7 @@ TEST_F(Registry, OpenAndClose)
     ASSERT_TRUE(m_registry.Open(HKEY_LOCAL_MACHINE, kKey));
     m_registry.Close();
     EXPECT_FALSE(m_registry.IsOpen());
-    EXPECT_FALSE(m_registry.ReadValue(L"binary", nullptr));
+    EXPECT_FALSE(m_registry.ReadValue(L"binary", nullptr, 0));
 }
 
 TEST_F(Registry, Enumeration)

@@ -287,8 +287,9 @@ TEST_F(ProductHelper, SharePointInstalledBySpsv2)
         EXPECT_EQ(c.is2001, CIFilterRegistryHelperSharepoint2001().IsProductInstalled());
         EXPECT_EQ(c.is2003, CIFilterRegistryHelperSharepoint2003().IsProductInstalled());
         for (const auto& p : Products()) {
-            if (std::string(p.name).find("SharePoint") == std::string::npos)
+            if (std::string(p.name).find("SharePoint") == std::string::npos) {
                 EXPECT_TRUE(p.make()->IsProductInstalled()) << p.name;
+            }
         }
     }
 }

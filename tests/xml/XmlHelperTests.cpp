@@ -3,7 +3,7 @@
 #include "support/LoadedModule.h"
 #include "support/ScopedXmlClasses.h"
 #include "util/BStr.h"
-#include "xml/CComError.h"
+#include "util/CComError.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/CXMLHelper.h"
 #include "xml/XmlClassIds.h"

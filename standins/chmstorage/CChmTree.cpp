@@ -6,6 +6,14 @@ namespace {
 // Deeper than any real help project; stops a crafted file from recursing on.
 constexpr int kMaxDepth = 256;
 
+// The name as the component compares it: without regard to case.
+std::wstring Folded(std::wstring name)
+{
+    if (!name.empty())
+        CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
+    return name;
+}
+
 std::wstring Trimmed(const wchar_t* name)
 {
     std::wstring text = name ? name : L"";
@@ -21,14 +29,26 @@ CChmTree::Node* CChmTree::Node::Find(const wchar_t* leaf) const
 {
     if (!leaf)
         return nullptr;
-    for (const auto& child : children)
-        if (child->name == leaf)
-            return child.get();
+    if (Node* exact = FindExact(leaf))
+        return exact;
     // The component looks names up without regard to case.
-    for (const auto& child : children)
-        if (lstrcmpiW(child->name.c_str(), leaf) == 0)
-            return child.get();
-    return nullptr;
+    const auto folded = m_byFoldedName.find(Folded(leaf));
+    return folded == m_byFoldedName.end() ? nullptr : folded->second;
+}
+
+CChmTree::Node* CChmTree::Node::FindExact(const std::wstring& leaf) const
+{
+    const auto found = m_byName.find(leaf);
+    return found == m_byName.end() ? nullptr : found->second;
+}
+
+CChmTree::Node* CChmTree::Node::Add(std::unique_ptr<Node> child)
+{
+    Node* added = child.get();
+    m_byName.emplace(added->name, added);
+    m_byFoldedName.emplace(Folded(added->name), added);
+    children.push_back(std::move(child));
+    return added;
 }
 
 CChmTree::~CChmTree()
@@ -119,9 +139,7 @@ CChmTree::Node* CChmTree::Insert(const std::wstring& wholePath, DWORD type, ULAR
         const size_t slash = wholePath.find(L'/', start);
         const std::wstring leaf = wholePath.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
         const bool last = slash == std::wstring::npos;
-        Node* next = level->Find(leaf.c_str());
-        if (next && next->name != leaf)
-            next = nullptr;
+        Node* next = level->FindExact(leaf);
         if (!next) {
             auto node = std::make_unique<Node>();
             node->name = leaf;
@@ -129,8 +147,7 @@ CChmTree::Node* CChmTree::Insert(const std::wstring& wholePath, DWORD type, ULAR
             node->type = last ? type : static_cast<DWORD>(STGTY_STORAGE);
             if (last)
                 node->size = size;
-            next = node.get();
-            level->children.push_back(std::move(node));
+            next = level->Add(std::move(node));
         } else if (last) {
             // Some files list an entry twice; the first one stands.
             return next->type == type ? next : nullptr;

@@ -10,6 +10,7 @@
 #include "crawler/CChmStorage.h"
 #include "crawler/PageFileWriter.h"
 #include "support/ClassObjectOverride.h"
+#include "support/FolderEntries.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
 #include "util/ComPtr.h"
@@ -41,15 +42,8 @@ HRESULT OpenFake(CChmStorage& reader, const FakeElement& root, FakeCalls& calls,
 std::vector<std::wstring> Entries(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0)
-            names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder))
+        names.push_back(entry.cFileName);
     std::sort(names.begin(), names.end());
     return names;
 }

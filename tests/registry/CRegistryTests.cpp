@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <set>
 #include <string>
 
 #include "registry/CRegistry.h"
 #include "support/ScratchRegistry.h"
+#include "util/LocalBlock.h"
 #include "util/RegKey.h"
 
 namespace {
@@ -178,6 +182,34 @@ TEST_F(Registry, OpenAndClose)
     m_registry.Close();
     EXPECT_FALSE(m_registry.IsOpen());
     EXPECT_FALSE(m_registry.ReadValue(L"binary", nullptr, 0));
+}
+
+// A key that grants nothing but reading, as HKEY_LOCAL_MACHINE does to a user
+// who is not an administrator: an open asking for any more is refused.
+TEST_F(Registry, OpensAskForReadAccessOnly)
+{
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                     &readOnly, nullptr));
+    LocalBlock<void> owned(readOnly);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, readOnly));
+    RegKey refused;
+    ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | KEY_SET_VALUE, refused.put()))
+        << "the platform does not enforce key security, so this test shows nothing";
+
+    ASSERT_TRUE(m_registry.Open(HKEY_LOCAL_MACHINE, kKey));
+    wchar_t text[8] = {};
+    EXPECT_TRUE(m_registry.ReadString(L"text", text, 8));
+    EXPECT_STREQ(L"abc", text);
+    wchar_t name[32];
+    EXPECT_TRUE(m_registry.EnumFirstValue(name, 32));
+
+    // Open to all again, so the scratch tree goes away whole.
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KA;;;WD)", SDDL_REVISION_1, &open,
+                                                                     nullptr));
+    LocalBlock<void> ownedOpen(open);
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, open));
 }
 
 TEST_F(Registry, Enumeration)

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "environment/EnvironmentFacts.h"
+#include "support/Narrow.h"
 #include "support/ScratchFolder.h"
 #include "util/AppendPath.h"
 #include "util/GetLongPath.h"
@@ -90,6 +91,22 @@ TEST(GetLongPath, EmptyAndBadArguments)
     EXPECT_STREQ(L"", out);
 }
 
+// The two routes answer a folder named with its closing separator differently:
+// GetLongPathNameW keeps the separator, the shell's parser drops it. That
+// difference shows which route ran.
+enum class Route { Platform, Shell, Recorded };
+
+std::wstring LongFormOfFolder(const std::wstring& folder, Route route)
+{
+    wchar_t out[MAX_PATH] = {};
+    const std::wstring named = folder + L"\\";
+    const DWORD length = route == Route::Recorded
+                             ? GetLongPath(named.c_str(), out, MAX_PATH)
+                             : GetLongPath(named.c_str(), out, MAX_PATH, route == Route::Platform);
+    EXPECT_EQ(wcslen(out), length);
+    return out;
+}
+
 TEST(GetLongPath, ExistingPathBothWays)
 {
     ScratchFolder folder;
@@ -97,6 +114,11 @@ TEST(GetLongPath, ExistingPathBothWays)
     const std::wstring missing = folder / L"missing\\file.htm";
     for (BOOL platformCall : {TRUE, FALSE}) {
         SCOPED_TRACE(platformCall ? "GetLongPathNameW" : "shell parser");
+        const std::wstring longFolder =
+            LongFormOfFolder(folder / L"Long Folder Name", platformCall ? Route::Platform : Route::Shell);
+        EXPECT_EQ(0, lstrcmpiW((folder / L"Long Folder Name" + (platformCall ? L"\\" : L"")).c_str(),
+                               longFolder.c_str()))
+            << Narrow(longFolder);
         wchar_t out[MAX_PATH] = {};
         EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH, platformCall));
         EXPECT_EQ(0, lstrcmpiW(file.c_str(), out));
@@ -114,6 +136,7 @@ TEST(GetLongPath, ExistingPathBothWays)
     wchar_t out[MAX_PATH] = {};
     EXPECT_TRUE(AtLeastNT_5_0);
     EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH));
+    EXPECT_EQ(folder / L"Long Folder Name\\", LongFormOfFolder(folder / L"Long Folder Name", Route::Recorded));
 }
 
 TEST(ReplaceChar, ReplacesEveryOccurrence)

@@ -112,11 +112,10 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
 {
     if (!object)
         return nullptr;
-    if (*object) {
-        IFilter* held = *object;
-        *object = nullptr;
-        held->Release();
-    }
+    // What the caller held goes first.
+    ComPtr<IFilter> previous(*object);
+    *object = nullptr;
+    previous.reset();
     if (!path || path[0] == L'\0' || !clsid)
         return nullptr;
 

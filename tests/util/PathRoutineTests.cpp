@@ -8,6 +8,7 @@
 #include "util/AppendPath.h"
 #include "util/GetLongPath.h"
 #include "util/ReplaceChar.h"
+#include "util/SplitPath.h"
 
 namespace {
 
@@ -137,6 +138,47 @@ TEST(GetLongPath, ExistingPathBothWays)
     EXPECT_TRUE(AtLeastNT_5_0);
     EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH));
     EXPECT_EQ(folder / L"Long Folder Name\\", LongFormOfFolder(folder / L"Long Folder Name", Route::Recorded));
+}
+
+TEST(SplitPath, Parts)
+{
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* drive;
+        const wchar_t* directory;
+        const wchar_t* name;
+        const wchar_t* extension;
+    };
+    const Case cases[] = {
+        {L"C:\\Program Files\\bin\\mssdmn.exe", L"C:", L"\\Program Files\\bin\\", L"mssdmn", L".exe"},
+        {L"C:/odd.name/Host.v2.EXE", L"C:", L"/odd.name/", L"Host.v2", L".EXE"},
+        {L"filtdump", L"", L"", L"filtdump", L""},
+        {L"C:name.dll", L"C:", L"", L"name", L".dll"},
+        {L"\\\\?\\C:\\docs\\a.chm", L"", L"\\\\?\\C:\\docs\\", L"a", L".chm"},
+        {L"folder\\", L"", L"folder\\", L"", L""},
+        {L"", L"", L"", L"", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.path));
+        wchar_t drive[4], directory[64], name[64], extension[16];
+        ASSERT_TRUE(SplitPath(c.path, drive, 4, directory, 64, name, 64, extension, 16));
+        EXPECT_STREQ(c.drive, drive);
+        EXPECT_STREQ(c.directory, directory);
+        EXPECT_STREQ(c.name, name);
+        EXPECT_STREQ(c.extension, extension);
+    }
+
+    // Parts not wanted are passed as null; the others are still split.
+    wchar_t name[8] = L"stale";
+    EXPECT_TRUE(SplitPath(L"C:\\a\\host.exe", nullptr, 0, nullptr, 0, name, 8, nullptr, 0));
+    EXPECT_STREQ(L"host", name);
+    // A wanted part that does not fit fails the whole split and empties every wanted part.
+    wchar_t directory[4] = L"old";
+    EXPECT_FALSE(SplitPath(L"C:\\long\\host.exe", nullptr, 0, directory, 4, name, 8, nullptr, 0));
+    EXPECT_STREQ(L"", directory);
+    EXPECT_STREQ(L"", name);
+    EXPECT_FALSE(SplitPath(L"C:\\a\\host.exe", nullptr, 0, nullptr, 0, name, 0, nullptr, 0));
+    EXPECT_FALSE(SplitPath(nullptr, nullptr, 0, nullptr, 0, name, 8, nullptr, 0));
 }
 
 TEST(ReplaceChar, ReplacesEveryOccurrence)

@@ -93,6 +93,7 @@ TEST_F(DLLsInformation, ProbesVersion4ThenVersion3)
     ASSERT_GE(classes.Asked().size(), 2u);
     EXPECT_TRUE(classes.Asked()[0] == XmlClassIds::DOMDocument40);
     EXPECT_TRUE(classes.Asked()[1] == XmlClassIds::DOMDocument30);
+    EXPECT_EQ(0, classes.LeftoverCalls()) << "what the refused creation left was used";
 }
 
 TEST_F(DLLsInformation, PathSpellingsFoldIntoOneElementKeepingTheFirst)
@@ -216,6 +217,7 @@ TEST_F(DLLsInformation, WithoutMsxmlEveryQueryActsAsTheBase)
     CDLLsInformation info;
     EXPECT_FALSE(info.XmlAvailable());
     EXPECT_EQ(nullptr, info.XmlHelper());
+    EXPECT_EQ(0, noXml.LeftoverCalls());
 
     // No folding: each spelling is left as it is.
     const std::wstring byCase = Upper(dll.Path());

@@ -101,6 +101,11 @@ TEST_F(FilterObject, LoadAndGetCurFile)
     EXPECT_EQ(first, CurFile(persist.get()));
     ASSERT_EQ(S_OK, persist->Load(second.c_str(), 0));
     EXPECT_EQ(second, CurFile(persist.get()));
+    // The form hosts use to pass a path on unparsed.
+    const std::wstring verbatim = L"\\\\?\\" + first;
+    ASSERT_EQ(S_OK, persist->Load(verbatim.c_str(), STGM_READ));
+    EXPECT_EQ(verbatim, CurFile(persist.get()));
+    ASSERT_EQ(S_OK, persist->Load(second.c_str(), 0));
 
     // Each call hands out a copy of its own.
     CoTaskMemBlock<wchar_t> a, b;

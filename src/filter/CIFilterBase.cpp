@@ -2,20 +2,13 @@
 
 #include <cwchar>
 
-#include "module/FilterClassId.h"
-#include "module/ModuleCount.h"
 #include "util/BoundedString.h"
 #include "util/FileExists.h"
+#include "util/FilterClassId.h"
 
 CIFilterBase::CIFilterBase()
 {
-    ModuleAddRef();
-    try {
-        m_hostInfo.reset(new CHostProcessInfo());
-    } catch (...) {
-        ModuleRelease();
-        throw;
-    }
+    m_hostInfo.reset(new CHostProcessInfo());
     SetOptions();
 }
 
@@ -24,7 +17,6 @@ CIFilterBase::~CIFilterBase()
     m_fileName.reset();
     DropPageFilter();
     m_hostInfo.reset();
-    ModuleRelease();
 }
 
 void CIFilterBase::DropPageFilter()

@@ -7,6 +7,7 @@
 
 #include "filter/CHostProcessInfo.h"
 #include "util/ComPtr.h"
+#include "util/ModuleCount.h"
 
 // The CHM filter object: IFilter is its primary interface, IPersistFile names
 // the file. The IUnknown reached through IPersistFile is the object's identity.
@@ -51,6 +52,8 @@ protected:
     // Lets go of the current page's filter and, where the filter loaded it, its DLL.
     void DropPageFilter();
 
+    // First: counts the object from construction to the end of destruction.
+    ModuleLock m_moduleLock;
     ComPtr<IFilter> m_pageFilter;
     ULONG m_initFlags = 0;
     ULONG m_attributeCount = 0;

@@ -10,7 +10,7 @@
 #include "registry/CIFilterRegistryHelperSharepoint2001.h"
 #include "registry/CIFilterRegistryHelperSharepoint2003.h"
 #include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
-#include "util/AppendPath.h"
+#include "environment/EnvironmentFacts.h"
 #include "util/BoundedString.h"
 #include "util/SplitPath.h"
 

@@ -18,22 +18,21 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
     // A reader opened again starts over; nothing of the earlier file stays.
     Close();
 
-    HRESULT hr = CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,
-                                  m_component.put_void());
-    if (FAILED(hr)) {
-        // Out slots are used only after success; a failed call may leave garbage.
-        m_component.detach();
+    HRESULT hr = m_component.receive([](IITStorage** out) {
+        return CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,
+                                reinterpret_cast<void**>(out));
+    });
+    if (FAILED(hr))
         return hr;
-    }
     if (!m_component)
         return E_FAIL;
 
     ComPtr<IStorage> root;
-    hr = m_component->StgOpenStorage(chmPath, nullptr, kOpenMode, nullptr, 0, root.put());
-    if (FAILED(hr)) {
-        root.detach();
+    hr = root.receive([&](IStorage** out) {
+        return m_component->StgOpenStorage(chmPath, nullptr, kOpenMode, nullptr, 0, out);
+    });
+    if (FAILED(hr))
         return hr;
-    }
     if (!root)
         return E_FAIL;
 

@@ -22,7 +22,11 @@ public:
     HRESULT First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     // The block comes from LocalAlloc; the caller frees it with LocalFree.
+    // S_FALSE, with the bytes there were, when the stream is shorter than its
+    // element's size.
     HRESULT ReadCurrent(BYTE** block, DWORD* byteCount);
+    // S_OK only when the whole stream was written; after a short stream
+    // (S_FALSE) or a failed write no file is left at filePath.
     HRESULT ExtractCurrent(const wchar_t* filePath);
     void Close();
 

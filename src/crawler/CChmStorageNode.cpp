@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "crawler/PageFileWriter.h"
 #include "util/BoundedString.h"
 #include "util/LocalBlock.h"
 #include "util/UniqueHandle.h"
@@ -39,18 +40,10 @@ CChmStorageNode::CChmStorageNode() : m_relativePath{}, m_current{} {}
 CChmStorageNode::~CChmStorageNode()
 {
     m_mirrorRoot.reset();
-    FreeCurrentName();
+    m_currentName.reset();
     m_child.reset();
     m_enumerator.reset();
     m_storage.reset();
-}
-
-void CChmStorageNode::FreeCurrentName()
-{
-    if (m_current.pwcsName) {
-        CoTaskMemFree(m_current.pwcsName);
-        m_current.pwcsName = nullptr;
-    }
 }
 
 HRESULT CChmStorageNode::Create(IStorage* storage, const wchar_t* relativePath, const wchar_t* mirrorRoot)
@@ -62,12 +55,11 @@ HRESULT CChmStorageNode::Create(IStorage* storage, const wchar_t* relativePath, 
         m_relativePath[length - 1] = L'\0';
 
     m_storage.copy_from(storage);
-    if (!m_storage || FAILED(m_storage->EnumElements(0, nullptr, 0, m_enumerator.put()))) {
-        // Without an enumerator every Next of this level fails. A failed call
-        // may leave garbage in its out slot: dropped, never released.
-        m_enumerator.detach();
+    // Without an enumerator every Next of this level fails.
+    if (!m_storage ||
+        FAILED(m_enumerator.receive([this](IEnumSTATSTG** out) { return m_storage->EnumElements(0, nullptr, 0, out); })) ||
+        !m_enumerator)
         return S_OK;
-    }
 
     if (mirrorRoot) {
         m_mirrorRoot = CopyOf(mirrorRoot);
@@ -111,7 +103,7 @@ HRESULT CChmStorageNode::Next(wchar_t* name, size_t nameCapacity, wchar_t* folde
         m_child.reset();
     }
 
-    FreeCurrentName();
+    m_currentName.reset();
     if (!m_enumerator)
         return E_FAIL;
 
@@ -123,15 +115,17 @@ HRESULT CChmStorageNode::Next(wchar_t* name, size_t nameCapacity, wchar_t* folde
         const HRESULT hr = m_enumerator->Next(1, &element, &fetched);
         if (hr != S_OK)
             return hr;
+        m_currentName.reset(element.pwcsName);
+        element.pwcsName = nullptr;
         m_current = element;
-        if (!IsWalkableName(m_current.pwcsName)) {
-            FreeCurrentName();
+        if (!IsWalkableName(m_currentName.get())) {
+            m_currentName.reset();
             continue;
         }
 
         if (m_current.type == STGTY_STREAM) {
             if (FAILED(BoundedCopy(folder, folderCapacity, m_relativePath)) ||
-                FAILED(BoundedCopy(name, nameCapacity, m_current.pwcsName)))
+                FAILED(BoundedCopy(name, nameCapacity, m_currentName.get())))
                 return E_FAIL;
             return S_OK;
         }
@@ -143,7 +137,7 @@ HRESULT CChmStorageNode::Next(wchar_t* name, size_t nameCapacity, wchar_t* folde
                 return entered;
             // The sub-storage held no stream: go on with this level.
         }
-        FreeCurrentName();
+        m_currentName.reset();
     }
 }
 
@@ -152,11 +146,11 @@ HRESULT CChmStorageNode::Next(wchar_t* name, size_t nameCapacity, wchar_t* folde
 HRESULT CChmStorageNode::EnterStorage(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
 {
     ComPtr<IStorage> sub;
-    HRESULT hr = m_storage->OpenStorage(m_current.pwcsName, nullptr, kReadExclusive, nullptr, 0, sub.put());
-    if (FAILED(hr)) {
-        sub.detach();  // what a failed call left there is not ours to release
+    HRESULT hr = sub.receive([this](IStorage** out) {
+        return m_storage->OpenStorage(m_currentName.get(), nullptr, kReadExclusive, nullptr, 0, out);
+    });
+    if (FAILED(hr))
         return hr;
-    }
     if (!sub)
         return E_FAIL;
 
@@ -167,7 +161,7 @@ HRESULT CChmStorageNode::EnterStorage(wchar_t* name, size_t nameCapacity, wchar_
         return E_FAIL;
     if (m_relativePath[0] != L'\0' && FAILED(BoundedAppend(path.get(), kPathCapacity, L"\\")))
         return E_FAIL;
-    if (FAILED(BoundedAppend(path.get(), kPathCapacity, m_current.pwcsName)))
+    if (FAILED(BoundedAppend(path.get(), kPathCapacity, m_currentName.get())))
         return E_FAIL;
 
     std::unique_ptr<CChmStorageNode> child(new (std::nothrow) CChmStorageNode);
@@ -192,15 +186,15 @@ HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount)
         return E_POINTER;
     *block = nullptr;
     *byteCount = 0;
-    if (!m_storage || !m_current.pwcsName || m_current.type != STGTY_STREAM)
+    if (!m_storage || !m_currentName || m_current.type != STGTY_STREAM)
         return E_FAIL;
 
     ComPtr<IStream> stream;
-    HRESULT hr = m_storage->OpenStream(m_current.pwcsName, nullptr, kReadExclusive, 0, stream.put());
-    if (FAILED(hr)) {
-        stream.detach();  // what a failed call left there is not ours to release
+    HRESULT hr = stream.receive([this](IStream** out) {
+        return m_storage->OpenStream(m_currentName.get(), nullptr, kReadExclusive, 0, out);
+    });
+    if (FAILED(hr))
         return hr;
-    }
     if (!stream)
         return E_FAIL;
 
@@ -212,10 +206,11 @@ HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount)
     hr = stream->Read(data.get(), size, &read);
     if (FAILED(hr))
         return hr;  // the block goes with the failure: nothing half-read is handed out
-    // Never report more than the block holds, whatever the stream claims.
+    // Never report more than the block holds, whatever the stream claims. Short
+    // or whole is judged by the bytes: components differ in what Read returns.
     *byteCount = read < size ? read : size;
     *block = data.detach();
-    return hr;
+    return read < size ? S_FALSE : S_OK;
 }
 
 HRESULT CChmStorageNode::ExtractCurrent(const wchar_t* filePath)
@@ -223,19 +218,24 @@ HRESULT CChmStorageNode::ExtractCurrent(const wchar_t* filePath)
     BYTE* raw = nullptr;
     DWORD count = 0;
     const HRESULT hr = ReadCurrent(&raw, &count);
-    if (FAILED(hr))
-        return hr;
     LocalBlock<BYTE> data(raw);
+    // A short stream is not extracted: a truncated page would be indexed as if
+    // it were whole.
+    if (hr != S_OK)
+        return hr;
 
     UniqueHandle file(CreateFileW(filePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return E_FAIL;
-    if (count != 0) {
-        DWORD written = 0;
-        // A short write still leaves a file with the element's times.
-        WriteFile(file.get(), data.get(), count, &written, nullptr);
-    }
+    const HRESULT written = WritePageFile(file.get(), data.get(), count);
     data.reset();
+    if (written != S_OK) {
+        // A full disk leaves a truncated page: take it away rather than have it
+        // read as the whole page.
+        file.reset();
+        DeleteFileW(filePath);
+        return written;
+    }
     SetFileTime(file.get(), &m_current.ctime, &m_current.atime, &m_current.mtime);
-    return hr;
+    return S_OK;
 }

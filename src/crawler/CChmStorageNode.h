@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "util/CoTaskMemBlock.h"
 #include "util/ComPtr.h"
 
 // One level of the depth-first walk over a CHM: one open storage, the position
@@ -32,7 +33,6 @@ public:
     HRESULT ExtractCurrent(const wchar_t* filePath);
 
 private:
-    void FreeCurrentName();
     HRESULT EnterStorage(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
 
     ComPtr<IEnumSTATSTG> m_enumerator;
@@ -40,5 +40,8 @@ private:
     std::unique_ptr<CChmStorageNode> m_child;
     wchar_t m_relativePath[kPathCapacity];
     std::unique_ptr<wchar_t[]> m_mirrorRoot;
+    // The element the enumerator returned last. Its name, which the enumerator
+    // allocated, is owned by m_currentName; m_current.pwcsName stays null.
     STATSTG m_current;
+    CoTaskMemBlock<wchar_t> m_currentName;
 };

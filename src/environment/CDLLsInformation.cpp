@@ -4,7 +4,8 @@
 
 #include "util/BStr.h"
 #include "util/BoundedString.h"
-#include "xml/CComError.h"
+#include "util/CComError.h"
+#include "util/ReplaceChar.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/XmlClassCreator.h"
 #include "xml/XmlClassIds.h"
@@ -29,12 +30,16 @@ bool CanRunDocument(REFCLSID clsid)
 {
     const DWORD context = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
     ComPtr<IUnknown> probe;
-    if (FAILED(CreateXmlClassInstance(clsid, nullptr, context, IID_IUnknown, probe.put_void())) || !probe)
-        return false;
-    if (FAILED(OleRun(probe.get())))
+    probe.receive([&](IUnknown** out) {
+        return CreateXmlClassInstance(clsid, nullptr, context, IID_IUnknown, reinterpret_cast<void**>(out));
+    });
+    if (!probe || FAILED(OleRun(probe.get())))
         return false;
     ComPtr<IUnknown> document;
-    return SUCCEEDED(probe->QueryInterface(XmlClassIds::IXMLDOMDocument2, document.put_void())) && document;
+    document.receive([&](IUnknown** out) {
+        return probe->QueryInterface(XmlClassIds::IXMLDOMDocument2, reinterpret_cast<void**>(out));
+    });
+    return static_cast<bool>(document);
 }
 
 // name[@attribute = "key"]; false when it does not fit. A key with a double
@@ -62,7 +67,9 @@ ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* parent, const wchar_t* expression)
     if (!query)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMNode);
     ComPtr<IXMLDOMNode> child;
-    CComError::ThrowIfFailed(parent->selectSingleNode(query.get(), child.put()), IID_IXMLDOMNode);
+    CComError::ThrowIfFailed(
+        child.receive([&](IXMLDOMNode** out) { return parent->selectSingleNode(query.get(), out); }),
+        IID_IXMLDOMNode);
     return child;
 }
 
@@ -135,10 +142,7 @@ ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddDllElement(const wchar_t* path)
     if (BoundedCopy(key, kKeyCapacity, path) != S_OK)
         return ComPtr<IXMLDOMNode>();
     CharUpperW(key);
-    for (wchar_t* p = key; *p; ++p) {
-        if (*p == L'\\')
-            *p = L'_';
-    }
+    ReplaceChar(key, L'\\', L'_');
 
     wchar_t expression[kExpressionCapacity] = {};
     if (!BuildLookup(expression, L"DLL", L"path", key))
@@ -159,9 +163,13 @@ ComPtr<IXMLDOMNode> CDLLsInformation::AppendElement(IXMLDOMNode* parent, const w
     if (!element)
         throw CComError(E_POINTER, IID_IXMLDOMDocument);
     ComPtr<IXMLDOMNode> node;
-    CComError::ThrowIfFailed(element->QueryInterface(IID_IXMLDOMNode, node.put_void()), IID_IXMLDOMElement);
+    CComError::ThrowIfFailed(node.receive([&](IXMLDOMNode** out) {
+        return element->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out));
+    }),
+                             IID_IXMLDOMElement);
     ComPtr<IXMLDOMNode> appended;
-    CComError::ThrowIfFailed(parent->appendChild(node.get(), appended.put()), IID_IXMLDOMNode);
+    CComError::ThrowIfFailed(
+        appended.receive([&](IXMLDOMNode** out) { return parent->appendChild(node.get(), out); }), IID_IXMLDOMNode);
     return node;
 }
 

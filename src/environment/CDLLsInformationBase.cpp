@@ -4,6 +4,7 @@
 #include "util/BoundedString.h"
 #include "util/ComPtr.h"
 #include "util/FileExists.h"
+#include "util/SplitPath.h"
 
 namespace {
 
@@ -13,38 +14,12 @@ using DllGetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID clsid, REFIID iid,
 // or would start a whole reader application.
 const wchar_t* const kKnownFileFilters[] = {L"ZONDRAKEX", L"PDFFILT", L"ACRORDIF"};
 
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
-
 // The file name without folder and extension, upper-cased; false when it does
 // not fit the buffer.
 bool UpperBaseName(const wchar_t* path, wchar_t* name, size_t capacity)
 {
-    const wchar_t* start = path;
-    if (path[0] != L'\0' && path[1] == L':')
-        start = path + 2;
-    for (const wchar_t* p = start; *p; ++p) {
-        if (IsSeparator(*p))
-            start = p + 1;
-    }
-    const wchar_t* end = nullptr;
-    for (const wchar_t* p = start; *p; ++p) {
-        if (*p == L'.')
-            end = p;
-    }
-    if (!end) {
-        end = start;
-        while (*end)
-            ++end;
-    }
-    const size_t length = static_cast<size_t>(end - start);
-    if (length >= capacity)
+    if (!SplitPath(path, nullptr, 0, nullptr, 0, name, capacity, nullptr, 0))
         return false;
-    for (size_t i = 0; i < length; ++i)
-        name[i] = start[i];
-    name[length] = L'\0';
     CharUpperW(name);
     return true;
 }
@@ -55,26 +30,19 @@ bool DllFolder(const wchar_t* path, wchar_t* folder, size_t capacity)
 {
     wchar_t drive[CDLLsInformationBase::kSplitCapacity] = {};
     wchar_t directory[CDLLsInformationBase::kSplitCapacity] = {};
-    const wchar_t* rest = path;
-    if (path[0] != L'\0' && path[1] == L':') {
-        drive[0] = path[0];
-        drive[1] = L':';
-        rest = path + 2;
-    }
-    const wchar_t* lastSeparator = nullptr;
-    for (const wchar_t* p = rest; *p; ++p) {
-        if (IsSeparator(*p))
-            lastSeparator = p;
-    }
-    if (lastSeparator) {
-        const size_t length = static_cast<size_t>(lastSeparator - rest) + 1;
-        if (length >= CDLLsInformationBase::kSplitCapacity)
-            return false;
-        for (size_t i = 0; i < length; ++i)
-            directory[i] = rest[i];
-        directory[length] = L'\0';
-    }
+    if (!SplitPath(path, drive, CDLLsInformationBase::kSplitCapacity, directory, CDLLsInformationBase::kSplitCapacity,
+                   nullptr, 0, nullptr, 0))
+        return false;
     return BoundedCopy(folder, capacity, drive) == S_OK && BoundedAppend(folder, capacity, directory) == S_OK;
+}
+
+// Whether a foreign object answers the interface; what a failed query leaves
+// behind is not ours to release.
+bool Offers(IUnknown* object, REFIID iid)
+{
+    ComPtr<IUnknown> answer;
+    answer.receive([&](IUnknown** out) { return object->QueryInterface(iid, reinterpret_cast<void**>(out)); });
+    return static_cast<bool>(answer);
 }
 
 }  // namespace
@@ -132,12 +100,9 @@ void CDLLsInformationBase::ProbePersistInterfaces(const wchar_t* path, const wch
         LoadFilterObject(path, clsid, object.put());
         if (!object)
             return;
-        ComPtr<IPersistFile> file;
-        *persistFile = SUCCEEDED(object->QueryInterface(IID_IPersistFile, file.put_void())) ? TRUE : FALSE;
-        ComPtr<IPersistStream> stream;
-        *persistStream = SUCCEEDED(object->QueryInterface(IID_IPersistStream, stream.put_void())) ? TRUE : FALSE;
-        ComPtr<IPersistStorage> storage;
-        *persistStorage = SUCCEEDED(object->QueryInterface(IID_IPersistStorage, storage.put_void())) ? TRUE : FALSE;
+        *persistFile = Offers(object.get(), IID_IPersistFile) ? TRUE : FALSE;
+        *persistStream = Offers(object.get(), IID_IPersistStream) ? TRUE : FALSE;
+        *persistStorage = Offers(object.get(), IID_IPersistStorage) ? TRUE : FALSE;
     } catch (...) {
         // A foreign filter's failure leaves the answers reached so far.
     }
@@ -147,11 +112,10 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
 {
     if (!object)
         return nullptr;
-    if (*object) {
-        IFilter* held = *object;
-        *object = nullptr;
-        held->Release();
-    }
+    // What the caller held goes first.
+    ComPtr<IFilter> previous(*object);
+    *object = nullptr;
+    previous.reset();
     if (!path || path[0] == L'\0' || !clsid)
         return nullptr;
 
@@ -186,12 +150,16 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
             return module;
 
         ComPtr<IClassFactory> factory;
-        if (SUCCEEDED(getClassObject(classId, IID_IClassFactory, factory.put_void())) && factory) {
-            IFilter* created = nullptr;
-            // What a failing CreateInstance leaves in its output is not to be used.
-            if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IFilter, reinterpret_cast<void**>(&created))))
-                *object = created;
-        }
+        factory.receive([&](IClassFactory** out) {
+            return getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(out));
+        });
+        if (!factory)
+            return module;
+        ComPtr<IFilter> created;
+        created.receive([&](IFilter** out) {
+            return factory->CreateInstance(nullptr, IID_IFilter, reinterpret_cast<void**>(out));
+        });
+        *object = created.detach();
     } catch (...) {
         // A foreign DLL's failure gives no object; the handle obtained stands.
     }

@@ -1,5 +1,8 @@
 #include "environment/EnvironmentFacts.h"
 
+#include "util/AppendPath.h"
+#include "util/GetLongPath.h"
+
 BOOL IsVersionAtLeast(DWORD major, DWORD minor, WORD servicePackMajor, DWORD platform)
 {
     return IsVersionAtLeast(g_operatingSystem, major, minor, servicePackMajor, platform);
@@ -8,4 +11,14 @@ BOOL IsVersionAtLeast(DWORD major, DWORD minor, WORD servicePackMajor, DWORD pla
 BOOL IsBrowserAtLeast(DWORD major, DWORD minor, DWORD build, DWORD subBuild)
 {
     return IsBrowserAtLeast(g_internetExplorer, major, minor, build, subBuild);
+}
+
+BOOL AppendPath(wchar_t* path, const wchar_t* component)
+{
+    return AppendPath(path, component, g_shlwapiVersion);
+}
+
+DWORD GetLongPath(const wchar_t* shortPath, wchar_t* output, DWORD capacity)
+{
+    return GetLongPath(shortPath, output, capacity, AtLeastNT_5_0 || AtLeast9x_4_10);
 }

@@ -10,8 +10,9 @@
 #include "registry/CIFilterRegistryHelperSharepoint2001.h"
 #include "registry/CIFilterRegistryHelperSharepoint2003.h"
 #include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
-#include "util/AppendPath.h"
+#include "environment/EnvironmentFacts.h"
 #include "util/BoundedString.h"
+#include "util/SplitPath.h"
 
 namespace {
 // Filter DLLs that are opened through the indexing library's own lookup.
@@ -97,19 +98,7 @@ void CHostProcessInfo::SetHostPath(const wchar_t* hostPath)
     BoundedCopy(m_hostPath, kPathCapacity, hostPath);
 
     // The file name part, without folder and extension.
-    const wchar_t* name = m_hostPath;
-    for (const wchar_t* p = m_hostPath; *p; ++p) {
-        if (*p == L'\\' || *p == L'/' || *p == L':')
-            name = p + 1;
-    }
-    BoundedCopy(m_hostBaseName, kPathCapacity, name);
-    wchar_t* dot = nullptr;
-    for (wchar_t* p = m_hostBaseName; *p; ++p) {
-        if (*p == L'.')
-            dot = p;
-    }
-    if (dot)
-        *dot = L'\0';
+    SplitPath(m_hostPath, nullptr, 0, nullptr, 0, m_hostBaseName, kPathCapacity, nullptr, 0);
     CharUpperW(m_hostBaseName);
 }
 

@@ -9,11 +9,10 @@
 #include "filter/ChmSystemTitle.h"
 #include "filter/ForeignCall.h"
 #include "filter/NamedMutexLock.h"
-#include "module/FilterClassId.h"
-#include "module/ModuleCount.h"
 #include "util/BoundedString.h"
 #include "util/CoTaskMemBlock.h"
 #include "util/FileExists.h"
+#include "util/FilterClassId.h"
 #include "util/FindHandle.h"
 #include "util/LocalBlock.h"
 #include "util/SplitPath.h"
@@ -52,13 +51,7 @@ bool IsBlankedValue(const wchar_t* text)
 
 CIFilterBase::CIFilterBase()
 {
-    ModuleAddRef();
-    try {
-        m_hostInfo.reset(new CHostProcessInfo());
-    } catch (...) {
-        ModuleRelease();
-        throw;
-    }
+    m_hostInfo.reset(new CHostProcessInfo());
     SetOptions();
 }
 
@@ -74,7 +67,6 @@ CIFilterBase::~CIFilterBase()
     m_crawler.reset();
     Cleanup();
     m_hostInfo.reset();
-    ModuleRelease();
 }
 
 void CIFilterBase::DropPageFilter()

@@ -11,6 +11,7 @@
 #include "filter/SubFilterRelay.h"
 #include "util/CoLibraryHandle.h"
 #include "util/ComPtr.h"
+#include "util/ModuleCount.h"
 
 // The CHM filter object: IFilter is its primary interface, IPersistFile names
 // the file. The IUnknown reached through IPersistFile is the object's identity.
@@ -87,6 +88,8 @@ protected:
     // Ends the run after a page filter raised an exception inside a call.
     void AbandonRun();
 
+    // First: counts the object from construction to the end of destruction.
+    ModuleLock m_moduleLock;
     ComPtr<IFilter> m_pageFilter;
     ULONG m_initFlags = 0;
     FullPropSpecArray m_attributes;

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "filter/CIFilterBase.h"
-#include "module/ModuleCount.h"
+#include "util/ModuleCount.h"
 
 STDMETHODIMP CIFilterBaseCF::QueryInterface(REFIID riid, void** ppv)
 {
@@ -26,10 +26,8 @@ STDMETHODIMP_(ULONG) CIFilterBaseCF::AddRef()
 STDMETHODIMP_(ULONG) CIFilterBaseCF::Release()
 {
     const LONG count = InterlockedDecrement(&m_refCount);
-    if (count == 0) {
-        ModuleRelease();
+    if (count == 0)
         delete this;
-    }
     return static_cast<ULONG>(count);
 }
 

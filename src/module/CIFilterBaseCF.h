@@ -2,8 +2,10 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "util/ModuleCount.h"
+
 // Class factory of the filter class. Each factory is independent; it counts in
-// g_moduleCount from DllGetClassObject until its last Release.
+// g_moduleCount from its construction in DllGetClassObject until its last Release.
 class CIFilterBaseCF : public IClassFactory {
 public:
     CIFilterBaseCF() = default;
@@ -18,5 +20,6 @@ public:
     STDMETHODIMP LockServer(BOOL lock) override;
 
 private:
+    ModuleLock m_moduleLock;
     volatile LONG m_refCount = 1;
 };

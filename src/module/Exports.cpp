@@ -7,9 +7,9 @@
 
 #include "module/CIFilterBaseCF.h"
 #include "module/CIFitlerBaseApp.h"
-#include "module/FilterClassId.h"
-#include "module/ModuleCount.h"
 #include "registration/SelfRegistration.h"
+#include "util/FilterClassId.h"
+#include "util/ModuleCount.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
@@ -37,7 +37,6 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
         auto* factory = new (std::nothrow) CIFilterBaseCF();
         if (!factory)
             return E_OUTOFMEMORY;
-        ModuleAddRef();
         if (FAILED(factory->QueryInterface(riid, ppv))) {
             *ppv = nullptr;
             factory->Release();  // takes the module count back with it

@@ -13,10 +13,3 @@ bool KeyPath::AppendKey(const wchar_t* name)
 {
     return Append(L"\\") && Append(name);
 }
-
-size_t KeyPath::Length() const
-{
-    size_t length = 0;
-    BoundedLength(m_path, kCapacity, &length);
-    return length;
-}

@@ -20,7 +20,6 @@ public:
 
     bool Ok() const { return m_ok; }
     const wchar_t* Get() const { return m_path; }
-    size_t Length() const;
 
 private:
     wchar_t m_path[kCapacity] = {};

@@ -7,13 +7,13 @@
 #include <new>
 
 #include "environment/CDLLsInformationBase.h"
+#include "environment/EnvironmentFacts.h"
 #include "registry/CRegistry.h"
 #include "registry/JoinKeyPath.h"
 #include "registry/ReadRegistryText.h"
 #include "registry/SystemDirectorySource.h"
 #include "util/AppendBackslash.h"
 #include "util/BoundedString.h"
-#include "util/GetLongPath.h"
 #include "util/SplitPath.h"
 
 namespace {

@@ -6,11 +6,13 @@
 #include "util/BoundedString.h"
 
 namespace {
-// Character capacities become byte capacities without wrapping.
+// Character capacities become byte capacities without wrapping: a capacity
+// beyond what a DWORD can count in bytes is held to the most it can.
 DWORD CharsToBytes(DWORD chars)
 {
-    if (chars == CRegistry::kSizedByCaller || chars > CRegistry::kSizedByCaller / sizeof(wchar_t))
-        return CRegistry::kSizedByCaller;
+    constexpr DWORD kMostBytes = 0xFFFFFFFF;
+    if (chars > kMostBytes / sizeof(wchar_t))
+        return kMostBytes;
     return chars * static_cast<DWORD>(sizeof(wchar_t));
 }
 }
@@ -86,7 +88,7 @@ BOOL CRegistry::ReadValue(const wchar_t* name, void* buffer, DWORD capacityBytes
         return FALSE;
     if (!buffer)
         return TRUE;
-    if (capacityBytes != kSizedByCaller && bytes > capacityBytes)
+    if (bytes > capacityBytes)
         return FALSE;
     // The platform never writes more than `bytes`; a value that grew since it
     // was measured fails with ERROR_MORE_DATA instead.

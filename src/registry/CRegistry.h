@@ -9,17 +9,14 @@
 // non-zero for success and zero for any failure; platform error codes are not
 // passed on.
 //
-// Buffer contract: a caller sizes its buffer with QueryValueLength or
-// QueryValueSize and reads only when the value fits. The reads also take the
-// buffer's capacity (bytes for ReadValue/ReadBinary/ReadDword, characters for
-// the string reads) and refuse a value that has grown beyond it since it was
-// sized, so a read never runs past the buffer. Data is copied exactly as
-// stored: no terminator is added to a string stored without one.
+// Buffer contract: every read states its buffer's capacity (bytes for
+// ReadValue and ReadBinary, characters for the string reads) and refuses a
+// value that does not fit, even one that has grown since the caller sized the
+// buffer with QueryValueLength or QueryValueSize; a read never runs past the
+// buffer. Data is copied exactly as stored: no terminator is added to a string
+// stored without one.
 class CRegistry {
 public:
-    // Capacity argument meaning "the caller sized the buffer from the stored size".
-    static constexpr DWORD kSizedByCaller = 0xFFFFFFFF;
-
     CRegistry() = default;
     virtual ~CRegistry();
     CRegistry(const CRegistry&) = delete;
@@ -35,14 +32,13 @@ public:
     BOOL QueryValueLength(const wchar_t* name, DWORD* length) const;
 
     // Any type. A null buffer only checks that the size can be queried.
-    BOOL ReadValue(const wchar_t* name, void* buffer, DWORD capacityBytes = kSizedByCaller) const;
+    BOOL ReadValue(const wchar_t* name, void* buffer, DWORD capacityBytes) const;
     BOOL ReadDword(const wchar_t* name, DWORD* value) const;
     // REG_SZ or REG_MULTI_SZ.
-    BOOL ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars = kSizedByCaller) const;
+    BOOL ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars) const;
     // REG_SZ (expand 0) or REG_EXPAND_SZ (expand 1); references are left unexpanded.
-    BOOL ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand,
-                              DWORD capacityChars = kSizedByCaller) const;
-    BOOL ReadBinary(const wchar_t* name, void* buffer, DWORD capacityBytes = kSizedByCaller) const;
+    BOOL ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand, DWORD capacityChars) const;
+    BOOL ReadBinary(const wchar_t* name, void* buffer, DWORD capacityBytes) const;
 
     // Capacity in characters, terminator included.
     BOOL EnumFirstValue(wchar_t* name, DWORD capacity);

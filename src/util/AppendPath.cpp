@@ -2,16 +2,11 @@
 
 #include <shlwapi.h>
 
-#include "environment/EnvironmentFacts.h"
 #include "util/BoundedString.h"
+#include "util/SplitPath.h"
 
 namespace {
 constexpr DWORD kPathAppendVersion = 0x00040047;  // 4.71
-
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
 }
 
 BOOL AppendPath(wchar_t* path, const wchar_t* component, DWORD shlwapiVersion)
@@ -31,9 +26,4 @@ BOOL AppendPath(wchar_t* path, const wchar_t* component, DWORD shlwapiVersion)
         BoundedAppend(path, MAX_PATH, L"\\");
     BoundedAppend(path, MAX_PATH, component);
     return TRUE;
-}
-
-BOOL AppendPath(wchar_t* path, const wchar_t* component)
-{
-    return AppendPath(path, component, g_shlwapiVersion);
 }

@@ -21,6 +21,18 @@ public:
     explicit operator bool() const { return m_s != nullptr; }
     BSTR* put() { reset(); return &m_s; }
     BSTR detach() { BSTR s = m_s; m_s = nullptr; return s; }
+    // As ComPtr::receive: what a failed call leaves in its out parameter is
+    // dropped, never freed.
+    template <typename Call>
+    HRESULT receive(Call&& call)
+    {
+        BSTR raw = nullptr;
+        const HRESULT hr = call(&raw);
+        reset();
+        if (SUCCEEDED(hr))
+            m_s = raw;
+        return hr;
+    }
     void reset(BSTR s = nullptr)
     {
         if (m_s) SysFreeString(m_s);

@@ -28,6 +28,18 @@ public:
     explicit operator bool() const { return m_p != nullptr; }
     T** put() { reset(); return &m_p; }
     T* detach() { T* p = m_p; m_p = nullptr; return p; }
+    // As ComPtr::receive: what a failed call leaves in its out parameter is
+    // dropped, never freed.
+    template <typename Call>
+    HRESULT receive(Call&& call)
+    {
+        T* raw = nullptr;
+        const HRESULT hr = call(&raw);
+        reset();
+        if (SUCCEEDED(hr))
+            m_p = raw;
+        return hr;
+    }
     void reset(T* p = nullptr)
     {
         if (m_p) CoTaskMemFree(m_p);

@@ -46,9 +46,11 @@ public:
     void swap(ComPtr& other) noexcept { T* p = m_p; m_p = other.m_p; other.m_p = p; }
 
     template <typename U>
-    HRESULT As(ComPtr<U>& out) const {
-        if (!m_p) return E_POINTER;
-        return m_p->QueryInterface(__uuidof(U), out.put_void());
+    HRESULT As(ComPtr<U>& out) const
+    {
+        if (!m_p)
+            return E_POINTER;
+        return out.receive([this](U** slot) { return m_p->QueryInterface(__uuidof(U), reinterpret_cast<void**>(slot)); });
     }
 
 private:

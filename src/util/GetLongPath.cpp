@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 
-#include "environment/EnvironmentFacts.h"
 #include "util/BoundedString.h"
 #include "util/ComPtr.h"
 #include "util/CoTaskMemBlock.h"
@@ -21,13 +20,16 @@ GetLongPathNameFn LongPathFunction()
 DWORD LongPathFromShell(const wchar_t* shortPath, wchar_t* output, DWORD capacity)
 {
     ComPtr<IShellFolder> desktop;
-    if (FAILED(SHGetDesktopFolder(desktop.put())))
+    if (FAILED(desktop.receive([](IShellFolder** out) { return SHGetDesktopFolder(out); })) || !desktop)
         return 0;
     wchar_t name[MAX_PATH];
     if (FAILED(BoundedCopy(name, MAX_PATH, shortPath)))
         return 0;
     CoTaskMemBlock<ITEMIDLIST> list;
-    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, name, nullptr, list.put(), nullptr)))
+    if (FAILED(list.receive([&](ITEMIDLIST** out) {
+            return desktop->ParseDisplayName(nullptr, nullptr, name, nullptr, out, nullptr);
+        })) ||
+        !list)
         return 0;
     desktop.reset();
 
@@ -66,9 +68,4 @@ DWORD GetLongPath(const wchar_t* shortPath, wchar_t* output, DWORD capacity, BOO
         }
     }
     return LongPathFromShell(shortPath, output, capacity);
-}
-
-DWORD GetLongPath(const wchar_t* shortPath, wchar_t* output, DWORD capacity)
-{
-    return GetLongPath(shortPath, output, capacity, AtLeastNT_5_0 || AtLeast9x_4_10);
 }

@@ -1,19 +1,22 @@
 #include "util/SplitPath.h"
 
 namespace {
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
+struct Part {
+    wchar_t* buffer;
+    size_t capacity;
+};
 
-bool CopyPart(const wchar_t* begin, const wchar_t* end, wchar_t* out, size_t capacity)
+// A part nobody asked for always fits.
+bool CopyPart(const wchar_t* begin, const wchar_t* end, const Part& out)
 {
+    if (!out.buffer)
+        return true;
     const size_t length = static_cast<size_t>(end - begin);
-    if (length >= capacity)
+    if (length >= out.capacity)
         return false;
     for (size_t i = 0; i < length; ++i)
-        out[i] = begin[i];
-    out[length] = L'\0';
+        out.buffer[i] = begin[i];
+    out.buffer[length] = L'\0';
     return true;
 }
 }
@@ -22,10 +25,19 @@ BOOL SplitPath(const wchar_t* path, wchar_t* drive, size_t driveCapacity, wchar_
                size_t directoryCapacity, wchar_t* name, size_t nameCapacity, wchar_t* extension,
                size_t extensionCapacity)
 {
-    if (!drive || driveCapacity == 0 || !directory || directoryCapacity == 0 || !name || nameCapacity == 0 ||
-        !extension || extensionCapacity == 0)
-        return FALSE;
-    drive[0] = directory[0] = name[0] = extension[0] = L'\0';
+    const Part parts[] = {{drive, driveCapacity}, {directory, directoryCapacity}, {name, nameCapacity},
+                          {extension, extensionCapacity}};
+    for (const Part& part : parts) {
+        if (part.buffer && part.capacity == 0)
+            return FALSE;
+    }
+    const auto clear = [&parts]() {
+        for (const Part& part : parts) {
+            if (part.buffer)
+                part.buffer[0] = L'\0';
+        }
+    };
+    clear();
     if (!path)
         return FALSE;
 
@@ -44,9 +56,9 @@ BOOL SplitPath(const wchar_t* path, wchar_t* drive, size_t driveCapacity, wchar_
             dot = p;
     }
 
-    if (CopyPart(path, rest, drive, driveCapacity) && CopyPart(rest, fileStart, directory, directoryCapacity) &&
-        CopyPart(fileStart, dot, name, nameCapacity) && CopyPart(dot, end, extension, extensionCapacity))
+    if (CopyPart(path, rest, parts[0]) && CopyPart(rest, fileStart, parts[1]) && CopyPart(fileStart, dot, parts[2]) &&
+        CopyPart(dot, end, parts[3]))
         return TRUE;
-    drive[0] = directory[0] = name[0] = extension[0] = L'\0';
+    clear();
     return FALSE;
 }

@@ -1,7 +1,7 @@
 #include "xml/CXMLAttributesHelper.h"
 
 #include "util/BStr.h"
-#include "xml/CComError.h"
+#include "util/CComError.h"
 
 namespace {
 
@@ -11,6 +11,15 @@ BStr MakeBStr(const std::wstring& text)
     if (!bstr)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMNode);
     return bstr;
+}
+
+ComPtr<IXMLDOMNode> NamedItem(IXMLDOMNamedNodeMap* attributes, const BStr& name)
+{
+    ComPtr<IXMLDOMNode> item;
+    CComError::ThrowIfFailed(
+        item.receive([&](IXMLDOMNode** out) { return attributes->getNamedItem(name.get(), out); }),
+        IID_IXMLDOMNamedNodeMap);
+    return item;
 }
 
 }  // namespace
@@ -23,7 +32,9 @@ CXMLAttributesHelper::CXMLAttributesHelper(IXMLDOMNode* node)
 ComPtr<IXMLDOMNamedNodeMap> CXMLAttributesHelper::Attributes()
 {
     ComPtr<IXMLDOMNamedNodeMap> attributes;
-    CComError::ThrowIfFailed(m_node->get_attributes(attributes.put()), IID_IXMLDOMNode);
+    CComError::ThrowIfFailed(
+        attributes.receive([this](IXMLDOMNamedNodeMap** out) { return m_node->get_attributes(out); }),
+        IID_IXMLDOMNode);
     return attributes;
 }
 
@@ -37,22 +48,30 @@ void CXMLAttributesHelper::SetAttribute(const std::wstring& name, const std::wst
         return;
 
     BStr bstrName = MakeBStr(name);
-    ComPtr<IXMLDOMNode> attribute;
-    CComError::ThrowIfFailed(attributes->getNamedItem(bstrName.get(), attribute.put()), IID_IXMLDOMNamedNodeMap);
+    ComPtr<IXMLDOMNode> attribute = NamedItem(attributes.get(), bstrName);
     if (!attribute) {
         ComPtr<IXMLDOMDocument> document;
-        CComError::ThrowIfFailed(m_node->get_ownerDocument(document.put()), IID_IXMLDOMNode);
+        CComError::ThrowIfFailed(
+            document.receive([this](IXMLDOMDocument** out) { return m_node->get_ownerDocument(out); }),
+            IID_IXMLDOMNode);
         if (!document)
             return;
         ComPtr<IXMLDOMAttribute> created;
-        CComError::ThrowIfFailed(document->createAttribute(bstrName.get(), created.put()), IID_IXMLDOMDocument);
+        CComError::ThrowIfFailed(created.receive([&](IXMLDOMAttribute** out) {
+            return document->createAttribute(bstrName.get(), out);
+        }),
+                                 IID_IXMLDOMDocument);
         if (!created)
             return;
         ComPtr<IXMLDOMNode> createdNode;
-        CComError::ThrowIfFailed(created->QueryInterface(IID_IXMLDOMNode, createdNode.put_void()),
+        CComError::ThrowIfFailed(createdNode.receive([&](IXMLDOMNode** out) {
+            return created->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out));
+        }),
                                  IID_IXMLDOMAttribute);
         ComPtr<IXMLDOMNode> added;
-        CComError::ThrowIfFailed(attributes->setNamedItem(createdNode.get(), added.put()), IID_IXMLDOMNamedNodeMap);
+        CComError::ThrowIfFailed(
+            added.receive([&](IXMLDOMNode** out) { return attributes->setNamedItem(createdNode.get(), out); }),
+            IID_IXMLDOMNamedNodeMap);
         attribute = createdNode;
     }
 
@@ -69,11 +88,10 @@ std::wstring CXMLAttributesHelper::GetAttribute(const std::wstring& name)
         return std::wstring();
 
     BStr bstrName = MakeBStr(name);
-    ComPtr<IXMLDOMNode> attribute;
-    CComError::ThrowIfFailed(attributes->getNamedItem(bstrName.get(), attribute.put()), IID_IXMLDOMNamedNodeMap);
+    ComPtr<IXMLDOMNode> attribute = NamedItem(attributes.get(), bstrName);
     if (!attribute)
         return std::wstring();
     BStr text;
-    CComError::ThrowIfFailed(attribute->get_text(text.put()), IID_IXMLDOMNode);
+    CComError::ThrowIfFailed(text.receive([&](BSTR* out) { return attribute->get_text(out); }), IID_IXMLDOMNode);
     return text ? std::wstring(text.get(), SysStringLen(text.get())) : std::wstring();
 }

@@ -2,7 +2,7 @@
 
 #include "util/BStr.h"
 #include "util/LocalBlock.h"
-#include "xml/CComError.h"
+#include "util/CComError.h"
 #include "xml/XmlClassCreator.h"
 #include "xml/XmlClassIds.h"
 
@@ -10,11 +10,15 @@ CXMLHelper::CXMLHelper(bool freeThreaded, bool async)
 {
     const CLSID& preferred = freeThreaded ? XmlClassIds::FreeThreadedDOMDocument40 : XmlClassIds::DOMDocument40;
     const CLSID& fallback = freeThreaded ? XmlClassIds::FreeThreadedDOMDocument30 : XmlClassIds::DOMDocument30;
-    HRESULT hr = CreateXmlClassInstance(preferred, nullptr, CLSCTX_ALL, IID_IXMLDOMDocument, m_document.put_void());
-    if (FAILED(hr)) {
-        hr = CreateXmlClassInstance(fallback, nullptr, CLSCTX_ALL, IID_IXMLDOMDocument, m_document.put_void());
-        CComError::ThrowIfFailed(hr, IID_IXMLDOMDocument);
-    }
+    const auto create = [this](const CLSID& clsid) {
+        return m_document.receive([&clsid](IXMLDOMDocument** out) {
+            return CreateXmlClassInstance(clsid, nullptr, CLSCTX_ALL, IID_IXMLDOMDocument, reinterpret_cast<void**>(out));
+        });
+    };
+    if (FAILED(create(preferred)))
+        CComError::ThrowIfFailed(create(fallback), IID_IXMLDOMDocument);
+    if (!m_document)
+        throw CComError(E_POINTER, IID_IXMLDOMDocument);
     CComError::ThrowIfFailed(m_document->put_async(async ? VARIANT_TRUE : VARIANT_FALSE), IID_IXMLDOMDocument);
 }
 
@@ -43,17 +47,20 @@ bool CXMLHelper::LoadXml(const std::wstring& text)
     if (FAILED(hr) || loaded == VARIANT_FALSE)
         return false;
     ComPtr<IXMLDOMElement> root;
-    return SUCCEEDED(m_document->get_documentElement(root.put())) && root;
+    return SUCCEEDED(root.receive([this](IXMLDOMElement** out) { return m_document->get_documentElement(out); })) &&
+           root;
 }
 
 ComPtr<IXMLDOMNode> CXMLHelper::GetRoot()
 {
     ComPtr<IXMLDOMElement> root;
-    CComError::ThrowIfFailed(m_document->get_documentElement(root.put()), IID_IXMLDOMDocument);
+    CComError::ThrowIfFailed(root.receive([this](IXMLDOMElement** out) { return m_document->get_documentElement(out); }),
+                             IID_IXMLDOMDocument);
     ComPtr<IXMLDOMNode> node;
     if (!root)
         return node;
-    const HRESULT hr = root->QueryInterface(IID_IXMLDOMNode, node.put_void());
+    const HRESULT hr = node.receive(
+        [&root](IXMLDOMNode** out) { return root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out)); });
     if (hr == E_NOINTERFACE)
         return ComPtr<IXMLDOMNode>();
     CComError::ThrowIfFailed(hr, IID_IXMLDOMElement);
@@ -66,6 +73,8 @@ ComPtr<IXMLDOMElement> CXMLHelper::CreateElement(const std::wstring& name)
     if (!bstr)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMDocument);
     ComPtr<IXMLDOMElement> element;
-    CComError::ThrowIfFailed(m_document->createElement(bstr.get(), element.put()), IID_IXMLDOMDocument);
+    CComError::ThrowIfFailed(
+        element.receive([&](IXMLDOMElement** out) { return m_document->createElement(bstr.get(), out); }),
+        IID_IXMLDOMDocument);
     return element;
 }

@@ -1,10 +1,19 @@
 #include "CChmTree.h"
 
 #include "crawler/IITStorage.h"
+#include "util/CoTaskMemBlock.h"
 
 namespace {
 // Deeper than any real help project; stops a crafted file from recursing on.
 constexpr int kMaxDepth = 256;
+
+// The name as the component compares it: without regard to case.
+std::wstring Folded(std::wstring name)
+{
+    if (!name.empty())
+        CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
+    return name;
+}
 
 std::wstring Trimmed(const wchar_t* name)
 {
@@ -21,14 +30,26 @@ CChmTree::Node* CChmTree::Node::Find(const wchar_t* leaf) const
 {
     if (!leaf)
         return nullptr;
-    for (const auto& child : children)
-        if (child->name == leaf)
-            return child.get();
+    if (Node* exact = FindExact(leaf))
+        return exact;
     // The component looks names up without regard to case.
-    for (const auto& child : children)
-        if (lstrcmpiW(child->name.c_str(), leaf) == 0)
-            return child.get();
-    return nullptr;
+    const auto folded = m_byFoldedName.find(Folded(leaf));
+    return folded == m_byFoldedName.end() ? nullptr : folded->second;
+}
+
+CChmTree::Node* CChmTree::Node::FindExact(const std::wstring& leaf) const
+{
+    const auto found = m_byName.find(leaf);
+    return found == m_byName.end() ? nullptr : found->second;
+}
+
+CChmTree::Node* CChmTree::Node::Add(std::unique_ptr<Node> child)
+{
+    Node* added = child.get();
+    m_byName.emplace(added->name, added);
+    m_byFoldedName.emplace(Folded(added->name), added);
+    children.push_back(std::move(child));
+    return added;
 }
 
 CChmTree::~CChmTree()
@@ -51,24 +72,27 @@ HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
         reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(m_itss, "DllGetClassObject")));
     if (!getClassObject)
         return E_FAIL;
+    // Wine may leave garbage in an out slot on failure: receive drops it.
     ComPtr<IClassFactory> factory;
-    HRESULT hr = getClassObject(CLSID_ITStorage, IID_IClassFactory, factory.put_void());
-    if (FAILED(hr)) {
-        factory.detach();
+    HRESULT hr = factory.receive([&](IClassFactory** out) {
+        return getClassObject(CLSID_ITStorage, IID_IClassFactory, reinterpret_cast<void**>(out));
+    });
+    if (FAILED(hr))
         return hr;
-    }
     ComPtr<IITStorage> component;
-    hr = factory->CreateInstance(nullptr, IID_IITStorage, component.put_void());
-    if (FAILED(hr)) {
-        component.detach();
+    hr = component.receive([&](IITStorage** out) {
+        return factory->CreateInstance(nullptr, IID_IITStorage, reinterpret_cast<void**>(out));
+    });
+    if (FAILED(hr))
         return hr;
-    }
+    if (!component)
+        return E_FAIL;
     m_component.copy_from(component.get());
-    hr = component->StgOpenStorage(path, nullptr, mode, nullptr, 0, m_root.put());
-    if (FAILED(hr)) {
-        m_root.detach();  // Wine may leave garbage in the slot on failure
+    hr = m_root.receive([&](IStorage** out) { return component->StgOpenStorage(path, nullptr, mode, nullptr, 0, out); });
+    if (FAILED(hr))
         return hr;
-    }
+    if (!m_root)
+        return E_FAIL;
     Collect(m_root.get(), std::wstring(), 0);
     return S_OK;
 }
@@ -78,17 +102,17 @@ void CChmTree::Collect(IStorage* storage, const std::wstring& prefix, int depth)
     if (depth > kMaxDepth)
         return;
     ComPtr<IEnumSTATSTG> elements;
-    if (FAILED(storage->EnumElements(0, nullptr, 0, elements.put()))) {
-        elements.detach();  // Wine may leave garbage in the slot on failure
+    elements.receive([&](IEnumSTATSTG** out) { return storage->EnumElements(0, nullptr, 0, out); });
+    if (!elements)
         return;
-    }
     for (;;) {
         STATSTG stat = {};
         ULONG fetched = 0;
         if (elements->Next(1, &stat, &fetched) != S_OK || fetched != 1)
             break;
-        std::wstring reported = Trimmed(stat.pwcsName);
-        CoTaskMemFree(stat.pwcsName);
+        CoTaskMemBlock<wchar_t> name(stat.pwcsName);
+        const std::wstring reported = Trimmed(name.get());
+        name.reset();
         if (reported.empty())
             continue;
         const std::wstring whole =
@@ -102,12 +126,11 @@ void CChmTree::Collect(IStorage* storage, const std::wstring& prefix, int depth)
             continue;
         // Wine opens a sub-storage correctly only from the root, by its whole path.
         ComPtr<IStorage> sub;
-        if (SUCCEEDED(m_root->OpenStorage(whole.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                          sub.put())) &&
-            sub)
+        sub.receive([&](IStorage** out) {
+            return m_root->OpenStorage(whole.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
+        });
+        if (sub)
             Collect(sub.get(), whole, depth + 1);
-        else
-            sub.detach();
     }
 }
 
@@ -119,9 +142,7 @@ CChmTree::Node* CChmTree::Insert(const std::wstring& wholePath, DWORD type, ULAR
         const size_t slash = wholePath.find(L'/', start);
         const std::wstring leaf = wholePath.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
         const bool last = slash == std::wstring::npos;
-        Node* next = level->Find(leaf.c_str());
-        if (next && next->name != leaf)
-            next = nullptr;
+        Node* next = level->FindExact(leaf);
         if (!next) {
             auto node = std::make_unique<Node>();
             node->name = leaf;
@@ -129,8 +150,7 @@ CChmTree::Node* CChmTree::Insert(const std::wstring& wholePath, DWORD type, ULAR
             node->type = last ? type : static_cast<DWORD>(STGTY_STORAGE);
             if (last)
                 node->size = size;
-            next = node.get();
-            level->children.push_back(std::move(node));
+            next = level->Add(std::move(node));
         } else if (last) {
             // Some files list an entry twice; the first one stands.
             return next->type == type ? next : nullptr;
@@ -148,12 +168,11 @@ HRESULT CChmTree::OpenStream(const Node& node, IStream** stream) const
 {
     *stream = nullptr;
     ComPtr<IStream> opened;
-    const HRESULT hr =
-        m_root->OpenStream(node.wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, opened.put());
-    if (FAILED(hr) || !opened) {
-        opened.detach();
+    const HRESULT hr = opened.receive([&](IStream** out) {
+        return m_root->OpenStream(node.wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, out);
+    });
+    if (FAILED(hr) || !opened)
         return FAILED(hr) ? hr : STG_E_FILENOTFOUND;
-    }
     *stream = opened.detach();
     return S_OK;
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "util/ComPtr.h"
@@ -20,9 +21,18 @@ public:
         std::wstring wholePath;  // '/'-separated path from the root
         DWORD type = STGTY_STORAGE;
         ULARGE_INTEGER size = {};
-        std::vector<std::unique_ptr<Node>> children;
+        std::vector<std::unique_ptr<Node>> children;  // in the order the component listed them
 
+        // By exact name, then without regard to case.
         Node* Find(const wchar_t* leaf) const;
+        Node* FindExact(const std::wstring& leaf) const;
+        Node* Add(std::unique_ptr<Node> child);
+
+    private:
+        // Folders of thousands of pages are common: looking a name up by
+        // scanning would make building the tree quadratic in a folder's size.
+        std::unordered_map<std::wstring, Node*> m_byName;
+        std::unordered_map<std::wstring, Node*> m_byFoldedName;  // first of each spelling
     };
 
     CChmTree() = default;

@@ -49,8 +49,10 @@ STDMETHODIMP CTestPageFilterFactory::CreateInstance(IUnknown* outer, REFIID riid
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
-    if (m_failing)
+    if (m_failing) {
+        *ppv = PageFilterModule::Leftover();
         return E_OUTOFMEMORY;
+    }
     auto* filter = new (std::nothrow) CTestPageFilter(m_persist, m_clsid);
     if (!filter)
         return E_OUTOFMEMORY;

@@ -38,6 +38,9 @@ namespace PageFilterExports {
 constexpr char ClassObjectCalls[] = "TestPageFilterClassObjectCalls";
 // LONG WINAPI (): live filter objects and class objects.
 constexpr char LiveObjects[] = "TestPageFilterLiveObjects";
+// LONG WINAPI (): calls made on what a refused DllGetClassObject or
+// CreateInstance left in its out slot; any call is a fault of the caller.
+constexpr char LeftoverCalls[] = "TestPageFilterLeftoverCalls";
 // const wchar_t* WINAPI (): the current directory when the DLL was loaded.
 constexpr char LoadDirectory[] = "TestPageFilterLoadDirectory";
 // const wchar_t* WINAPI (): the current directory at the last DllGetClassObject.

@@ -33,6 +33,22 @@ const ClassEntry kClasses[] = {
     {&PageFilterClassIds::Sharepoint2003Tables, CTestPageFilter::kPersistFile, false},
 };
 
+class Leftover : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** ppv) override
+    {
+        InterlockedIncrement(&calls);
+        if (ppv)
+            *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&calls)); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedIncrement(&calls)); }
+
+    LONG calls = 0;
+};
+Leftover g_leftover;
+
 void RecordCurrentDirectory(wchar_t* buffer)
 {
     const DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
@@ -55,6 +71,16 @@ void PageFilterModule::ObjectDestroyed()
 LONG PageFilterModule::LiveObjects()
 {
     return g_liveObjects;
+}
+
+void* PageFilterModule::Leftover()
+{
+    return static_cast<IUnknown*>(&g_leftover);
+}
+
+LONG PageFilterModule::LeftoverCalls()
+{
+    return g_leftover.calls;
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
@@ -83,6 +109,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
         factory->Release();
         return hr;
     }
+    *ppv = PageFilterModule::Leftover();
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
@@ -94,6 +121,11 @@ STDAPI DllCanUnloadNow()
 extern "C" LONG WINAPI TestPageFilterClassObjectCalls()
 {
     return g_classObjectCalls;
+}
+
+extern "C" LONG WINAPI TestPageFilterLeftoverCalls()
+{
+    return PageFilterModule::LeftoverCalls();
 }
 
 extern "C" LONG WINAPI TestPageFilterLiveObjects()

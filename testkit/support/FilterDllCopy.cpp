@@ -36,6 +36,12 @@ LONG FilterDllCopy::LiveObjects() const
     return fn ? fn() : -1;
 }
 
+LONG FilterDllCopy::LeftoverCalls() const
+{
+    auto fn = Export<PageFilterExports::CountFn>(PageFilterExports::LeftoverCalls);
+    return fn ? fn() : -1;
+}
+
 std::wstring FilterDllCopy::LoadDirectory() const
 {
     auto fn = Export<PageFilterExports::DirectoryFn>(PageFilterExports::LoadDirectory);

@@ -24,6 +24,7 @@ public:
     // Read through the test exports; the copy must be loaded.
     LONG ClassObjectCalls() const;
     LONG LiveObjects() const;
+    LONG LeftoverCalls() const;
     std::wstring LoadDirectory() const;
     std::wstring ClassObjectDirectory() const;
 

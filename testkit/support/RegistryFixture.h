@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/Narrow.h"
 #include "util/RegKey.h"
 
 // Writes one value under a root key (a scratch tree in these tests).
@@ -48,7 +49,3 @@ inline void SetMachineDword(const wchar_t* key, const wchar_t* name, DWORD value
     SetMachineValue(key, name, REG_DWORD, &value, sizeof(value));
 }
 
-inline std::string Narrow(const wchar_t* text)
-{
-    return text ? std::string(text, text + wcslen(text)) : std::string("(null)");
-}

@@ -7,7 +7,9 @@
 
 // Stands in for MSXML class creation while it lives: records every class the
 // product asks for and refuses chosen classes (or all of them) with a chosen
-// code; the rest are created by CoCreateInstance. One at a time.
+// code; the rest are created by CoCreateInstance. One at a time. A refusal
+// leaves a leftover object in the out slot, as some components leave garbage
+// there after a failure; any call on it is counted, since none may come.
 class ScopedXmlClasses {
 public:
     struct Refusal {
@@ -24,6 +26,8 @@ public:
     ScopedXmlClasses(ScopedXmlClasses&&) = delete;
 
     const std::vector<CLSID>& Asked() const { return m_asked; }
+    // Calls made on what a refusal left in an out slot while this object lived.
+    LONG LeftoverCalls() const;
 
 private:
     ScopedXmlClasses(std::vector<Refusal> refused, bool refuseAll, HRESULT allHr);
@@ -34,4 +38,5 @@ private:
     HRESULT m_allHr;
     std::vector<CLSID> m_asked;
     XmlClassCreatorFn m_previous;
+    LONG m_leftoverCallsBefore;
 };

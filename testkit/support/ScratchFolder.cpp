@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "util/FindHandle.h"
+#include "support/FolderEntries.h"
 #include "util/UniqueHandle.h"
 
 namespace {
@@ -58,21 +58,14 @@ std::wstring ScratchFolder::MakeFolder(const std::wstring& relative) const
 
 void ScratchFolder::RemoveTree(const std::wstring& path)
 {
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(find.get(), &data));
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(path)) {
+        const std::wstring child = path + L"\\" + entry.cFileName;
+        if (IsFolder(entry)) {
+            RemoveTree(child);
+        } else {
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(child.c_str());
+        }
     }
     RemoveDirectoryW(path.c_str());
 }

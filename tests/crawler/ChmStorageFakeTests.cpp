@@ -8,7 +8,9 @@
 #include "ChmWalk.h"
 #include "FakeStorage.h"
 #include "crawler/CChmStorage.h"
+#include "crawler/PageFileWriter.h"
 #include "support/ClassObjectOverride.h"
+#include "support/FolderEntries.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
 #include "util/ComPtr.h"
@@ -40,15 +42,8 @@ HRESULT OpenFake(CChmStorage& reader, const FakeElement& root, FakeCalls& calls,
 std::vector<std::wstring> Entries(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0)
-            names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder))
+        names.push_back(entry.cFileName);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -243,6 +238,79 @@ TEST_F(FakeChm, FailedReadsHandOutNothing)
         step = reader.Next(name, 257, folder, 2049);
     }
     EXPECT_EQ(S_FALSE, step);
+}
+
+TEST_F(FakeChm, ShortStreamIsReadButNotExtracted)
+{
+    FakeElement shortFalse = Stream(L"short-false.htm", "<html>cut");
+    shortFalse.missingBytes = 7;
+    FakeElement shortOk = shortFalse;
+    shortOk.name = L"short-ok.htm";
+    shortOk.shortReadSaysOk = true;
+    const FakeElement root = Root({shortFalse, shortOk});
+    ScratchFolder scratch;
+    CChmStorage reader;
+    ASSERT_EQ(S_OK, OpenFake(reader, root, calls));
+    wchar_t name[257], folder[2049];
+    HRESULT step = reader.First(name, 257, folder, 2049);
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(Narrow(name));
+        ASSERT_EQ(S_OK, step);
+        BYTE* raw = nullptr;
+        DWORD count = 0;
+        EXPECT_EQ(S_FALSE, reader.ReadCurrent(&raw, &count));
+        LocalBlock<BYTE> block(raw);
+        EXPECT_EQ(shortFalse.data, std::string(reinterpret_cast<char*>(raw), count));
+        const std::wstring path = scratch / name;
+        EXPECT_EQ(S_FALSE, reader.ExtractCurrent(path.c_str()));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str())) << "no file for a short stream";
+        step = reader.Next(name, 257, folder, 2049);
+    }
+    EXPECT_EQ(S_FALSE, step);
+}
+
+// Stands in for a disk that fills up part way through a page.
+BOOL WINAPI WriteHalfThenDiskFull(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED)
+{
+    WriteFile(file, data, count / 2, written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+BOOL WINAPI WriteHalfAndSucceed(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED)
+{
+    return WriteFile(file, data, count / 2, written, nullptr);
+}
+
+TEST_F(FakeChm, FailedOrShortWriteFailsTheExtractionAndLeavesNoFile)
+{
+    struct Case {
+        const char* label;
+        WriteFileFn writer;
+        HRESULT want;
+    };
+    const Case cases[] = {
+        {"write fails", WriteHalfThenDiskFull, HRESULT_FROM_WIN32(ERROR_DISK_FULL)},
+        {"write succeeds short", WriteHalfAndSucceed, HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL)},
+    };
+    const FakeElement root = Root({Stream(L"page.htm", "<html>a whole page</html>")});
+    ScratchFolder scratch;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CChmStorage reader;
+        ASSERT_EQ(S_OK, OpenFake(reader, root, calls));
+        wchar_t name[257], folder[2049];
+        ASSERT_EQ(S_OK, reader.First(name, 257, folder, 2049));
+        const std::wstring path = scratch / name;
+        const WriteFileFn previous = SetPageFileWriter(c.writer);
+        const HRESULT hr = reader.ExtractCurrent(path.c_str());
+        SetPageFileWriter(previous);
+        EXPECT_EQ(c.want, hr);
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str())) << "the partial page is removed";
+        // The real write goes through the same path.
+        EXPECT_EQ(S_OK, reader.ExtractCurrent(path.c_str()));
+        EXPECT_EQ(root.children[0].data.size(), GetCompressedFileSizeW(path.c_str(), nullptr));
+    }
 }
 
 TEST_F(FakeChm, MirrorModeMakesTheFoldersInsideTheRootOnly)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "crawler/CChmStorage.h"
+#include "support/Narrow.h"
 #include "util/LocalBlock.h"
 
 // A whole walk of an open reader: "folder|name" per stream, the code that ended
@@ -40,14 +41,6 @@ inline ChmWalk WalkAll(CChmStorage& reader, bool read, size_t nameCapacity = 257
     }
     walk.end = hr;
     return walk;
-}
-
-inline std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
 }
 
 // A Linux path as Wine's Z: drive sees it.

@@ -66,7 +66,7 @@ public:
         m_position += n;
         if (read)
             *read = n;
-        return n == count ? S_OK : S_FALSE;
+        return n == count || m_e->shortReadSaysOk ? S_OK : S_FALSE;
     }
     STDMETHODIMP Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
     STDMETHODIMP Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
@@ -99,7 +99,7 @@ public:
             stat.pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc((child.name.size() + 1) * sizeof(wchar_t)));
             wmemcpy(stat.pwcsName, child.name.c_str(), child.name.size() + 1);
             stat.type = child.type;
-            stat.cbSize.QuadPart = child.data.size();
+            stat.cbSize.QuadPart = child.data.size() + child.missingBytes;
             stat.ctime = child.created;
             stat.atime = child.accessed;
             stat.mtime = child.written;

@@ -18,6 +18,8 @@ struct FakeElement {
     HRESULT openResult = S_OK;  // OpenStream/OpenStorage of this element
     HRESULT readResult = S_OK;  // IStream::Read of this stream
     HRESULT enumResult = S_OK;  // EnumElements of this storage
+    ULONG missingBytes = 0;     // the element's size claims this many bytes more than the stream gives
+    bool shortReadSaysOk = false;  // Read of a short stream answers S_OK, as some components do
 };
 
 FakeElement Stream(std::wstring name, std::string data = std::string());

@@ -10,6 +10,7 @@
 #include "ChmWalk.h"
 #include "CrawlerFixture.h"
 #include "crawler/CChmStorage.h"
+#include "support/FolderEntries.h"
 #include "support/LoadedModule.h"
 #include "support/WineItssOverride.h"
 #include "util/UniqueHandle.h"
@@ -18,15 +19,10 @@ namespace {
 std::vector<std::wstring> FilesIn(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        if (!IsFolder(entry))
+            names.push_back(entry.cFileName);
+    }
     return names;
 }
 
@@ -34,15 +30,9 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder)
 void Extracted(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>& out)
 {
     const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        const std::wstring name = entry.cFileName;
+        if (IsFolder(entry)) {
             Extracted(root, relative.empty() ? name : relative + L"\\" + name, out);
             continue;
         }
@@ -54,8 +44,7 @@ void Extracted(const std::wstring& root, const std::wstring& relative, std::map<
             ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
         bytes.resize(read);
         out[relative + L"|" + name] = bytes;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    }
 }
 
 TEST(RealChm, WalkMatchesExtractChmLib)

@@ -93,6 +93,7 @@ TEST_F(DLLsInformation, ProbesVersion4ThenVersion3)
     ASSERT_GE(classes.Asked().size(), 2u);
     EXPECT_TRUE(classes.Asked()[0] == XmlClassIds::DOMDocument40);
     EXPECT_TRUE(classes.Asked()[1] == XmlClassIds::DOMDocument30);
+    EXPECT_EQ(0, classes.LeftoverCalls()) << "what the refused creation left was used";
 }
 
 TEST_F(DLLsInformation, PathSpellingsFoldIntoOneElementKeepingTheFirst)
@@ -216,6 +217,7 @@ TEST_F(DLLsInformation, WithoutMsxmlEveryQueryActsAsTheBase)
     CDLLsInformation info;
     EXPECT_FALSE(info.XmlAvailable());
     EXPECT_EQ(nullptr, info.XmlHelper());
+    EXPECT_EQ(0, noXml.LeftoverCalls());
 
     // No folding: each spelling is left as it is.
     const std::wstring byCase = Upper(dll.Path());
@@ -361,6 +363,41 @@ TEST_F(DLLsInformation, UnsignedOrUncheckedDllsAreUntrusted)
         }
         EXPECT_EQ(L"no", CXMLAttributesHelper(SelectNode(cached, L"DLL").get()).GetAttribute(L"trusted"));
     }
+}
+
+// Stands in for a signed file: every file verifies, and each call is counted.
+int g_trustCalls = 0;
+LONG WINAPI TrustEverything(HWND, GUID*, void*)
+{
+    ++g_trustCalls;
+    return 0;
+}
+
+TEST_F(DLLsInformation, TrustIsCheckedOnlyWhenAsked)
+{
+    FilterDllCopy dll(m_scratch, L"filters\\Signed.dll");
+    const WinVerifyTrustFn previous = SetTrustVerifier(TrustEverything);
+    for (BOOL verify : {TRUE, FALSE}) {
+        SCOPED_TRACE(verify ? "verifyTrust 1" : "verifyTrust 0");
+        CDLLsInformationBase base;
+        CDLLsInformation cached;
+        base.verifyTrust = verify;
+        cached.verifyTrust = verify;
+        for (CDLLsInformationBase* info : {&base, static_cast<CDLLsInformationBase*>(&cached)}) {
+            g_trustCalls = 0;
+            BOOL found = -1;
+            BOOL trusted = -1;
+            EXPECT_EQ(TRUE, info->QueryFileStatus(dll.Path().c_str(), &found, &trusted));
+            EXPECT_EQ(TRUE, found);
+            EXPECT_EQ(verify, trusted);
+            EXPECT_EQ(verify ? 1 : 0, g_trustCalls);
+            // A missing file is never checked.
+            EXPECT_EQ(TRUE, info->QueryFileStatus((m_scratch / L"missing.dll").c_str(), &found, &trusted));
+            EXPECT_EQ(FALSE, trusted);
+            EXPECT_EQ(verify ? 1 : 0, g_trustCalls);
+        }
+    }
+    SetTrustVerifier(previous);
 }
 
 TEST_F(DLLsInformation, HostProcessInfoCarriesItsOwnCache)

@@ -10,7 +10,6 @@
 #include "environment/EnvironmentFacts.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
-#include "util/GetLongPath.h"
 
 namespace {
 
@@ -80,12 +79,20 @@ TEST(LegacyPlatform, RecordsWithTheSystemsRegistryValues)
 TEST(LegacyPlatform, LongPathByTheRecordedRoute)
 {
     // NT 4.0 has no GetLongPathNameW as far as the recorded facts go, so the
-    // shell's parser answers; Windows 98 uses the platform call.
+    // shell's parser answers; Windows 98 uses the platform call. The routes
+    // differ on a folder named with its closing separator: only the platform
+    // call keeps it.
     ScratchFolder folder;
     const std::wstring file = folder.WriteFile(L"Long Folder Name\\long file name.html", "x");
     wchar_t out[MAX_PATH] = {};
     EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH));
     EXPECT_EQ(0, lstrcmpiW(file.c_str(), out));
+
+    const std::wstring named = folder / L"Long Folder Name\\";
+    const bool platformCall = kPlatform == VER_PLATFORM_WIN32_WINDOWS;
+    const std::wstring want = platformCall ? named : named.substr(0, named.size() - 1);
+    ASSERT_NE(0u, GetLongPath(named.c_str(), out, MAX_PATH));
+    EXPECT_EQ(0, lstrcmpiW(want.c_str(), out)) << (platformCall ? "GetLongPathNameW" : "shell parser") << " expected";
 }
 
 }  // namespace

@@ -93,6 +93,7 @@ TEST_F(LoadFilterObject, FailuresGiveNoObjectAndLeakNothing)
                                               filter.put()));
     EXPECT_FALSE(filter);
     EXPECT_EQ(0, dll.LiveObjects());
+    EXPECT_EQ(0, dll.LeftoverCalls()) << "what a refused call left in its out slot was used";
     EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
 }
 

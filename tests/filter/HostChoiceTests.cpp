@@ -115,7 +115,7 @@ TEST(HostChoice, EachHostReadsThePageWithItsProductsFilter)
         {L"SharePoint Portal Server\\bin\\mssdmn.exe", Ids::Sharepoint2003TablesString},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(L::Narrow(c.exe));
+        SCOPED_TRACE(Narrow(c.exe));
         const std::wstring exe = folder / c.exe;
         folder.MakeFolder(std::wstring(c.exe).substr(0, std::wstring(c.exe).rfind(L'\\')));
         ASSERT_TRUE(CopyFileW(host.c_str(), exe.c_str(), FALSE));

@@ -33,7 +33,7 @@ TEST(PageExtension, IsTheUpperCasedExtensionOfTheFileNamePart)
         {L"", nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(L::Narrow(c.path));
+        SCOPED_TRACE(Narrow(c.path));
         wchar_t extension[CHostProcessInfo::kPartCapacity] = L"x";
         EXPECT_EQ(c.want != nullptr, CHostProcessInfo::PageExtension(c.path, extension, CHostProcessInfo::kPartCapacity) != FALSE);
         EXPECT_STREQ(c.want ? c.want : L"", extension);
@@ -86,7 +86,7 @@ TEST_F(PageLoading, PagesWithoutExtensionAreNotLookedUp)
     ASSERT_TRUE(L::Lookup(helper, L"", record));
 
     for (const wchar_t* page : {L"C:\\t\\index", L"C:\\t\\notes.", L"C:\\t.htm\\readme"}) {
-        SCOPED_TRACE(L::Narrow(page));
+        SCOPED_TRACE(Narrow(page));
         record.Initialise();
         EXPECT_FALSE(m_host.FindFilter(page, record));
         EXPECT_EQ(nullptr, record.dllsInformation) << "no lookup was begun";
@@ -119,7 +119,7 @@ TEST_F(PageLoading, OnlyAClassThatLoadsTheFileThroughIPersistFileGivesAPageFilte
     LoadedModule hostsOwn(m_dll->Path());
     const int start = ModuleLoadCount(hostsOwn.get());
     for (const auto& c : cases) {
-        SCOPED_TRACE(L::Narrow(c.extension));
+        SCOPED_TRACE(Narrow(c.extension));
         const std::wstring path = page.substr(0, page.size() - 1) + c.extension;
         MoveFileW(page.c_str(), path.c_str());
         {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "HostHarness.h"
+#include "support/FolderEntries.h"
 #include "support/ScratchFolder.h"
 #include "util/CoTaskMemBlock.h"
-#include "util/FindHandle.h"
 
 namespace {
 
@@ -101,6 +101,11 @@ TEST_F(FilterObject, LoadAndGetCurFile)
     EXPECT_EQ(first, CurFile(persist.get()));
     ASSERT_EQ(S_OK, persist->Load(second.c_str(), 0));
     EXPECT_EQ(second, CurFile(persist.get()));
+    // The form hosts use to pass a path on unparsed.
+    const std::wstring verbatim = L"\\\\?\\" + first;
+    ASSERT_EQ(S_OK, persist->Load(verbatim.c_str(), STGM_READ));
+    EXPECT_EQ(verbatim, CurFile(persist.get()));
+    ASSERT_EQ(S_OK, persist->Load(second.c_str(), 0));
 
     // Each call hands out a copy of its own.
     CoTaskMemBlock<wchar_t> a, b;
@@ -160,21 +165,15 @@ TEST_F(FilterObject, FilterMethodsHaveNothingToGiveYet)
 std::set<std::wstring> Listing(const std::wstring& root)
 {
     std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((root + L"\\*").c_str(), &data));
-    if (!find)
-        return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        names.insert(name + L":" + std::to_wstring(data.nFileSizeLow));
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(root)) {
+        const std::wstring name = entry.cFileName;
+        names.insert(name + L":" + std::to_wstring(entry.nFileSizeLow));
         // Linked folders (the user's shell folders under Wine) lead outside.
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (IsFolder(entry) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             for (const auto& child : Listing(root + L"\\" + name))
                 names.insert(name + L"\\" + child);
         }
-    } while (FindNextFileW(find.get(), &data));
+    }
     return names;
 }
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "support/LoadedModule.h"
-#include "module/FilterClassId.h"
+#include "util/FilterClassId.h"
 #include "util/ComPtr.h"
 
 // Loads the built DLL the way a search host does and reaches its exports.

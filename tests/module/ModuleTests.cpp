@@ -61,6 +61,13 @@ TEST_F(Module, LockServerHoldsModule)
         EXPECT_EQ(S_OK, other->LockServer(FALSE));
     }
     EXPECT_EQ(S_OK, canUnloadNow());
+
+    // An unlock nobody locked is not refused; the count then stands below 0,
+    // which still lets the module go.
+    EXPECT_EQ(S_OK, Factory()->LockServer(FALSE));
+    EXPECT_EQ(S_OK, canUnloadNow());
+    EXPECT_EQ(S_OK, Factory()->LockServer(TRUE));
+    EXPECT_EQ(S_OK, canUnloadNow());
 }
 
 TEST_F(Module, CountSpansFactoriesObjectsAndLocks)

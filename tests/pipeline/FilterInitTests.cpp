@@ -57,7 +57,7 @@ TEST_F(FilterInit, WithoutSettingsEachRunHasItsOwnFolderUntilTheNextInitOrReleas
     auto filter = Start(m_chm);
     const auto first = TempEntries();
     ASSERT_EQ(1u, first.size());
-    EXPECT_TRUE(IsFolderName(first[0])) << Narrow(first[0]);
+    EXPECT_TRUE(IsFolderName(first[0])) << Utf8(first[0]);
     EXPECT_TRUE(Entries(SettingsFolder()).empty()) << "only the settings folder is made";
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(GuidLogFile().c_str()));
 
@@ -73,7 +73,7 @@ TEST_F(FilterInit, WithoutSettingsEachRunHasItsOwnFolderUntilTheNextInitOrReleas
     const auto second = TempEntries();
     ASSERT_EQ(1u, second.size());
     EXPECT_NE(first[0], second[0]);
-    EXPECT_TRUE(IsFolderName(second[0])) << Narrow(second[0]);
+    EXPECT_TRUE(IsFolderName(second[0])) << Utf8(second[0]);
 
     // The folder lives past the end of the document, until the object goes.
     EXPECT_EQ(FILTER_E_END_OF_CHUNKS, Pull(filter.get()).end);
@@ -125,7 +125,7 @@ TEST_F(FilterInit, GuidLogGetsOneKeyPerRunNamedAfterItsFolder)
     for (const auto& folder : folders) {
         wchar_t value[MAX_PATH] = {};
         GetPrivateProfileStringW(HostPath().c_str(), folder.c_str(), L"", value, MAX_PATH, GuidLogFile().c_str());
-        EXPECT_EQ(m_chm, value) << Narrow(folder);
+        EXPECT_EQ(m_chm, value) << Utf8(folder);
     }
     wchar_t keys[4096] = {};
     const DWORD length = GetPrivateProfileStringW(HostPath().c_str(), nullptr, L"", keys, 4096, GuidLogFile().c_str());

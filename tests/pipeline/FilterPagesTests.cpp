@@ -65,7 +65,7 @@ protected:
         for (size_t i = 1; i < doc.chunks.size(); ++i) {
             const SeenChunk& chunk = doc.chunks[i];
             if (chunk.stat.flags == CHUNK_TEXT) {
-                std::string line = "t:" + Narrow(chunk.text);
+                std::string line = "t:" + Utf8(chunk.text);
                 if (chunk.textEnd != FILTER_E_NO_MORE_TEXT) {
                     char code[16];
                     snprintf(code, sizeof(code), " %08lX", static_cast<unsigned long>(chunk.textEnd));
@@ -74,7 +74,7 @@ protected:
                 out.push_back(line);
             } else {
                 for (const auto& value : chunk.values)
-                    out.push_back("v:" + Narrow(value));
+                    out.push_back("v:" + Utf8(value));
                 if (chunk.valueEnd != FILTER_E_NO_MORE_VALUES)
                     out.push_back("v-end:" + std::to_string(chunk.valueEnd));
             }
@@ -221,7 +221,7 @@ TEST_F(FilterPages, RealHelpFilesEndToEnd)
         GTEST_SKIP() << "no real CHM files in " << TAVRINOLEX_SHARED_CHM;
     size_t files = 0, allPages = 0;
     for (const auto& name : Entries(real)) {
-        SCOPED_TRACE(Narrow(name));
+        SCOPED_TRACE(Utf8(name));
         ++files;
         const size_t pages = CountPages(extracted + L"\\" + name, true);
         allPages += pages;
@@ -252,7 +252,7 @@ TEST_F(FilterPages, MalformedHelpFilesEndCleanly)
     if (GetFileAttributesW(malformed.c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no malformed CHM files in " << TAVRINOLEX_SHARED_CHM;
     for (const auto& name : Entries(malformed)) {
-        SCOPED_TRACE(Narrow(name));
+        SCOPED_TRACE(Utf8(name));
         auto filter = Start(malformed + L"\\" + name);
         const SeenDocument doc = Pull(filter.get());
         EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);

@@ -171,7 +171,8 @@ protected:
     bool m_hadTmp = false;
 };
 
-inline std::string Narrow(const std::wstring& text)
+// Text as UTF-8, so that titles in any script can be compared with literals.
+inline std::string Utf8(const std::wstring& text)
 {
     std::string out;
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);

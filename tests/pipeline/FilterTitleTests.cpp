@@ -76,7 +76,7 @@ TEST_F(FilterTitle, CodePageOfTheHelpFilesLanguage)
         const SeenDocument doc = Pull(filter.get());
         ASSERT_FALSE(doc.chunks.empty());
         ASSERT_EQ(1u, doc.chunks[0].values.size());
-        EXPECT_EQ(std::wstring(row.want), doc.chunks[0].values[0]) << Narrow(doc.chunks[0].values[0]);
+        EXPECT_EQ(std::wstring(row.want), doc.chunks[0].values[0]) << Utf8(doc.chunks[0].values[0]);
     }
 }
 
@@ -117,7 +117,7 @@ TEST_F(FilterTitle, RealHelpFiles)
         ASSERT_EQ(S_OK, filter->GetChunk(&chunk));
         PROPVARIANT* value = nullptr;
         ASSERT_EQ(S_OK, filter->GetValue(&value));
-        EXPECT_EQ(row.title, Narrow(std::wstring(value->pwszVal)));
+        EXPECT_EQ(row.title, Utf8(std::wstring(value->pwszVal)));
         PropVariantClear(value);
         CoTaskMemFree(value);
     }

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <set>
 #include <string>
 
 #include "registry/CRegistry.h"
 #include "support/ScratchRegistry.h"
+#include "util/LocalBlock.h"
 #include "util/RegKey.h"
 
 namespace {
@@ -143,10 +147,10 @@ TEST_F(Registry, ReadsStayInsideTheBuffer)
     EXPECT_FALSE(m_registry.ReadValue(L"number", bytes, sizeof(bytes)));
     EXPECT_TRUE(m_registry.ReadValue(L"binary", bytes, sizeof(bytes)));
     EXPECT_EQ(3, bytes[2]);
-    EXPECT_TRUE(m_registry.ReadValue(L"binary", nullptr));  // only asks whether it can be sized
-    EXPECT_FALSE(m_registry.ReadValue(L"missing", nullptr));
+    EXPECT_TRUE(m_registry.ReadValue(L"binary", nullptr, 0));  // only asks whether it can be sized
+    EXPECT_FALSE(m_registry.ReadValue(L"missing", nullptr, 0));
     EXPECT_FALSE(m_registry.ReadDword(L"number", nullptr));
-    EXPECT_FALSE(m_registry.ReadString(L"text", nullptr));
+    EXPECT_FALSE(m_registry.ReadString(L"text", nullptr, 8));
 }
 
 TEST_F(Registry, OpenAndClose)
@@ -177,7 +181,35 @@ TEST_F(Registry, OpenAndClose)
     ASSERT_TRUE(m_registry.Open(HKEY_LOCAL_MACHINE, kKey));
     m_registry.Close();
     EXPECT_FALSE(m_registry.IsOpen());
-    EXPECT_FALSE(m_registry.ReadValue(L"binary", nullptr));
+    EXPECT_FALSE(m_registry.ReadValue(L"binary", nullptr, 0));
+}
+
+// A key that grants nothing but reading, as HKEY_LOCAL_MACHINE does to a user
+// who is not an administrator: an open asking for any more is refused.
+TEST_F(Registry, OpensAskForReadAccessOnly)
+{
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                     &readOnly, nullptr));
+    LocalBlock<void> owned(readOnly);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, readOnly));
+    RegKey refused;
+    ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | KEY_SET_VALUE, refused.put()))
+        << "the platform does not enforce key security, so this test shows nothing";
+
+    ASSERT_TRUE(m_registry.Open(HKEY_LOCAL_MACHINE, kKey));
+    wchar_t text[8] = {};
+    EXPECT_TRUE(m_registry.ReadString(L"text", text, 8));
+    EXPECT_STREQ(L"abc", text);
+    wchar_t name[32];
+    EXPECT_TRUE(m_registry.EnumFirstValue(name, 32));
+
+    // Open to all again, so the scratch tree goes away whole.
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KA;;;WD)", SDDL_REVISION_1, &open,
+                                                                     nullptr));
+    LocalBlock<void> ownedOpen(open);
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, open));
 }
 
 TEST_F(Registry, Enumeration)

@@ -11,6 +11,7 @@
 #include "registry/FilterLookupRecord.h"
 #include "support/FilterDllCopy.h"
 #include "support/LoadedModule.h"
+#include "support/Narrow.h"
 #include "support/RegistryFixture.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
@@ -83,11 +84,6 @@ inline BOOL Lookup(CIFilterRegistryHelperBase& helper, const wchar_t* extension,
 inline bool SamePath(const std::wstring& a, const wchar_t* b)
 {
     return lstrcmpiW(a.c_str(), b) == 0;
-}
-
-inline std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
 }
 
 // Scratch registry and folder, COM for the probe, and a copy of the test

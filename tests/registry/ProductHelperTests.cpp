@@ -173,6 +173,67 @@ TEST_F(ProductHelper, ContentTypeRoute)
     }
 }
 
+// One extension reachable by several routes at once, each naming its own
+// filter class: the SharePoint family takes the product extension key, then the
+// content type, then the standard keys, then the default list; SQL Server 2000
+// knows only the first and the third.
+TEST_F(ProductHelper, RoutesAreTakenInTheProductsOrder)
+{
+    const std::wstring mimeClass = L"{2E3F4051-6273-4849-9AB0-C1D2E3F40516}";
+    const wchar_t* const typeKey = L"SOFTWARE\\Classes\\MIME\\Database\\Content Type\\text/x-tavrinolex";
+    RegisterHandler(kHandler, Ids::AllPersistString);
+    RegisterHandler(kOtherHandler, Ids::StreamOnlyString);
+    SetRegistryString(HKEY_LOCAL_MACHINE, typeKey, L"CLSID", mimeClass.c_str());
+    SetRegistryString(HKEY_LOCAL_MACHINE, (ClassKey(mimeClass) + L"\\PersistentHandler").c_str(), nullptr,
+                      kOtherHandler);
+
+    enum Route { kProductExtension = 1, kContentType = 2, kStandard = 4, kDefaultList = 8 };
+    struct Expect {
+        DWORD source;
+        const wchar_t* clsid;
+    };
+    struct Case {
+        const char* label;
+        int routes;
+        Expect sharePoint;
+        Expect sqlServer;
+    };
+    const Expect productExtension = {SOURCE_PRODUCT_EXTENSION, Ids::AllPersistString};
+    const Expect contentType = {SOURCE_CONTENT_TYPE_HANDLER, Ids::StreamOnlyString};
+    const Expect standard = {SOURCE_EXTENSION_HANDLER, Ids::AllPersistString};
+    const Case cases[] = {
+        {"product extension over content type", kProductExtension | kContentType | kStandard | kDefaultList,
+         productExtension, productExtension},
+        {"content type over standard keys", kContentType | kStandard | kDefaultList, contentType, standard},
+        {"standard keys over the default list", kStandard | kDefaultList, standard, standard},
+    };
+    for (const auto& c : cases) {
+        for (const auto& p : Products()) {
+            SCOPED_TRACE(testing::Message() << c.label << ", " << p.name);
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.dual");
+            if (c.routes & kProductExtension)
+                SetProductFilter(p, L"\\Extension\\.dual", Ids::AllPersistString);
+            if (c.routes & kContentType)
+                SetRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.dual", L"Content Type",
+                                  L"text/x-tavrinolex");
+            if (c.routes & kStandard)
+                LinkExtensionHandler(L"dual", kHandler);
+            if (c.routes & kDefaultList)
+                SetDefaultList(p, L"dual", Ids::StreamOnlyString);
+
+            auto helper = p.make();
+            FilterLookupRecord record;
+            const BOOL found = Lookup(*helper, L"DUAL", record);
+            RegDeleteTreeW(p.tablesRoot, FiltersKey(p, L"").c_str());
+            const Expect& want = p.sharePointFamily ? c.sharePoint : c.sqlServer;
+            EXPECT_TRUE(found);
+            EXPECT_EQ(STATUS_USABLE, record.status);
+            EXPECT_EQ(want.source, record.source);
+            EXPECT_STREQ(want.clsid, record.filterClsid);
+        }
+    }
+}
+
 TEST_F(ProductHelper, DefaultListGivesTheProductDefault)
 {
     for (const auto& p : Products()) {

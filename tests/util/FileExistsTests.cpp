@@ -22,6 +22,10 @@ TEST(FileExists, Table)
     const std::wstring sub = folder.MakeFolder(L"sub");
     const std::wstring missing = folder / L"missing.htm";
     const std::wstring wildcard = folder / L"page.*";
+    const std::wstring verbatim = L"\\\\?\\" + file;
+    const std::wstring verbatimFolder = L"\\\\?\\" + sub;
+    const std::wstring verbatimWildcard = L"\\\\?\\" + folder.Path() + L"\\pag?.htm";
+    const std::wstring uncWildcard = L"\\\\?\\UNC\\server\\share\\*.chm";
     // Both long files really exist; the 260-character one can only be made
     // through the long-path prefix.
     const std::wstring at259 = PathOfLength(folder, 259);
@@ -47,6 +51,12 @@ TEST(FileExists, Table)
         {"259 characters, existing", at259.c_str(), TRUE},
         {"260 characters", at260.c_str(), FALSE},
         {"wildcard matching a file", wildcard.c_str(), FALSE},
+        {"verbatim prefix", verbatim.c_str(), TRUE},
+        {"verbatim prefix, folder", verbatimFolder.c_str(), FALSE},
+        {"verbatim prefix, then a wildcard", verbatimWildcard.c_str(), FALSE},
+        {"verbatim UNC prefix, then a wildcard", uncWildcard.c_str(), FALSE},
+        {"verbatim prefix alone", L"\\\\?\\", FALSE},
+        {"verbatim UNC prefix alone", L"\\\\?\\UNC\\", FALSE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

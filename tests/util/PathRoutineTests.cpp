@@ -3,10 +3,12 @@
 #include <string>
 
 #include "environment/EnvironmentFacts.h"
+#include "support/Narrow.h"
 #include "support/ScratchFolder.h"
 #include "util/AppendPath.h"
 #include "util/GetLongPath.h"
 #include "util/ReplaceChar.h"
+#include "util/SplitPath.h"
 
 namespace {
 
@@ -90,6 +92,22 @@ TEST(GetLongPath, EmptyAndBadArguments)
     EXPECT_STREQ(L"", out);
 }
 
+// The two routes answer a folder named with its closing separator differently:
+// GetLongPathNameW keeps the separator, the shell's parser drops it. That
+// difference shows which route ran.
+enum class Route { Platform, Shell, Recorded };
+
+std::wstring LongFormOfFolder(const std::wstring& folder, Route route)
+{
+    wchar_t out[MAX_PATH] = {};
+    const std::wstring named = folder + L"\\";
+    const DWORD length = route == Route::Recorded
+                             ? GetLongPath(named.c_str(), out, MAX_PATH)
+                             : GetLongPath(named.c_str(), out, MAX_PATH, route == Route::Platform);
+    EXPECT_EQ(wcslen(out), length);
+    return out;
+}
+
 TEST(GetLongPath, ExistingPathBothWays)
 {
     ScratchFolder folder;
@@ -97,6 +115,11 @@ TEST(GetLongPath, ExistingPathBothWays)
     const std::wstring missing = folder / L"missing\\file.htm";
     for (BOOL platformCall : {TRUE, FALSE}) {
         SCOPED_TRACE(platformCall ? "GetLongPathNameW" : "shell parser");
+        const std::wstring longFolder =
+            LongFormOfFolder(folder / L"Long Folder Name", platformCall ? Route::Platform : Route::Shell);
+        EXPECT_EQ(0, lstrcmpiW((folder / L"Long Folder Name" + (platformCall ? L"\\" : L"")).c_str(),
+                               longFolder.c_str()))
+            << Narrow(longFolder);
         wchar_t out[MAX_PATH] = {};
         EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH, platformCall));
         EXPECT_EQ(0, lstrcmpiW(file.c_str(), out));
@@ -114,6 +137,48 @@ TEST(GetLongPath, ExistingPathBothWays)
     wchar_t out[MAX_PATH] = {};
     EXPECT_TRUE(AtLeastNT_5_0);
     EXPECT_EQ(file.size(), GetLongPath(file.c_str(), out, MAX_PATH));
+    EXPECT_EQ(folder / L"Long Folder Name\\", LongFormOfFolder(folder / L"Long Folder Name", Route::Recorded));
+}
+
+TEST(SplitPath, Parts)
+{
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* drive;
+        const wchar_t* directory;
+        const wchar_t* name;
+        const wchar_t* extension;
+    };
+    const Case cases[] = {
+        {L"C:\\Program Files\\bin\\mssdmn.exe", L"C:", L"\\Program Files\\bin\\", L"mssdmn", L".exe"},
+        {L"C:/odd.name/Host.v2.EXE", L"C:", L"/odd.name/", L"Host.v2", L".EXE"},
+        {L"filtdump", L"", L"", L"filtdump", L""},
+        {L"C:name.dll", L"C:", L"", L"name", L".dll"},
+        {L"\\\\?\\C:\\docs\\a.chm", L"", L"\\\\?\\C:\\docs\\", L"a", L".chm"},
+        {L"folder\\", L"", L"folder\\", L"", L""},
+        {L"", L"", L"", L"", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.path));
+        wchar_t drive[4], directory[64], name[64], extension[16];
+        ASSERT_TRUE(SplitPath(c.path, drive, 4, directory, 64, name, 64, extension, 16));
+        EXPECT_STREQ(c.drive, drive);
+        EXPECT_STREQ(c.directory, directory);
+        EXPECT_STREQ(c.name, name);
+        EXPECT_STREQ(c.extension, extension);
+    }
+
+    // Parts not wanted are passed as null; the others are still split.
+    wchar_t name[8] = L"stale";
+    EXPECT_TRUE(SplitPath(L"C:\\a\\host.exe", nullptr, 0, nullptr, 0, name, 8, nullptr, 0));
+    EXPECT_STREQ(L"host", name);
+    // A wanted part that does not fit fails the whole split and empties every wanted part.
+    wchar_t directory[4] = L"old";
+    EXPECT_FALSE(SplitPath(L"C:\\long\\host.exe", nullptr, 0, directory, 4, name, 8, nullptr, 0));
+    EXPECT_STREQ(L"", directory);
+    EXPECT_STREQ(L"", name);
+    EXPECT_FALSE(SplitPath(L"C:\\a\\host.exe", nullptr, 0, nullptr, 0, name, 0, nullptr, 0));
+    EXPECT_FALSE(SplitPath(nullptr, nullptr, 0, nullptr, 0, name, 8, nullptr, 0));
 }
 
 TEST(ReplaceChar, ReplacesEveryOccurrence)

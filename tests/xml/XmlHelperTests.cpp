@@ -3,7 +3,7 @@
 #include "support/LoadedModule.h"
 #include "support/ScopedXmlClasses.h"
 #include "util/BStr.h"
-#include "xml/CComError.h"
+#include "util/CComError.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/CXMLHelper.h"
 #include "xml/XmlClassIds.h"
@@ -143,6 +143,7 @@ TEST_F(XmlHelper, FallsBackFromVersion4To3)
         EXPECT_TRUE(classes.Asked()[0] == c.first);
         EXPECT_TRUE(classes.Asked()[1] == c.second);
         EXPECT_TRUE(xml.CreateRoot(L"DLLS"));
+        EXPECT_EQ(0, classes.LeftoverCalls()) << "what the refused creation left was used";
     }
 }
 
@@ -156,6 +157,7 @@ TEST_F(XmlHelper, WithoutEitherClassConstructionRaisesTheSecondError)
     } catch (const CComError& error) {
         EXPECT_EQ(E_ACCESSDENIED, error.Error());
     }
+    EXPECT_EQ(0, classes.LeftoverCalls()) << "what a refused creation left was used";
 }
 
 }  // namespace

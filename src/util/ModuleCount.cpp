@@ -1,3 +1,3 @@
-#include "module/ModuleCount.h"
+#include "util/ModuleCount.h"
 
 volatile LONG g_moduleCount = 0;

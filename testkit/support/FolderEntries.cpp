@@ -1,0 +1,19 @@
+#include "support/FolderEntries.h"
+
+#include <cwchar>
+
+#include "util/FindHandle.h"
+
+std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder)
+{
+    std::vector<WIN32_FIND_DATAW> entries;
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find)
+        return entries;
+    do {
+        if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0)
+            entries.push_back(data);
+    } while (FindNextFileW(find.get(), &data));
+    return entries;
+}

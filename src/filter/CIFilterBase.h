@@ -5,7 +5,11 @@
 
 #include <memory>
 
+#include "crawler/CChmFileCrawler.h"
 #include "filter/CHostProcessInfo.h"
+#include "filter/FullPropSpecArray.h"
+#include "filter/SubFilterRelay.h"
+#include "util/CoLibraryHandle.h"
 #include "util/ComPtr.h"
 #include "util/ModuleCount.h"
 
@@ -38,6 +42,17 @@ public:
     STDMETHODIMP SaveCompleted(LPCOLESTR pszFileName) override;
     STDMETHODIMP GetCurFile(LPOLESTR* ppszFileName) override;
 
+    static constexpr size_t kSettingsPathCapacity = 2048;
+    static constexpr size_t kTempPathCapacity = 2049;
+    static constexpr size_t kTitleCapacity = 16384;
+    static constexpr size_t kFolderNameCapacity = 37;
+    static constexpr DWORD kMaxAttempts = 5;
+
+    // Deletes a folder's files (read-only ones too) and subfolders, then the folder.
+    static void DeleteFolderTree(const wchar_t* folder);
+    // The 32 hexadecimal digits that name a run's temporary folder.
+    static void FormatFolderName(const GUID& guid, wchar_t* name, size_t capacity);
+
 protected:
     virtual ~CIFilterBase();
 
@@ -49,22 +64,50 @@ protected:
     virtual bool GetTitleA(const char* path, char* title, size_t titleSize, ULONG* chunkFlags);
     virtual bool GetTitleW(const wchar_t* path, wchar_t* title, size_t titleCapacity, ULONG* chunkFlags);
 
+    // Settings, attempt records and the GUID log.
+    bool BuildSettingsPaths();
+    bool BlackListEnter();
+    void BlackListLeave();
+    void WriteGuidLog(const wchar_t* folderName);
+    std::unique_ptr<CChmFileCrawler> CreateCrawler(const wchar_t* filePath, const wchar_t* tempFolder);
+    // Deletes the run's temporary folder and forgets the title and settings paths.
+    void Cleanup();
+
+    // The pipeline. AdvancePage answers kPageFaulted when the page filter
+    // raised an exception while it was made or initialised.
+    static constexpr HRESULT kPageFaulted = E_UNEXPECTED;
+    HRESULT AdvancePage(ULONG* pageFlags);
+    HRESULT EmitTitleChunk(STAT_CHUNK* pStat);
+    void GetTitle(wchar_t* text, size_t capacity, ULONG* flags);
+
     // Lets go of the current page's filter and, where the filter loaded it, its DLL.
     void DropPageFilter();
+    // After a page filter raised an exception: it is not called again, and its
+    // DLL stays loaded because the object may still be alive.
+    void ForgetPageFilter();
+    // Ends the run after a page filter raised an exception inside a call.
+    void AbandonRun();
 
     // First: counts the object from construction to the end of destruction.
     ModuleLock m_moduleLock;
     ComPtr<IFilter> m_pageFilter;
     ULONG m_initFlags = 0;
-    ULONG m_attributeCount = 0;
+    FullPropSpecArray m_attributes;
     ULONG m_chunkCounter = 0;
+    std::unique_ptr<wchar_t[]> m_tempFolder;
+    std::unique_ptr<CChmFileCrawler> m_crawler;
+    std::unique_ptr<wchar_t[]> m_pendingTitle;
+    bool m_titleHandedOut = false;
     volatile LONG m_refCount = 1;
     std::unique_ptr<wchar_t[]> m_fileName;
+    std::unique_ptr<wchar_t[]> m_settingsPath;
+    std::unique_ptr<wchar_t[]> m_guidLogPath;
     bool m_wideTitles = false;
     bool m_logGuid = false;
     bool m_blackList = false;
     bool m_completed = false;
     std::unique_ptr<CHostProcessInfo> m_hostInfo;
-    HMODULE m_pageFilterModule = nullptr;
+    CoLibraryHandle m_pageFilterModule;
+    SubFilterRelay m_relay;
     LONG m_chunkState = 0;
 };

@@ -25,9 +25,17 @@ ChmBuilder& ChmBuilder::File(const std::string& relative, const std::string& byt
     return *this;
 }
 
+ChmBuilder& ChmBuilder::Option(const std::string& line)
+{
+    m_options.push_back(line);
+    return *this;
+}
+
 std::wstring ChmBuilder::Build(const std::string& title, const std::string& chmName) const
 {
     std::string hhp = "[OPTIONS]\r\nCompiled file=" + chmName + "\r\nTitle=" + title + "\r\n";
+    for (const auto& option : m_options)
+        hhp += option + "\r\n";
     if (!m_files.empty())
         hhp += "Default topic=" + m_files.front().first + "\r\n";
     hhp += "\r\n[FILES]\r\n";

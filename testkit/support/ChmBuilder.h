@@ -15,6 +15,8 @@ public:
 
     // relative uses '/' between folders, as the project file does.
     ChmBuilder& File(const std::string& relative, const std::string& bytes);
+    // An extra line for the project's [OPTIONS], such as "Language=0x419".
+    ChmBuilder& Option(const std::string& line);
     // Compiles; returns the CHM's full path. Throws when chmcmd fails.
     std::wstring Build(const std::string& title = "Test Help", const std::string& chmName = "test.chm") const;
 
@@ -22,4 +24,5 @@ private:
     const ScratchFolder& m_scratch;
     std::wstring m_project;
     std::vector<std::pair<std::string, std::string>> m_files;
+    std::vector<std::string> m_options;
 };

@@ -1,0 +1,71 @@
+#include "filter/ChmSystemTitle.h"
+
+namespace {
+constexpr WORD kTitleRecord = 3;
+constexpr WORD kLanguageRecord = 4;
+
+WORD ReadWord(const BYTE* p)
+{
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
+}
+
+UINT AnsiCodePageOfLocale(LCID locale)
+{
+    DWORD codePage = 0;
+    if (!GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(wchar_t)))
+        return CP_ACP;
+    // Locales written only in Unicode report 0.
+    if (codePage == 0 || codePage > 0xFFFF || !IsValidCodePage(codePage))
+        return CP_ACP;
+    return codePage;
+}
+
+bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t capacity)
+{
+    if (!data || !text || capacity == 0)
+        return false;
+    const BYTE* title = nullptr;
+    UINT codePage = CP_ACP;
+    bool languageSeen = false;
+    for (size_t offset = 4; offset < size;) {
+        if (size - offset < 4)
+            break;
+        const WORD code = ReadWord(data + offset);
+        const size_t length = ReadWord(data + offset + 2);
+        if (size - offset - 4 < length)
+            break;
+        const BYTE* record = data + offset + 4;
+        if (code == kTitleRecord && !title)
+            title = record;
+        if (code == kLanguageRecord && !languageSeen && length >= 4) {
+            languageSeen = true;
+            const LCID locale = record[0] | (record[1] << 8) | (record[2] << 16) | (static_cast<DWORD>(record[3]) << 24);
+            codePage = AnsiCodePageOfLocale(locale);
+        }
+        offset += 4 + length;
+    }
+    if (!title)
+        return false;
+
+    // Up to the first NUL, at the latest the end of the stream.
+    const size_t available = size - static_cast<size_t>(title - data);
+    size_t length = 0;
+    while (length < available && title[length])
+        ++length;
+    if (length == 0) {
+        text[0] = L'\0';
+        return true;
+    }
+    if (length > 0x7FFFFFFF || capacity - 1 > 0x7FFFFFFF)
+        return false;
+    const int written = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(title),
+                                            static_cast<int>(length), text, static_cast<int>(capacity - 1));
+    if (written <= 0) {
+        text[0] = L'\0';
+        return false;
+    }
+    text[written] = L'\0';
+    return true;
+}

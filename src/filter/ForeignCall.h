@@ -1,0 +1,21 @@
+#pragma once
+#include <windows.h>
+
+#include <type_traits>
+
+// Runs a call into a page filter (foreign code, often built with another
+// compiler) so that an exception raised inside it cannot cross into the host:
+// the platform's exception is caught where the call was made, the frames in
+// between are unwound by the system, and the call reports false. Our own C++
+// exceptions never reach it; they are caught at each COM boundary as usual.
+//
+// The lambda is abandoned, not unwound, when the page filter raises: it must
+// own nothing that needs destroying.
+extern "C" int TvxCallGuarded(void (*call)(void* context), void* context);
+
+template <typename Call>
+bool CallForeign(Call&& call)
+{
+    using Target = typename std::remove_reference<Call>::type;
+    return TvxCallGuarded([](void* context) { (*static_cast<Target*>(context))(); }, &call) == 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+#include <windows.h>
+#include <filter.h>
+
+#include "util/ComPtr.h"
+
+// The pipeline's way to the current page's filter: holds a reference of its own
+// and the result of the last GetText on the current chunk, so that a page filter
+// that reported an error for a chunk's text is not asked for it again.
+//
+// A page filter that raises an exception inside a call is let go without
+// another call into it (not even Release): the call answers kFaulted and
+// Faulted() tells the caller, which answers the host as its contract says.
+class SubFilterRelay {
+public:
+    SubFilterRelay() = default;
+    SubFilterRelay(const SubFilterRelay&) = delete;
+    SubFilterRelay& operator=(const SubFilterRelay&) = delete;
+
+    void Hold(IFilter* filter);
+    // Lets go of the page filter; one that faulted is forgotten without a call.
+    void Clear();
+    bool Holds() const { return static_cast<bool>(m_filter); }
+
+    HRESULT GetChunk(STAT_CHUNK* stat);
+    HRESULT GetText(ULONG* count, WCHAR* buffer);
+    HRESULT GetValue(PROPVARIANT** value);
+
+    HRESULT LastTextResult() const { return m_lastText; }
+    bool Faulted() const { return m_faulted; }
+
+    static constexpr HRESULT kFaulted = E_UNEXPECTED;
+
+private:
+    template <typename Call>
+    HRESULT Relay(Call&& call);
+
+    ComPtr<IFilter> m_filter;
+    HRESULT m_lastText = S_OK;
+    bool m_faulted = false;
+};
+
+// Releases a reference on a page filter, guarded like every call into it. A
+// filter that faults on Release is given up.
+void ReleaseForeign(ComPtr<IFilter>& filter);

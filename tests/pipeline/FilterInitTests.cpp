@@ -1,0 +1,214 @@
+#include <windows.h>
+
+#include <functional>
+#include <thread>
+
+#include "FilterRun.h"
+#include "filter/CIFilterBase.h"
+#include "support/ChmBuilder.h"
+#include "util/UniqueHandle.h"
+
+namespace {
+
+class FilterInit : public FilterTest {
+protected:
+    void SetUp() override
+    {
+        FilterTest::SetUp();
+        m_chm = ChmBuilder(m_scratch).File("index.htm", "<html><body>one</body></html>").Build("Init Help");
+    }
+
+    // One run of the file: false when it was refused (the document ended at
+    // once, without its title). A completed run is pulled to its end.
+    bool Run(bool complete)
+    {
+        auto filter = Start(m_chm);
+        STAT_CHUNK chunk{};
+        const HRESULT first = filter->GetChunk(&chunk);
+        if (first == FILTER_E_END_OF_CHUNKS) {
+            EXPECT_TRUE(TempEntries().empty()) << "a refused run makes no folder";
+            return false;
+        }
+        EXPECT_EQ(S_OK, first);
+        if (complete) {
+            EXPECT_EQ(FILTER_E_END_OF_CHUNKS, Pull(filter.get()).end);
+        }
+        return true;
+    }
+
+    static bool IsFolderName(const std::wstring& name)
+    {
+        if (name.size() != 32)
+            return false;
+        for (size_t i = 0; i < name.size(); ++i) {
+            const wchar_t c = name[i];
+            const bool lower = i >= 12 && i < 16;
+            if (!iswdigit(c) && !(lower ? (c >= L'a' && c <= L'f') : (c >= L'A' && c <= L'F')))
+                return false;
+        }
+        return true;
+    }
+
+    std::wstring m_chm;
+};
+
+TEST_F(FilterInit, WithoutSettingsEachRunHasItsOwnFolderUntilTheNextInitOrRelease)
+{
+    auto filter = Start(m_chm);
+    const auto first = TempEntries();
+    ASSERT_EQ(1u, first.size());
+    EXPECT_TRUE(IsFolderName(first[0])) << Utf8(first[0]);
+    EXPECT_TRUE(Entries(SettingsFolder()).empty()) << "only the settings folder is made";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(GuidLogFile().c_str()));
+
+    // A read-only file left in the folder goes with it.
+    const std::wstring leftover = m_temp + L"\\" + first[0] + L"\\left.htm";
+    {
+        UniqueHandle file(CreateFileW(leftover.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_READONLY, nullptr));
+        ASSERT_TRUE(file);
+    }
+    ULONG flags = 0;
+    ASSERT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));
+    const auto second = TempEntries();
+    ASSERT_EQ(1u, second.size());
+    EXPECT_NE(first[0], second[0]);
+    EXPECT_TRUE(IsFolderName(second[0])) << Utf8(second[0]);
+
+    // The folder lives past the end of the document, until the object goes.
+    EXPECT_EQ(FILTER_E_END_OF_CHUNKS, Pull(filter.get()).end);
+    EXPECT_EQ(1u, TempEntries().size());
+    filter.reset();
+    EXPECT_TRUE(TempEntries().empty());
+    EXPECT_EQ(S_OK, canUnloadNow());
+}
+
+TEST_F(FilterInit, FolderNameKeepsData3InLowerCase)
+{
+    const GUID guid = {0xABCDEF01, 0xBCDE, 0xCDEF, {0xDE, 0xAD, 0xBE, 0xEF, 0x0A, 0x1B, 0x2C, 0x3D}};
+    wchar_t name[CIFilterBase::kFolderNameCapacity];
+    CIFilterBase::FormatFolderName(guid, name, CIFilterBase::kFolderNameCapacity);
+    EXPECT_STREQ(L"ABCDEF01BCDEcdefDEADBEEF0A1B2C3D", name);
+}
+
+TEST_F(FilterInit, FailsWithoutAFileOrWhenTheFileHasGone)
+{
+    auto filter = NewFilter();
+    ULONG flags = 0;
+    EXPECT_EQ(E_FAIL, filter->Init(kInitFlags, 0, nullptr, &flags));
+    EXPECT_EQ(static_cast<ULONG>(IFILTER_FLAGS_OLE_PROPERTIES), flags);
+
+    const std::wstring gone = m_scratch.WriteFile(L"gone.chm", "ITSF");
+    ComPtr<IPersistFile> persist;
+    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, persist->Load(gone.c_str(), STGM_READ));
+    ASSERT_TRUE(DeleteFileW(gone.c_str()));
+    flags = 0;
+    EXPECT_EQ(E_FAIL, filter->Init(kInitFlags, 0, nullptr, &flags));
+    EXPECT_EQ(static_cast<ULONG>(IFILTER_FLAGS_OLE_PROPERTIES), flags);
+    EXPECT_TRUE(TempEntries().empty());
+    STAT_CHUNK chunk{};
+    EXPECT_EQ(FILTER_E_END_OF_CHUNKS, filter->GetChunk(&chunk));
+}
+
+TEST_F(FilterInit, GuidLogGetsOneKeyPerRunNamedAfterItsFolder)
+{
+    WriteDebugSetting(L"LogGuid", L"1");
+    std::vector<std::wstring> folders;
+    for (int run = 0; run < 2; ++run) {
+        auto filter = Start(m_chm);
+        const auto entries = TempEntries();
+        ASSERT_EQ(1u, entries.size());
+        folders.push_back(entries[0]);
+    }
+    ASSERT_NE(folders[0], folders[1]);
+    for (const auto& folder : folders) {
+        wchar_t value[MAX_PATH] = {};
+        GetPrivateProfileStringW(HostPath().c_str(), folder.c_str(), L"", value, MAX_PATH, GuidLogFile().c_str());
+        EXPECT_EQ(m_chm, value) << Utf8(folder);
+    }
+    wchar_t keys[4096] = {};
+    const DWORD length = GetPrivateProfileStringW(HostPath().c_str(), nullptr, L"", keys, 4096, GuidLogFile().c_str());
+    size_t count = 0;
+    for (const wchar_t* key = keys; key < keys + length && *key; key += wcslen(key) + 1)
+        ++count;
+    EXPECT_EQ(2u, count);
+}
+
+// One scratch settings folder, one file: each row starts from the marks and
+// setting it names, makes its runs, and checks the marks and whether the next
+// run is refused.
+TEST_F(FilterInit, AttemptGuardTable)
+{
+    struct Row {
+        const char* name;
+        const wchar_t* setting;   // "BlackList", null: no setting
+        const wchar_t* marks;     // written by hand first, null: none
+        const char* runs;         // 'u' unfinished, 'c' completed, 'r' refused
+        const wchar_t* after;     // marks afterwards
+    };
+    const Row rows[] = {
+        {"five unfinished runs, the sixth refused", L"1", nullptr, "uuuuur", L"xxxxx"},
+        {"a completed run among the first four removes the key", L"1", nullptr, "uucu", L"x"},
+        {"a fifth completed run leaves five marks", L"1", nullptr, "uuuucr", L"xxxxx"},
+        {"blocked by hand blocks at once", L"1", L"blocked", "rr", L"blocked"},
+        {"four marks let one more run start", L"1", L"xxxx", "ur", L"xxxxx"},
+        {"2 leaves the guard off", L"2", nullptr, "uuuuuuc", L""},
+        {"yes leaves the guard off", L"yes", nullptr, "uuuuuu", L""},
+        {"no setting leaves the guard off", nullptr, L"xxxxx", "uc", L"xxxxx"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DeleteFileW(SettingsFile().c_str());
+        if (row.setting)
+            WriteDebugSetting(L"BlackList", row.setting);
+        if (row.marks) {
+            CreateDirectoryW(SettingsFolder().c_str(), nullptr);
+            WritePrivateProfileStringW(HostPath().c_str(), m_chm.c_str(), row.marks, SettingsFile().c_str());
+        }
+        for (const char* run = row.runs; *run; ++run) {
+            SCOPED_TRACE(std::string("run ") + std::to_string(run - row.runs + 1));
+            EXPECT_EQ(*run != 'r', Run(*run == 'c'));
+        }
+        EXPECT_EQ(std::wstring(row.after), Marks(m_chm));
+        EXPECT_TRUE(TempEntries().empty());
+    }
+}
+
+TEST_F(FilterInit, TwoHostProgramsKeepSeparateRecords)
+{
+    WriteDebugSetting(L"BlackList", L"1");
+    const std::wstring otherHost = L"C:\\Program Files\\Other Search\\bin\\otherhost.exe";
+    WritePrivateProfileStringW(otherHost.c_str(), m_chm.c_str(), L"xxxxx", SettingsFile().c_str());
+    EXPECT_TRUE(Run(false));
+    EXPECT_EQ(L"x", Marks(m_chm));
+    EXPECT_EQ(L"xxxxx", Marks(m_chm, otherHost));
+    EXPECT_TRUE(Run(true));
+    EXPECT_EQ(L"", Marks(m_chm));
+    EXPECT_EQ(L"xxxxx", Marks(m_chm, otherHost));
+}
+
+// A process that died holding the guard's mutex costs one refused run, and
+// does not keep every later run waiting.
+TEST_F(FilterInit, AbandonedGuardMutexRefusesOnceOnly)
+{
+    WriteDebugSetting(L"BlackList", L"1");
+    std::thread([] {
+        HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Morvanex.IFilterBase.IFilterProcess.03750285");
+        (void)mutex;  // the thread ends owning it
+    }).join();
+    EXPECT_FALSE(Run(true));
+    EXPECT_TRUE(Run(true));
+    EXPECT_EQ(L"", Marks(m_chm));
+    // Another thread (as another process would) gets the mutex at once.
+    DWORD wait = WAIT_FAILED;
+    std::thread([&wait] {
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Morvanex.IFilterBase.IFilterProcess.03750285");
+        wait = WaitForSingleObject(mutex, 0);
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }).join();
+    EXPECT_EQ(WAIT_OBJECT_0, wait);
+}
+
+}  // namespace

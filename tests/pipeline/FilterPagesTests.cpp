@@ -1,0 +1,266 @@
+#include <windows.h>
+
+#include <cwctype>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FilterRun.h"
+#include "../registry/LookupFixture.h"
+#include "scriptfilter/ScriptFilterClassId.h"
+#include "support/ChmBuilder.h"
+
+namespace {
+
+// The scriptable page filter registered for .htm and .html the standard way,
+// in the scratch registry.
+class FilterPages : public FilterTest {
+protected:
+    void SetUp() override
+    {
+        FilterTest::SetUp();
+        ASSERT_TRUE(m_scriptDll) << "ScriptPageFilter.dll did not load";
+        // Page filters that raised an exception are never released: not counted.
+        m_liveBefore = m_scriptDll.Export<ScriptFilter::LiveObjectsFn>("ScriptFilterLiveObjects")();
+        LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString,
+                                           LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll"));
+        LookupFixture::RegisterHandler(LookupFixture::kHandler, ScriptFilter::ClassIdString);
+        LookupFixture::LinkExtensionHandler(L"htm", LookupFixture::kHandler);
+        LookupFixture::LinkExtensionHandler(L"html", LookupFixture::kHandler);
+    }
+
+    LONG PagesLoaded() const { return m_scriptDll.Export<ScriptFilter::LoadsFn>("ScriptFilterLoads")(); }
+    LONG LivePageFilters() const
+    {
+        return m_scriptDll.Export<ScriptFilter::LiveObjectsFn>("ScriptFilterLiveObjects")() - m_liveBefore;
+    }
+
+    static std::string Page(const std::string& script) { return "<html><!--script\n" + script + "\n--></html>"; }
+
+    // Chunk numbers run 1, 2, 3 ... with the source number the same; GetText
+    // answers only on text chunks and GetValue only on value chunks.
+    static void ExpectWellFormed(const SeenDocument& doc)
+    {
+        for (size_t i = 0; i < doc.chunks.size(); ++i) {
+            const SeenChunk& chunk = doc.chunks[i];
+            SCOPED_TRACE("chunk " + std::to_string(i + 1));
+            EXPECT_EQ(i + 1, chunk.stat.idChunk);
+            EXPECT_EQ(i + 1, chunk.stat.idChunkSource);
+            if (chunk.stat.flags == CHUNK_TEXT) {
+                EXPECT_TRUE(chunk.values.empty());
+                EXPECT_EQ(FILTER_E_NO_VALUES, chunk.valueEnd);
+            } else {
+                EXPECT_EQ(static_cast<ULONG>(CHUNK_VALUE), chunk.stat.flags);
+                EXPECT_TRUE(chunk.text.empty());
+                EXPECT_EQ(FILTER_E_NO_TEXT, chunk.textEnd);
+            }
+        }
+    }
+
+    // The chunks after the title, as "t:text" and "v:value", with a text
+    // chunk's closing code added when it is not the usual one.
+    static std::vector<std::string> Describe(const SeenDocument& doc)
+    {
+        std::vector<std::string> out;
+        for (size_t i = 1; i < doc.chunks.size(); ++i) {
+            const SeenChunk& chunk = doc.chunks[i];
+            if (chunk.stat.flags == CHUNK_TEXT) {
+                std::string line = "t:" + Utf8(chunk.text);
+                if (chunk.textEnd != FILTER_E_NO_MORE_TEXT) {
+                    char code[16];
+                    snprintf(code, sizeof(code), " %08lX", static_cast<unsigned long>(chunk.textEnd));
+                    line += code;
+                }
+                out.push_back(line);
+            } else {
+                for (const auto& value : chunk.values)
+                    out.push_back("v:" + Utf8(value));
+                if (chunk.valueEnd != FILTER_E_NO_MORE_VALUES)
+                    out.push_back("v-end:" + std::to_string(chunk.valueEnd));
+            }
+        }
+        return out;
+    }
+
+    LONG m_liveBefore = 0;
+    LoadedModule m_scriptDll{LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll")};
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(FilterPages, EveryPageThroughItsFilterUnderOneNumbering)
+{
+    const std::wstring chm = ChmBuilder(m_scratch)
+                                 .File("a.htm", Page("text alpha one\nvalue NoIndex\nvalue NONE\n"
+                                                     "value noindex,nofollow\ntext-error 80030005 hidden"))
+                                 .File("b.htm", Page("init-error 80004005\ntext never"))
+                                 .File("c.htm", Page("chunk-error 80004005\ntext never"))
+                                 .File("d.html", Page("text delta"))
+                                 .File("notes.txt", "no filter for this one")
+                                 .File("style.css", Page("text never"))
+                                 .File("sub/e.htm", Page("value last"))
+                                 .Build("Pages");
+    const LONG loadedBefore = PagesLoaded();
+    auto filter = Start(chm);
+    const SeenDocument doc = Pull(filter.get());
+    EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+    ExpectWellFormed(doc);
+    ASSERT_FALSE(doc.chunks.empty());
+    EXPECT_EQ(std::vector<std::wstring>{L"Pages"}, doc.chunks[0].values);
+    EXPECT_EQ((Lines{"t:alpha one", "v:", "v:", "v:noindex,nofollow", "t: 80030005", "t:delta", "v:last"}),
+              Describe(doc));
+    EXPECT_EQ(5, PagesLoaded() - loadedBefore) << "a, b, c, d.html and sub/e";
+
+    STAT_CHUNK chunk{};
+    EXPECT_EQ(FILTER_E_END_OF_CHUNKS, filter->GetChunk(&chunk));
+    EXPECT_EQ(0, LivePageFilters());
+    ASSERT_EQ(1u, TempEntries().size());
+    EXPECT_TRUE(Entries(m_temp + L"\\" + TempEntries()[0]).empty()) << "the last page file is gone";
+    filter.reset();
+    EXPECT_TRUE(TempEntries().empty());
+    EXPECT_EQ(S_OK, canUnloadNow());
+}
+
+// The host's attributes reach every page filter intact, after the host has
+// let go of its own array.
+TEST_F(FilterPages, HostAttributesOutliveTheHostsArray)
+{
+    const std::wstring chm =
+        ChmBuilder(m_scratch).File("a.htm", Page("text a")).File("b.htm", Page("text b")).Build("Attributes");
+    auto name = std::make_unique<wchar_t[]>(16);
+    wcscpy(name.get(), L"robots");
+    auto attributes = std::make_unique<FULLPROPSPEC[]>(2);
+    attributes[0].guidPropSet = GUID{0xD1B5D3F0, 0xC0B3, 0x11CF, {0x9A, 0x92, 0x00, 0xA0, 0xC9, 0x08, 0xDB, 0xF1}};
+    attributes[0].psProperty.ulKind = PRSPEC_LPWSTR;
+    attributes[0].psProperty.lpwstr = name.get();
+    attributes[1].guidPropSet = attributes[0].guidPropSet;
+    attributes[1].psProperty.ulKind = PRSPEC_PROPID;
+    attributes[1].psProperty.propid = 0x13;
+    auto filter = Start(chm, S_OK, 2, attributes.get());
+    wcscpy(name.get(), L"XXXXXX");
+    name.reset();
+    attributes.reset();
+
+    EXPECT_EQ((Lines{"t:a", "t:b"}), Describe(Pull(filter.get())));
+    ULONG flags = 0, count = 0;
+    wchar_t first[32] = {};
+    m_scriptDll.Export<ScriptFilter::LastInitFn>("ScriptFilterLastInit")(&flags, &count, first, 32);
+    EXPECT_EQ(kInitFlags, flags);
+    EXPECT_EQ(2u, count);
+    EXPECT_STREQ(L"robots", first);
+}
+
+// An exception raised inside a page filter ends as each call's contract says
+// and never reaches the host; the document stays consistent afterwards.
+TEST_F(FilterPages, ExceptionInsideAPageFilter)
+{
+    struct Row {
+        const char* script;  // of the middle page
+        Lines want;          // after the title
+    };
+    const Row rows[] = {
+        {"throw init\ntext never", {"t:alpha"}},
+        {"throw chunk\ntext never", {"t:alpha"}},
+        {"throw text\ntext lost", {"t:alpha", "t: 80041705", "t:gamma"}},
+        {"throw value\nvalue lost", {"t:alpha", "v-end:" + std::to_string(FILTER_E_END_OF_CHUNKS), "t:gamma"}},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.script);
+        const std::wstring chm = ChmBuilder(m_scratch, L"project" + std::to_wstring(++n))
+                                     .File("a.htm", Page("text alpha"))
+                                     .File("b.htm", Page(row.script))
+                                     .File("c.htm", Page("text gamma"))
+                                     .Build("Exceptions");
+        auto filter = Start(chm);
+        const SeenDocument doc = Pull(filter.get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        EXPECT_EQ(row.want, Describe(doc));
+        STAT_CHUNK chunk{};
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, filter->GetChunk(&chunk));
+        filter.reset();
+        EXPECT_TRUE(TempEntries().empty());
+    }
+}
+
+// The number of .htm and .html pages of a real help file that the crawler
+// hands on: those extract_chmLib writes, outside folders and names that begin
+// with '#' or '$'.
+size_t CountPages(const std::wstring& folder, bool top)
+{
+    size_t count = 0;
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find)
+        return 0;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (top && (name[0] == L'#' || name[0] == L'$'))
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            count += CountPages(folder + L"\\" + name, false);
+            continue;
+        }
+        const size_t dot = name.rfind(L'.');
+        std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
+        for (auto& c : extension)
+            c = static_cast<wchar_t>(towlower(c));
+        if (extension == L".htm" || extension == L".html")
+            ++count;
+    } while (FindNextFileW(find.get(), &data));
+    return count;
+}
+
+TEST_F(FilterPages, RealHelpFilesEndToEnd)
+{
+    const std::wstring real = FromUtf8(TAVRINOLEX_SHARED_CHM) + L"\\real";
+    const std::wstring extracted = FromUtf8(TAVRINOLEX_CHM_EXTRACT);
+    if (GetFileAttributesW(real.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no real CHM files in " << TAVRINOLEX_SHARED_CHM;
+    size_t files = 0, allPages = 0;
+    for (const auto& name : Entries(real)) {
+        SCOPED_TRACE(Utf8(name));
+        ++files;
+        const size_t pages = CountPages(extracted + L"\\" + name, true);
+        allPages += pages;
+        const LONG loadedBefore = PagesLoaded();
+        auto filter = Start(real + L"\\" + name);
+        const SeenDocument doc = Pull(filter.get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        ExpectWellFormed(doc);
+        ASSERT_FALSE(doc.chunks.empty());
+        EXPECT_EQ(static_cast<ULONG>(CHUNK_VALUE), doc.chunks[0].stat.flags);
+        EXPECT_EQ(1u, doc.chunks[0].values.size()) << "the title";
+        EXPECT_EQ(static_cast<LONG>(pages), PagesLoaded() - loadedBefore);
+        // Each page without a script gives one text and one value chunk.
+        EXPECT_EQ(1 + 2 * pages, doc.chunks.size());
+        filter.reset();
+        EXPECT_TRUE(TempEntries().empty());
+        EXPECT_EQ(0, LivePageFilters());
+    }
+    EXPECT_EQ(18u, files);
+    EXPECT_GT(allPages, 1000u) << "the extract_chmLib listings were not found";
+    printf("%u pages of %u files through the page filter\n", static_cast<unsigned>(allPages),
+           static_cast<unsigned>(files));
+}
+
+TEST_F(FilterPages, MalformedHelpFilesEndCleanly)
+{
+    const std::wstring malformed = FromUtf8(TAVRINOLEX_SHARED_CHM) + L"\\malformed";
+    if (GetFileAttributesW(malformed.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no malformed CHM files in " << TAVRINOLEX_SHARED_CHM;
+    for (const auto& name : Entries(malformed)) {
+        SCOPED_TRACE(Utf8(name));
+        auto filter = Start(malformed + L"\\" + name);
+        const SeenDocument doc = Pull(filter.get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        ExpectWellFormed(doc);
+        filter.reset();
+        EXPECT_TRUE(TempEntries().empty());
+        EXPECT_EQ(0, LivePageFilters());
+    }
+}
+
+}  // namespace

@@ -168,6 +168,14 @@ class Errors(Base):
                 self.assert_one_line_reason(code, errors)
                 self.assert_title_only_or_failure(code, json_lines(out), errors)
 
+    def test_crashing_filter(self):
+        page = self.write("page.htm", b"<p>x</p>")
+        dll = windows_path(os.path.join(BIN_DIR, "CrashingFilter.dll"))
+        code, _, errors = run(page, "--dll", dll, "--clsid", HTML_FILTER)
+        self.assertEqual(EXIT_CRASHED, code)
+        self.assertEqual(["filterdump: the filter crashed (exception 0xC0000005) while reading " + windows_path(page)],
+                         errors)
+
     def test_folder_run(self):
         self.write("sub/one.chm", b"not a help file")
         self.write("sub/ignored.txt", b"not a help file either")

@@ -3,7 +3,9 @@
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 
-need=(wine wine32:i386 g++-mingw-w64-i686 fp-utils cmake googletest libchm-bin nlohmann-json3-dev python3)
+need=(wine wine32:i386 g++-mingw-w64-i686 fp-utils cmake googletest libchm-bin)
+# filterdump writes JSON with nlohmann/json; the sample help file is made by a Python script.
+need+=(nlohmann-json3-dev python3)
 missing=()
 for p in "${need[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -17,9 +19,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine wineserver chmcmd extract_chmLib cmake ctest python3; do
+for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine wineserver chmcmd cmake ctest; do
     command -v "$tool" >/dev/null || { echo "setup: $tool is still missing" >&2; exit 1; }
 done
 [ -f /usr/src/googletest/CMakeLists.txt ] || { echo "setup: GoogleTest sources missing" >&2; exit 1; }
+for tool in extract_chmLib python3; do
+    command -v "$tool" >/dev/null || { echo "setup: $tool is still missing" >&2; exit 1; }
+done
 [ -f /usr/include/nlohmann/json.hpp ] || { echo "setup: nlohmann/json headers missing" >&2; exit 1; }
 echo "setup: all tools present"

@@ -6,6 +6,8 @@ set -euo pipefail
 # wine32:i386 runs the 32-bit build's tests, wine64 the 64-bit build's; the two
 # MinGW-w64 compilers (posix threads) build them.
 need=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix fp-utils cmake googletest libchm-bin)
+# filterdump writes JSON with nlohmann/json; the sample help file is made by a Python script.
+need+=(nlohmann-json3-dev python3)
 missing=()
 for p in "${need[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -25,4 +27,8 @@ for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix x86_64-w64-min
 done
 [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || { echo "setup: Wine's 64-bit loader is missing" >&2; exit 1; }
 [ -f /usr/src/googletest/CMakeLists.txt ] || { echo "setup: GoogleTest sources missing" >&2; exit 1; }
+for tool in extract_chmLib python3; do
+    command -v "$tool" >/dev/null || { echo "setup: $tool is still missing" >&2; exit 1; }
+done
+[ -f /usr/include/nlohmann/json.hpp ] || { echo "setup: nlohmann/json headers missing" >&2; exit 1; }
 echo "setup: all tools present"

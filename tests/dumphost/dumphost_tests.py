@@ -1,0 +1,255 @@
+#!/usr/bin/env python3
+"""filterdump and the main command's runner, driven from Linux: every run goes
+through build/show-run.sh, in the main command's own Wine prefix, and every
+JSON line is read back with Python's json module.
+
+usage: dumphost_tests.py <TestClass> ...   (environment: SHOW_RUN, BIN_DIR, SHARED_CHM)
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SHOW_RUN = os.environ.get("SHOW_RUN", "")
+BIN_DIR = os.environ.get("BIN_DIR", "")
+SHARED_CHM = os.environ.get("SHARED_CHM", "")
+HTML_FILTER = "{B7AE2FAD-D78E-4147-A86F-9C6B18457EF5}"
+SAMPLE_TITLE = "Tavrinolex administrator's guide"
+EXIT_CRASHED = 7
+
+
+def run(*args):
+    """Runs filterdump through the runner; returns (exit code, stdout text, stderr lines)."""
+    done = subprocess.run([SHOW_RUN, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+    # Strict decoding: output that is not UTF-8 fails the test here.
+    return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8", "replace").splitlines()
+
+
+def json_lines(stdout):
+    return [json.loads(line) for line in stdout.splitlines()]
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Base(unittest.TestCase):
+    def setUp(self):
+        self.scratch = tempfile.TemporaryDirectory()
+        self.addCleanup(self.scratch.cleanup)
+
+    def write(self, name, data):
+        path = os.path.join(self.scratch.name, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def assert_one_line_reason(self, code, errors):
+        self.assertNotEqual(EXIT_CRASHED, code, errors)
+        for line in errors:
+            self.assertNotIn("Unhandled", line)
+            self.assertNotIn("backtrace", line.lower())
+            self.assertFalse(line.startswith("wine:"), line)
+        if code != 0:
+            self.assertEqual(1, len(errors), errors)
+            self.assertTrue(errors[0].startswith("filterdump: "), errors)
+
+    def assert_title_only_or_failure(self, code, lines, errors):
+        """A file that is no readable help file fails, or gives its title and nothing else."""
+        if code != 0:
+            return
+        self.assertEqual(1, lines[-1]["chunks"], errors)
+        self.assertEqual(["filterdump: note: only the document title: no page gave any chunk"], errors)
+
+    def assert_well_formed_run(self, lines, code):
+        """document, consecutive chunks, summary, whose counts match the chunks."""
+        self.assertEqual("document", lines[0]["type"])
+        chunks = [l for l in lines if l["type"] == "chunk"]
+        self.assertEqual(list(range(1, len(chunks) + 1)), [c["id"] for c in chunks])
+        summary = lines[-1]
+        self.assertEqual("summary", summary["type"])
+        self.assertEqual(code, summary["exit"])
+        self.assertEqual(len(chunks), summary["chunks"])
+        self.assertEqual(sum(1 for c in chunks if c["kind"] == "text"), summary["textChunks"])
+        self.assertEqual(sum(len(c["text"].encode("utf-16-le")) // 2 for c in chunks if c["kind"] == "text"),
+                         summary["characters"])
+        self.assertEqual(sum(1 for c in chunks if c["break"] == "end-of-chapter"), summary["pages"])
+        for c in chunks:
+            self.assertEqual(c["kind"] == "text", "text" in c)
+        return chunks, summary
+
+
+class Output(Base):
+    """What filterdump prints for files read by the reference page filter."""
+
+    def test_json_is_valid_for_any_content(self):
+        tricky = self.write("tricky.htm", (
+            '<meta charset="utf-8"><title>quote " back \\ slash</title>'
+            '<meta name="robots" content="noindex"><script>hidden()</script>'
+            "<p>ctl \x01\x1f tab&#9; nul\x00 bell&#7; \u65e5\u672c \U0001F600 &#xD800;</p>").encode("utf-8"))
+        # UTF-16 with a lone surrogate: the filter hands it on, the JSON must still be valid.
+        lone = self.write("lone.htm", b"\xff\xfe" + "<p>a".encode("utf-16-le") + b"\x00\xd8" +
+                          "b \U0001F600</p>".encode("utf-16-le"))
+        plain = self.write("plain.txt", b"line one\r\nline \"two\" \\ end\r\n")
+        for path in (tricky, lone, plain):
+            with self.subTest(path=os.path.basename(path)):
+                code, out, errors = run(path, "--json")
+                self.assertEqual(0, code, errors)
+                self.assert_one_line_reason(code, errors)
+                lines = json_lines(out)
+                self.assertIn("registration of ." + path.rsplit(".", 1)[1], lines[0]["how"])
+                chunks, _ = self.assert_well_formed_run(lines, 0)
+                self.assertTrue(chunks)
+        text = " ".join(c.get("text", "") for c in json_lines(run(tricky, "--json")[1]) if c["type"] == "chunk")
+        self.assertIn('quote " back \\ slash', text)
+        self.assertIn("ctl \x01\x1f tab nul bell\x07 \u65e5\u672c \U0001F600 \ufffd", text)
+        self.assertNotIn("hidden", text)
+        values = [c for c in json_lines(run(tricky, "--json")[1]) if c.get("kind") == "value"]
+        self.assertEqual([("robots", "noindex", "VT_LPWSTR")], [(v["propname"], v["value"], v["valueType"]) for v in values])
+        lone_text = [c["text"] for c in json_lines(run(lone, "--json")[1]) if c["type"] == "chunk"]
+        self.assertEqual(["a\ufffdb \U0001F600"], lone_text)
+
+    def test_text_output(self):
+        page = self.write("page.htm", b"<title>Hello</title><meta name=author content=Ann><p>World\x01</p>")
+        code, out, errors = run(page)
+        self.assertEqual(0, code, errors)
+        self.assertEqual([], errors)
+        self.assertIn("#1  text  end-of-chapter  Storage PID_STG_CONTENTS  locale 0x", out)
+        self.assertIn("\n    Hello\n", out)
+        self.assertIn("#2  value  end-of-paragraph  SummaryInformation PIDSI_AUTHOR", out)
+        self.assertIn('VT_LPWSTR "Ann"', out)
+        self.assertIn("\n    World\\x01\n", out)
+        self.assertIn("Summary: pages 1, chunks 3 (2 text, 1 value), characters 11, ", out)
+        code, out, errors = run(page, "--quiet")
+        self.assertEqual(0, code)
+        self.assertTrue(out.strip().startswith("Summary: pages 1, chunks 3"), out)
+
+    def test_dll_and_class_named_on_the_command_line(self):
+        page = self.write("page.unregistered", b"<p>named</p>")
+        dll = windows_path(os.path.join(BIN_DIR, "ReferencePageFilter.dll"))
+        code, out, errors = run(page, "--json", "--dll", dll, "--clsid", HTML_FILTER)
+        self.assertEqual(0, code, errors)
+        lines = json_lines(out)
+        self.assertEqual("DLL and class named on the command line", lines[0]["how"])
+        self.assertEqual(HTML_FILTER, lines[0]["clsid"])
+        self.assertEqual("named", lines[1]["text"])
+
+
+class Errors(Base):
+    """Exit codes and one-line reasons; never a crash dialog or a Wine backtrace."""
+
+    def test_missing_file(self):
+        code, out, errors = run(os.path.join(self.scratch.name, "absent.chm"))
+        self.assertEqual(2, code)
+        self.assert_one_line_reason(code, errors)
+        self.assertIn("no such file or folder", errors[0])
+
+    def test_no_filter_registered(self):
+        code, _, errors = run(self.write("data.xyz-none", b"data"))
+        self.assertEqual(3, code)
+        self.assert_one_line_reason(code, errors)
+        self.assertIn("no filter registered for .xyz-none", errors[0])
+
+    def test_not_a_chm(self):
+        code, out, errors = run(self.write("not-help.chm", b"this is no help file\r\n" * 100), "--json")
+        self.assert_one_line_reason(code, errors)
+        self.assert_title_only_or_failure(code, json_lines(out), errors)
+
+    def test_malformed_chms(self):
+        folder = os.path.join(SHARED_CHM, "malformed")
+        if not os.path.isdir(folder):
+            self.skipTest("the shared CHM collection is absent")
+        for name in sorted(os.listdir(folder)):
+            with self.subTest(name=name):
+                code, out, errors = run(os.path.join(folder, name), "--json")
+                self.assert_one_line_reason(code, errors)
+                self.assert_title_only_or_failure(code, json_lines(out), errors)
+
+    def test_crashing_filter(self):
+        page = self.write("page.htm", b"<p>x</p>")
+        dll = windows_path(os.path.join(BIN_DIR, "CrashingFilter.dll"))
+        code, _, errors = run(page, "--dll", dll, "--clsid", HTML_FILTER)
+        self.assertEqual(EXIT_CRASHED, code)
+        self.assertEqual(["filterdump: the filter crashed (exception 0xC0000005) while reading " + windows_path(page)],
+                         errors)
+
+    def test_folder_run(self):
+        self.write("sub/one.chm", b"not a help file")
+        self.write("sub/ignored.txt", b"not a help file either")
+        # A class that is not registered fails every file.
+        unknown = ["--clsid", "{00000000-0000-0000-0000-0000000000AA}"]
+        code, out, errors = run(self.scratch.name, *unknown)
+        self.assertEqual(6, code)
+        self.assertEqual("[1/1] sub\\one.chm", errors[0])
+        self.assertEqual("filterdump: 1 of 1 files did not end cleanly", errors[-1])
+        self.assertTrue(out.startswith("file "), out)
+        self.assertIn("sub\\one.chm", out)
+        self.assertIn("cannot create filter {00000000-0000-0000-0000-0000000000AA}", out)
+        self.assertIn("1 files, 1 failed", out)
+        code, out, errors = run(self.scratch.name, "--json", *unknown)
+        self.assertEqual(6, code)
+        lines = json_lines(out)
+        self.assertEqual({"type": "total", "files": 1, "failed": 1}, {k: lines[-1][k] for k in ("type", "files", "failed")})
+        empty = os.path.join(self.scratch.name, "empty")
+        os.makedirs(empty)
+        code, _, errors = run(empty)
+        self.assertEqual(2, code)
+        self.assert_one_line_reason(code, errors)
+
+
+class Sample(Base):
+    """The main command's sample help file, built from docs/ (needs the CHM filter's pages)."""
+
+    def test_sample_shows_title_pages_and_robots(self):
+        code, out, errors = run("--json")
+        self.assertEqual(0, code, errors)
+        lines = json_lines(out)
+        chunks, summary = self.assert_well_formed_run(lines, 0)
+        self.assertEqual(SAMPLE_TITLE, summary["title"])
+        self.assertEqual(("SummaryInformation PIDSI_TITLE", SAMPLE_TITLE), (chunks[0]["property"], chunks[0]["value"]))
+        self.assertGreaterEqual(summary["pages"], 5)
+        text = " ".join(c.get("text", "") for c in chunks)
+        self.assertIn("regsvr32", text)
+        self.assertIn("IFilterProcess.ini", text)
+        robots = [c["value"] for c in chunks if c.get("propname") == "robots"]
+        self.assertEqual([""], robots, "noindex is blanked")
+        code, out, errors = run()
+        self.assertEqual(0, code, errors)
+        self.assertIn("Title:  " + SAMPLE_TITLE, out)
+
+
+class RealChm(Base):
+    """Every real help file through the CHM filter (needs the CHM filter's pages)."""
+
+    def test_json_for_every_real_chm(self):
+        folder = os.path.join(SHARED_CHM, "real")
+        if not os.path.isdir(folder):
+            self.skipTest("the shared CHM collection is absent")
+        code, out, errors = run(folder, "--json")
+        lines = json_lines(out)
+        summaries = {l["file"]: l for l in lines if l["type"] == "summary"}
+        self.assertEqual(sorted(os.listdir(folder)), sorted(summaries))
+        for name, summary in summaries.items():
+            with self.subTest(name=name):
+                self.assertEqual(0, summary["exit"], summary.get("reason"))
+        self.assertEqual(0, code, errors)
+        self.assertEqual("HTML Help ActiveX Control Reference", summaries["tika__testChm.chm"]["title"])
+        self.assertGreater(summaries["tika__testChm.chm"]["pages"], 1)
+        self.assertEqual("7-Zip \u5e2e\u52a9", summaries["7z__zh-cn_7-zip.chm"]["title"])
+        self.assertEqual("filetype__fixture", summaries["filetype__fixture.chm"]["title"])  # no title record: the name
+
+    def test_one_real_chm_shows_its_pages(self):
+        path = os.path.join(SHARED_CHM, "real", "tika__testChm.chm")
+        if not os.path.isfile(path):
+            self.skipTest("the shared CHM collection is absent")
+        code, out, errors = run(path)
+        self.assertEqual(0, code, errors)
+        self.assertIn("Title:  HTML Help ActiveX Control Reference", out)
+        self.assertIn("Storage PID_STG_CONTENTS", out)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]])

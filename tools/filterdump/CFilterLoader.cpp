@@ -1,0 +1,146 @@
+#include "CFilterLoader.h"
+
+#include <objbase.h>
+
+#include "DescribeResult.h"
+#include "Utf8.h"
+#include "util/RegKey.h"
+
+namespace {
+const wchar_t kIFilterAddin[] = L"{89BCB740-6119-101A-BCB7-00DD010655AF}";
+
+// The default value of a key under HKEY_CLASSES_ROOT; empty when absent.
+std::wstring ClassesDefault(const std::wstring& path)
+{
+    RegKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return {};
+    wchar_t value[1024] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return {};
+    if (type == REG_EXPAND_SZ) {
+        wchar_t expanded[1024] = {};
+        if (ExpandEnvironmentStringsW(value, expanded, 1024) - 1 < 1024)
+            return expanded;
+    }
+    return value;
+}
+
+std::wstring GuidText(const GUID& guid)
+{
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+std::wstring ExtensionOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    const size_t dot = path.find_last_of(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        return {};
+    return path.substr(dot);
+}
+}
+
+CFilterLoader::Outcome CFilterLoader::Fail(Outcome outcome, const std::string& reason)
+{
+    m_reason = reason;
+    return outcome;
+}
+
+CFilterLoader::Outcome CFilterLoader::FindRegisteredClass(const std::wstring& path, CLSID& clsid)
+{
+    const std::wstring extension = ExtensionOf(path);
+    if (extension.empty())
+        return Fail(Outcome::NoFilter, "no filter for " + ToUtf8(path) + ": the name has no extension");
+    const std::string ext = ToUtf8(extension);
+
+    // The extension's own handler, else the handler of its document type's class.
+    std::wstring handler = ClassesDefault(extension + L"\\PersistentHandler");
+    m_how = "registration of " + ext;
+    if (handler.empty()) {
+        const std::wstring docType = ClassesDefault(extension);
+        const std::wstring docClass = docType.empty() ? std::wstring() : ClassesDefault(docType + L"\\CLSID");
+        if (!docClass.empty())
+            handler = ClassesDefault(L"CLSID\\" + docClass + L"\\PersistentHandler");
+        m_how = "registration of " + ext + " through " + ToUtf8(docType);
+    }
+    if (handler.empty())
+        return Fail(Outcome::NoFilter, "no filter registered for " + ext + ": no persistent handler for it");
+    const std::wstring filterClass =
+        ClassesDefault(L"CLSID\\" + handler + L"\\PersistentAddinsRegistered\\" + kIFilterAddin);
+    if (filterClass.empty() || FAILED(CLSIDFromString(filterClass.c_str(), &clsid)))
+        return Fail(Outcome::NoFilter, "no filter registered for " + ext + ": persistent handler " +
+                                           ToUtf8(handler) + " names no IFilter class");
+    return Outcome::Loaded;
+}
+
+CFilterLoader::Outcome CFilterLoader::Create(const CLSID& clsid, ComPtr<IFilter>& filter)
+{
+    m_usedClsid = GuidText(clsid);
+    if (m_dll.empty()) {
+        m_usedDll = ClassesDefault(L"CLSID\\" + m_usedClsid + L"\\InprocServer32");
+        const HRESULT hr = filter.receive([&](IFilter** out) {
+            return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFilter),
+                                    reinterpret_cast<void**>(out));
+        });
+        if (FAILED(hr))
+            return Fail(Outcome::Failed, "cannot create filter " + ToUtf8(m_usedClsid) + ": " + DescribeResult(hr));
+        return Outcome::Loaded;
+    }
+
+    m_usedDll = m_dll;
+    m_module.reset(LoadLibraryExW(m_dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!m_module)
+        return Fail(Outcome::NoFilter,
+                    "cannot load " + ToUtf8(m_dll) + ": " + DescribeResult(HRESULT_FROM_WIN32(GetLastError())));
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(m_module.get(), "DllGetClassObject")));
+    if (!getClassObject)
+        return Fail(Outcome::NoFilter, ToUtf8(m_dll) + " has no DllGetClassObject");
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = factory.receive([&](IClassFactory** out) {
+        return getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(out));
+    });
+    if (FAILED(hr))
+        return Fail(Outcome::NoFilter, ToUtf8(m_dll) + " does not serve " + ToUtf8(m_usedClsid) + ": " +
+                                           DescribeResult(hr));
+    hr = filter.receive([&](IFilter** out) {
+        return factory->CreateInstance(nullptr, __uuidof(IFilter), reinterpret_cast<void**>(out));
+    });
+    if (FAILED(hr))
+        return Fail(Outcome::Failed, "cannot create filter " + ToUtf8(m_usedClsid) + ": " + DescribeResult(hr));
+    return Outcome::Loaded;
+}
+
+CFilterLoader::Outcome CFilterLoader::Load(const std::wstring& path, ComPtr<IFilter>& filter)
+{
+    CLSID clsid{};
+    if (!m_clsid.empty()) {
+        if (FAILED(CLSIDFromString(m_clsid.c_str(), &clsid)))
+            return Fail(Outcome::NoFilter, "not a class id: " + ToUtf8(m_clsid));
+        m_how = m_dll.empty() ? "class named on the command line" : "DLL and class named on the command line";
+    } else {
+        const Outcome found = FindRegisteredClass(path, clsid);
+        if (found != Outcome::Loaded)
+            return found;
+    }
+    const Outcome created = Create(clsid, filter);
+    if (created != Outcome::Loaded)
+        return created;
+
+    ComPtr<IPersistFile> persist;
+    HRESULT hr = filter.As(persist);
+    if (FAILED(hr))
+        return Fail(Outcome::Failed, "filter " + ToUtf8(m_usedClsid) + " offers no IPersistFile: " + DescribeResult(hr));
+    hr = persist->Load(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE);
+    if (FAILED(hr))
+        return Fail(Outcome::Failed, "the filter cannot load the file: " + DescribeResult(hr));
+    return Outcome::Loaded;
+}

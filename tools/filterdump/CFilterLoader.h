@@ -1,0 +1,42 @@
+#pragma once
+#include <windows.h>
+#include <filter.h>
+
+#include <string>
+
+#include "util/ComPtr.h"
+#include "util/LibraryHandle.h"
+
+// Creates the filter for a file the way a search host does: from the standard
+// registration of the file's extension (extension or its document type,
+// persistent handler, IFilter add-in class), or from a class, or a DLL and a
+// class, named by the user. Then names the file with IPersistFile::Load.
+class CFilterLoader {
+public:
+    enum class Outcome { Loaded, NoFilter, Failed };
+
+    // dll and clsid may be empty: then the registration decides.
+    CFilterLoader(std::wstring dll, std::wstring clsid) : m_dll(std::move(dll)), m_clsid(std::move(clsid)) {}
+
+    Outcome Load(const std::wstring& path, ComPtr<IFilter>& filter);
+
+    // After Load: the class used, the DLL that serves it, and how it was chosen;
+    // after a failure, the reason in one line.
+    const std::wstring& ClassId() const { return m_usedClsid; }
+    const std::wstring& DllPath() const { return m_usedDll; }
+    const std::string& How() const { return m_how; }
+    const std::string& Reason() const { return m_reason; }
+
+private:
+    Outcome FindRegisteredClass(const std::wstring& path, CLSID& clsid);
+    Outcome Create(const CLSID& clsid, ComPtr<IFilter>& filter);
+    Outcome Fail(Outcome outcome, const std::string& reason);
+
+    std::wstring m_dll;
+    std::wstring m_clsid;
+    LibraryHandle m_module;
+    std::wstring m_usedClsid;
+    std::wstring m_usedDll;
+    std::string m_how;
+    std::string m_reason;
+};

@@ -57,12 +57,12 @@ STDMETHODIMP CPageFilter::Init(ULONG, ULONG cAttributes, const FULLPROPSPEC* aAt
         if (m_path.empty())
             return E_FAIL;
         for (ULONG i = 0; i < cAttributes; ++i) {
-            const PROPSPEC& spec = aAttributes[i].psProperty;
-            Wanted wanted{aAttributes[i].guidPropSet, spec.ulKind == PRSPEC_LPWSTR, 0, {}};
+            const PROPSPEC& property = aAttributes[i].psProperty;
+            Wanted wanted{aAttributes[i].guidPropSet, property.ulKind == PRSPEC_LPWSTR, 0, {}};
             if (wanted.byName)
-                wanted.name = spec.lpwstr ? spec.lpwstr : L"";
+                wanted.name = property.lpwstr ? property.lpwstr : L"";
             else
-                wanted.propId = spec.propid;
+                wanted.propId = property.propid;
             m_wanted.push_back(std::move(wanted));
         }
         auto decoder = std::make_unique<CPageDecoder>();

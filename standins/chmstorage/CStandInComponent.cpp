@@ -5,11 +5,11 @@
 
 #include "CChmTree.h"
 #include "CStandInStorage.h"
-#include "StandInCount.h"
+#include "comserver/ServerLock.h"
 
-CStandInComponent::CStandInComponent() { InterlockedIncrement(&g_standInCount); }
+CStandInComponent::CStandInComponent() { ServerLock::Increment(); }
 
-CStandInComponent::~CStandInComponent() { InterlockedDecrement(&g_standInCount); }
+CStandInComponent::~CStandInComponent() { ServerLock::Decrement(); }
 
 STDMETHODIMP CStandInComponent::QueryInterface(REFIID riid, void** ppv)
 {

@@ -3,17 +3,17 @@
 #include <cwchar>
 #include <new>
 
-#include "StandInCount.h"
+#include "comserver/ServerLock.h"
 
 CStandInEnum::CStandInEnum(std::shared_ptr<CChmTree> tree, CChmTree::Node* node)
     : m_tree(std::move(tree)), m_node(node)
 {
-    InterlockedIncrement(&g_standInCount);
+    ServerLock::Increment();
 }
 
 CStandInEnum::~CStandInEnum()
 {
-    InterlockedDecrement(&g_standInCount);
+    ServerLock::Decrement();
 }
 
 STDMETHODIMP CStandInEnum::QueryInterface(REFIID riid, void** ppv)

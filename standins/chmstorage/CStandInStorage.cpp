@@ -3,17 +3,17 @@
 #include <new>
 
 #include "CStandInEnum.h"
-#include "StandInCount.h"
+#include "comserver/ServerLock.h"
 
 CStandInStorage::CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::Node* node)
     : m_tree(std::move(tree)), m_node(node)
 {
-    InterlockedIncrement(&g_standInCount);
+    ServerLock::Increment();
 }
 
 CStandInStorage::~CStandInStorage()
 {
-    InterlockedDecrement(&g_standInCount);
+    ServerLock::Decrement();
 }
 
 STDMETHODIMP CStandInStorage::QueryInterface(REFIID riid, void** ppv)

@@ -3,16 +3,16 @@
 #include <cwchar>
 #include <new>
 
-#include "PageFilterCount.h"
+#include "comserver/ServerLock.h"
 
 CPageFilter::CPageFilter(const CLSID& classId, bool html) : m_classId(classId), m_html(html)
 {
-    InterlockedIncrement(&g_pageFilterCount);
+    ServerLock::Increment();
 }
 
 CPageFilter::~CPageFilter()
 {
-    InterlockedDecrement(&g_pageFilterCount);
+    ServerLock::Decrement();
 }
 
 STDMETHODIMP CPageFilter::QueryInterface(REFIID riid, void** ppv)

@@ -5,7 +5,11 @@
 #include <string>
 
 #include "ReferenceFilterIds.h"
+#include "comserver/ServerRegistration.h"
 #include "util/RegKey.h"
+
+using ServerRegistration::GuidText;
+using ServerRegistration::SetClassesString;
 
 namespace {
 // The IFilter add-in category under a persistent handler.
@@ -35,24 +39,6 @@ const Extension kExtensions[] = {
     {L".html", &CLSID_ReferenceHtmlHandler},
     {L".txt", &CLSID_ReferenceTextHandler},
 };
-
-std::wstring GuidText(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
-
-LONG SetDefault(const std::wstring& path, const std::wstring& value, const wchar_t* name = nullptr)
-{
-    RegKey key;
-    LONG result = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
-                                  nullptr);
-    if (result != ERROR_SUCCESS)
-        return result;
-    return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
 
 std::wstring ReadDefault(const std::wstring& path)
 {
@@ -88,16 +74,15 @@ HRESULT RegisterPageFilters(const wchar_t* dllPath)
     for (const auto& entry : kClasses) {
         const std::wstring filter = L"CLSID\\" + GuidText(*entry.filter);
         const std::wstring handler = L"CLSID\\" + GuidText(*entry.handler);
-        if (SetDefault(filter, entry.filterName) != ERROR_SUCCESS ||
-            SetDefault(filter + L"\\InprocServer32", dllPath) != ERROR_SUCCESS ||
-            SetDefault(filter + L"\\InprocServer32", L"Both", L"ThreadingModel") != ERROR_SUCCESS ||
-            SetDefault(handler, entry.handlerName) != ERROR_SUCCESS ||
-            SetDefault(handler + L"\\PersistentAddinsRegistered\\" + kIFilterAddin, GuidText(*entry.filter)) !=
+        if (SetClassesString(filter, entry.filterName) != ERROR_SUCCESS ||
+            !ServerRegistration::RegisterInprocServer(*entry.filter, dllPath) ||
+            SetClassesString(handler, entry.handlerName) != ERROR_SUCCESS ||
+            SetClassesString(handler + L"\\PersistentAddinsRegistered\\" + kIFilterAddin, GuidText(*entry.filter)) !=
                 ERROR_SUCCESS)
             return SELFREG_E_CLASS;
     }
     for (const auto& extension : kExtensions) {
-        if (SetDefault(std::wstring(extension.name) + L"\\PersistentHandler", GuidText(*extension.handler)) !=
+        if (SetClassesString(std::wstring(extension.name) + L"\\PersistentHandler", GuidText(*extension.handler)) !=
             ERROR_SUCCESS)
             return SELFREG_E_CLASS;
     }

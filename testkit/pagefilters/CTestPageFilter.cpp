@@ -2,16 +2,16 @@
 
 #include <filterr.h>
 
-#include "PageFilterModule.h"
+#include "comserver/ServerLock.h"
 
 CTestPageFilter::CTestPageFilter(unsigned persist, const CLSID& clsid) : m_persist(persist), m_clsid(clsid)
 {
-    PageFilterModule::ObjectCreated();
+    ServerLock::Increment();
 }
 
 CTestPageFilter::~CTestPageFilter()
 {
-    PageFilterModule::ObjectDestroyed();
+    ServerLock::Decrement();
 }
 
 STDMETHODIMP CTestPageFilter::QueryInterface(REFIID riid, void** ppv)

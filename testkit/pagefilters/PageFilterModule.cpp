@@ -1,16 +1,13 @@
 // Entry points of TestPageFilters.dll.
 #include <windows.h>
 
-#include <new>
-
 #include "CTestPageFilter.h"
-#include "CTestPageFilterFactory.h"
 #include "PageFilterClassIds.h"
 #include "PageFilterModule.h"
+#include "comserver/ClassFactory.h"
 
 namespace {
 
-LONG g_liveObjects = 0;
 LONG g_classObjectCalls = 0;
 wchar_t g_loadDirectory[MAX_PATH] = {};
 wchar_t g_classObjectDirectory[MAX_PATH] = {};
@@ -18,7 +15,17 @@ wchar_t g_classObjectDirectory[MAX_PATH] = {};
 struct ClassEntry {
     const CLSID* clsid;
     unsigned persist;
+    // Every CreateInstance fails, like a filter whose set-up goes wrong.
     bool failing;
+
+    HRESULT CreateInstance(REFIID riid, void** ppv) const
+    {
+        if (failing) {
+            *ppv = PageFilterModule::Leftover();
+            return E_OUTOFMEMORY;
+        }
+        return QueryNewObject(new (std::nothrow) CTestPageFilter(persist, *clsid), riid, ppv);
+    }
 };
 
 const ClassEntry kClasses[] = {
@@ -58,21 +65,6 @@ void RecordCurrentDirectory(wchar_t* buffer)
 
 }  // namespace
 
-void PageFilterModule::ObjectCreated()
-{
-    InterlockedIncrement(&g_liveObjects);
-}
-
-void PageFilterModule::ObjectDestroyed()
-{
-    InterlockedDecrement(&g_liveObjects);
-}
-
-LONG PageFilterModule::LiveObjects()
-{
-    return g_liveObjects;
-}
-
 void* PageFilterModule::Leftover()
 {
     return static_cast<IUnknown*>(&g_leftover);
@@ -96,26 +88,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
     InterlockedIncrement(&g_classObjectCalls);
     RecordCurrentDirectory(g_classObjectDirectory);
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    for (const auto& entry : kClasses) {
-        if (clsid != *entry.clsid)
-            continue;
-        auto* factory = new (std::nothrow) CTestPageFilterFactory(entry.persist, entry.failing, *entry.clsid);
-        if (!factory)
-            return E_OUTOFMEMORY;
-        const HRESULT hr = factory->QueryInterface(riid, ppv);
-        factory->Release();
-        return hr;
-    }
-    *ppv = PageFilterModule::Leftover();
-    return CLASS_E_CLASSNOTAVAILABLE;
+    const HRESULT hr = ServeClassObject(kClasses, clsid, riid, ppv);
+    if (hr == CLASS_E_CLASSNOTAVAILABLE)
+        *ppv = PageFilterModule::Leftover();
+    return hr;
 }
 
 STDAPI DllCanUnloadNow()
 {
-    return g_liveObjects == 0 ? S_OK : S_FALSE;
+    return ServerLock::CanUnloadNow();
 }
 
 extern "C" LONG WINAPI TestPageFilterClassObjectCalls()
@@ -130,7 +111,7 @@ extern "C" LONG WINAPI TestPageFilterLeftoverCalls()
 
 extern "C" LONG WINAPI TestPageFilterLiveObjects()
 {
-    return g_liveObjects;
+    return ServerLock::Count();
 }
 
 extern "C" const wchar_t* WINAPI TestPageFilterLoadDirectory()

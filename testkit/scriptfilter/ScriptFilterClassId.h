@@ -14,7 +14,7 @@ constexpr DWORD kCppExceptionCode = 0xE06D7363;
 
 // Pages loaded by IPersistFile::Load since the DLL was loaded.
 using LoadsFn = LONG(WINAPI*)();
-// Filter objects alive.
+// Filter objects, class objects and server locks alive.
 using LiveObjectsFn = LONG(WINAPI*)();
 // What the last Init received: flags, attribute count, and the name of the first
 // attribute when it is given by name (empty otherwise).

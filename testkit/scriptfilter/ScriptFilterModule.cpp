@@ -1,14 +1,22 @@
 // Entry points of ScriptPageFilter.dll.
 #include <windows.h>
 
-#include <new>
-
-#include "CScriptPageFilterFactory.h"
+#include "CScriptPageFilter.h"
 #include "ScriptFilterModule.h"
+#include "comserver/ClassFactory.h"
 #include "scriptfilter/ScriptFilterClassId.h"
 
 namespace {
-LONG g_liveObjects = 0;
+struct ScriptClass {
+    const CLSID* clsid;
+    HRESULT CreateInstance(REFIID riid, void** ppv) const
+    {
+        return QueryNewObject(new (std::nothrow) CScriptPageFilter(), riid, ppv);
+    }
+};
+
+const ScriptClass kClasses[] = {{&ScriptFilter::ClassId}};
+
 LONG g_loads = 0;
 ULONG g_initFlags = 0;
 ULONG g_initCount = 0;
@@ -17,12 +25,12 @@ wchar_t g_firstName[256] = {};
 
 void ScriptFilterModule::ObjectCreated()
 {
-    InterlockedIncrement(&g_liveObjects);
+    ServerLock::Increment();
 }
 
 void ScriptFilterModule::ObjectDestroyed()
 {
-    InterlockedDecrement(&g_liveObjects);
+    ServerLock::Decrement();
 }
 
 void ScriptFilterModule::PageLoaded()
@@ -48,22 +56,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (clsid != ScriptFilter::ClassId)
-        return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new (std::nothrow) CScriptPageFilterFactory();
-    if (!factory)
-        return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(riid, ppv);
-    factory->Release();
-    return hr;
+    return ServeClassObject(kClasses, clsid, riid, ppv);
 }
 
 STDAPI DllCanUnloadNow()
 {
-    return g_liveObjects == 0 ? S_OK : S_FALSE;
+    return ServerLock::CanUnloadNow();
 }
 
 extern "C" LONG WINAPI ScriptFilterLoads()
@@ -73,7 +71,7 @@ extern "C" LONG WINAPI ScriptFilterLoads()
 
 extern "C" LONG WINAPI ScriptFilterLiveObjects()
 {
-    return g_liveObjects;
+    return ServerLock::Count();
 }
 
 extern "C" void WINAPI ScriptFilterLastInit(ULONG* flags, ULONG* count, wchar_t* firstName, ULONG capacity)

@@ -13,49 +13,12 @@
 #include "ChmWalk.h"
 #include "crawler/CChmFileCrawler.h"
 #include "filter/CHostProcessInfo.h"
+#include "support/FileBytes.h"
 #include "support/FilterDllCopy.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
 #include "../registry/LookupFixture.h"
-#include "util/UniqueHandle.h"
-
-// Every file below a folder, relative to it, with its bytes.
-inline void FilesBelow(const std::wstring& root, const std::wstring& relative,
-                       std::map<std::wstring, std::string>& out)
-{
-    const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::wstring child = relative.empty() ? name : relative + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            FilesBelow(root, child, out);
-            continue;
-        }
-        UniqueHandle file(CreateFileW((root + L"\\" + child).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-        std::string bytes(GetFileSize(file.get(), nullptr), '\0');
-        DWORD read = 0;
-        if (!bytes.empty())
-            ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-        bytes.resize(read);
-        out[child] = bytes;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-}
-
-inline std::map<std::wstring, std::string> FilesBelow(const std::wstring& root)
-{
-    std::map<std::wstring, std::string> out;
-    FilesBelow(root, L"", out);
-    return out;
-}
 
 // The flat name of a page: its base name cut after eight characters, then its
 // extension (from the last dot).

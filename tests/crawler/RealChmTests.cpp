@@ -10,10 +10,10 @@
 #include "ChmWalk.h"
 #include "CrawlerFixture.h"
 #include "crawler/CChmStorage.h"
+#include "support/FileBytes.h"
 #include "support/FolderEntries.h"
 #include "support/LoadedModule.h"
 #include "support/WineItssOverride.h"
-#include "util/UniqueHandle.h"
 
 namespace {
 std::vector<std::wstring> FilesIn(const std::wstring& folder)
@@ -27,24 +27,15 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder)
 }
 
 // Every file below a folder, keyed like a walk: "folder\sub|name".
-void Extracted(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>& out)
+std::map<std::wstring, std::string> Extracted(const std::wstring& root)
 {
-    const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
-        const std::wstring name = entry.cFileName;
-        if (IsFolder(entry)) {
-            Extracted(root, relative.empty() ? name : relative + L"\\" + name, out);
-            continue;
-        }
-        UniqueHandle file(CreateFileW((folder + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-        std::string bytes(GetFileSize(file.get(), nullptr), '\0');
-        DWORD read = 0;
-        if (!bytes.empty())
-            ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-        bytes.resize(read);
-        out[relative + L"|" + name] = bytes;
+    std::map<std::wstring, std::string> out;
+    for (const auto& [path, bytes] : FilesBelow(root)) {
+        const size_t slash = path.rfind(L'\\');
+        const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash);
+        out[folder + L"|" + path.substr(slash + 1)] = bytes;
     }
+    return out;
 }
 
 TEST(RealChm, WalkMatchesExtractChmLib)
@@ -57,8 +48,7 @@ TEST(RealChm, WalkMatchesExtractChmLib)
     size_t streams = 0;
     for (const auto& file : files) {
         SCOPED_TRACE(Narrow(file));
-        std::map<std::wstring, std::string> want;
-        Extracted(extract + L"\\" + file, L"", want);
+        const std::map<std::wstring, std::string> want = Extracted(extract + L"\\" + file);
         ASSERT_FALSE(want.empty());
 
         CChmStorage reader;

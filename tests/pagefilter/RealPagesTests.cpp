@@ -10,20 +10,15 @@
 #include <vector>
 
 #include "PageFilterRun.h"
-#include "util/UniqueHandle.h"
+#include "support/FileBytes.h"
+#include "support/FolderEntries.h"
 
 namespace {
 void FindPages(const std::wstring& folder, std::vector<std::wstring>& pages)
 {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        const std::wstring name = entry.cFileName;
+        if (IsFolder(entry)) {
             FindPages(folder + L"\\" + name, pages);
             continue;
         }
@@ -32,19 +27,7 @@ void FindPages(const std::wstring& folder, std::vector<std::wstring>& pages)
         if (CompareStringOrdinal(ext.c_str(), -1, L".htm", -1, TRUE) == CSTR_EQUAL ||
             CompareStringOrdinal(ext.c_str(), -1, L".html", -1, TRUE) == CSTR_EQUAL)
             pages.push_back(folder + L"\\" + name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes(GetFileSize(file.get(), nullptr), '\0');
-    DWORD read = 0;
-    if (!bytes.empty())
-        ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
+    }
 }
 
 std::wstring Decode(const std::string& bytes, UINT codePage)
@@ -100,7 +83,7 @@ void CheckPages(const RealChm& chm)
     for (const auto& page : pages) {
         SCOPED_TRACE(testing::PrintToString(page));
         const auto chunks = RunPageFilter(page, true, 1024);
-        const std::string bytes = ReadBytes(page);
+        const std::string bytes = FileBytes(page);
 
         std::wstring text;
         std::vector<std::pair<std::string, std::wstring>> values;

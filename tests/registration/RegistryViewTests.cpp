@@ -12,8 +12,8 @@
 
 #include "support/LoadedModule.h"
 #include "support/RegistryTree.h"
+#include "support/RunProgram.h"
 #include "util/RegKey.h"
-#include "util/UniqueHandle.h"
 
 namespace {
 
@@ -37,19 +37,8 @@ DWORD Regsvr32(const Build& build, const wchar_t* options)
     wchar_t folder[MAX_PATH] = {};
     if (build.systemFolder(folder, MAX_PATH) == 0)
         return static_cast<DWORD>(-1);
-    std::wstring command = L"\"" + std::wstring(folder) + L"\\regsvr32.exe\" " + options + L" \"" +
-                           LoadedModule::BesideTestProgram(build.dll) + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return static_cast<DWORD>(-1);
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    return code;
+    return RunProgram(L"\"" + std::wstring(folder) + L"\\regsvr32.exe\" " + options + L" \"" +
+                      LoadedModule::BesideTestProgram(build.dll) + L"\"");
 }
 
 // HKCR\CLSID\<id> as the given view presents it; empty when it has none.

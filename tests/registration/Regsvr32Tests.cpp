@@ -3,24 +3,13 @@
 #include "RegistrationFixture.h"
 
 #include "support/LoadedModule.h"
-#include "util/UniqueHandle.h"
+#include "support/RunProgram.h"
 
 namespace {
 
 DWORD RunRegsvr32(const std::wstring& options, const std::wstring& dll)
 {
-    std::wstring command = L"regsvr32.exe " + options + L" \"" + dll + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return static_cast<DWORD>(-1);
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    return code;
+    return RunProgram(L"regsvr32.exe " + options + L" \"" + dll + L"\"");
 }
 
 class Regsvr32 : public RegistrationTest {

@@ -65,6 +65,10 @@ for f in "${files[@]}"; do
 subprocess.run(sys.argv[1:], check=True)
 print("linux_maxrss_mb %.3f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024.0))' \
             wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" "$repeats" </dev/null | tr -d '\r'
+        # The storage walk alone in a process of its own: the part of the peak
+        # that belongs to the storage component.
+        wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" 1 read </dev/null | tr -d '\r' |
+            sed -n 's/^peak_ws_end_mb /walk_peak_ws_mb /p'
         /usr/bin/python3 "$here/bench/chm/peer.py" "$f" "$repeats"
     } >>"$raw"
 done

@@ -8,8 +8,10 @@ runs, current = [], None
 for line in open(sys.argv[1], encoding="utf-8"):
     key, _, value = line.strip().partition(" ")
     if key == "file":
-        current = {"file": value}
-        runs.append(current)
+        current = next((r for r in runs if r["file"] == value), None)
+        if current is None:
+            current = {"file": value}
+            runs.append(current)
     elif key and current is not None:
         current[key] = float(value)
 
@@ -17,7 +19,7 @@ COLUMNS = [
     ("file", "CHM"), ("pages", "pages"), ("entries", "entries"), ("whole_ms", "whole ms"), ("per_page_ms", "ms/page"),
     ("read_ms", "walk+read ms"), ("extract_ms", "walk+extract ms"), ("lookups_ms", "lookups ms"),
     ("pagefilter_ms", "page filter ms"), ("own_pct", "own %"), ("title_ms", "Init→title ms"), ("open_ms", "of which storage open ms"),
-    ("gap_ms", "longest gap ms"), ("peak_ws_mb", "peak WS MB"), ("peak_ws_end_mb", "peak WS at end MB"), ("linux_maxrss_mb", "Linux max RSS MB"),
+    ("gap_ms", "longest gap ms"), ("peak_ws_mb", "peak WS MB"), ("walk_peak_ws_mb", "peak WS, storage walk alone MB"), ("peak_ws_end_mb", "peak WS at end MB"), ("linux_maxrss_mb", "Linux max RSS MB"),
     ("peer_ms", "peer ms"),
 ]
 rows = []
@@ -37,7 +39,7 @@ def shown(key, value):
         return value
     if key in ("pages", "entries"):
         return "%d" % value
-    if key in ("own_pct", "peak_ws_mb", "peak_ws_end_mb", "linux_maxrss_mb"):
+    if key in ("own_pct", "peak_ws_mb", "walk_peak_ws_mb", "peak_ws_end_mb", "linux_maxrss_mb"):
         return "%.1f" % value
     if key in ("per_page_ms", "title_ms", "gap_ms", "open_ms"):
         return "%.2f" % value
@@ -58,6 +60,10 @@ with open(sys.argv[2], "w", newline="") as out:
         writer.writerow([])
         writer.writerow(["ratio 10000/1000 whole", "%.2f" % (large["whole_ms"] / small["whole_ms"])])
         writer.writerow(["ratio 10000/1000 peak WS", "%.2f" % (large["peak_ws_mb"] / small["peak_ws_mb"])])
+        if "walk_peak_ws_mb" in small and "walk_peak_ws_mb" in large:
+            writer.writerow(["growth 1000 to 10000 peak WS MB, whole / storage walk alone",
+                             "%.2f" % (large["peak_ws_mb"] - small["peak_ws_mb"]),
+                             "%.2f" % (large["walk_peak_ws_mb"] - small["walk_peak_ws_mb"])])
 
 print("| " + " | ".join(title for _, title in COLUMNS) + " |")
 print("|" + "---|" * len(COLUMNS))
@@ -67,4 +73,7 @@ if small and large:
     print()
     print("10,000 / 1,000 pages: whole time %.2f, peak working set %.2f"
           % (large["whole_ms"] / small["whole_ms"], large["peak_ws_mb"] / small["peak_ws_mb"]))
+    if "walk_peak_ws_mb" in small and "walk_peak_ws_mb" in large:
+        print("peak working set from 1,000 to 10,000 pages: whole +%.1f MB, storage walk alone +%.1f MB"
+              % (large["peak_ws_mb"] - small["peak_ws_mb"], large["walk_peak_ws_mb"] - small["walk_peak_ws_mb"]))
 print("(medians; own % = whole minus walk+extract, lookups and page filter, as a share of whole, per repeat)")

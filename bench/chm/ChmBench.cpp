@@ -64,6 +64,7 @@ struct ChunkTimes {
     size_t chunks = 0;
     double titleMs = 0;
     double longestGapMs = 0;
+    size_t longestGapAt = 0;  // the chunk that ended it
     std::vector<double>* stamps = nullptr;  // when each chunk came, when wanted
 };
 
@@ -91,8 +92,10 @@ HRESULT PullChunks(IFilter* filter, ChunkTimes& times)
             times.stamps->push_back(now);
         if (times.chunks++ == 0)
             times.titleMs = now - init;
-        else
-            times.longestGapMs = std::max(times.longestGapMs, now - last);
+        else if (now - last > times.longestGapMs) {
+            times.longestGapMs = now - last;
+            times.longestGapAt = times.chunks - 1;
+        }
         if (stat.flags & CHUNK_TEXT) {
             WCHAR text[4096];
             for (;;) {
@@ -344,6 +347,7 @@ int wmain(int argc, wchar_t** argv)
         // machine's load falls on all of them alike.
         std::vector<Entry> entries;
         std::map<std::wstring, FilterLookupRecord> records;
+        size_t gapAt = 0;
         std::vector<double> whole, title, gap, early, late, read, open, extract, lookups, pages, own;
         ReadRun sizes;
         size_t chunks = 0, found = 0;
@@ -364,6 +368,7 @@ int wmain(int argc, wchar_t** argv)
             whole.push_back(run.totalMs);
             title.push_back(run.times.titleMs);
             gap.push_back(run.times.longestGapMs);
+            gapAt = run.times.longestGapAt;
             chunks = run.times.chunks;
             double e = 0, l = 0;
             Pace(run.stamps, e, l);
@@ -398,6 +403,7 @@ int wmain(int argc, wchar_t** argv)
         Print("whole_ms", Median(whole));
         Print("title_ms", Median(title));
         Print("gap_ms", Median(gap));
+        Print("last_gap_at_chunk", static_cast<double>(gapAt));
         Print("chunks", static_cast<double>(chunks));
         Print("early_ms_per_chunk", Median(early));
         Print("late_ms_per_chunk", Median(late));

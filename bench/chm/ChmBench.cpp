@@ -1,0 +1,426 @@
+// chm_bench <chm path> [repeats]
+// Where the time and memory of one CHM go. Runs in a prefix where the filter,
+// the storage component and the reference page filter are registered (the main
+// command's prefix), as the default host. Prints one "key value" line per
+// measurement; times are medians over the repeats, in milliseconds:
+//   whole      the filter as a host loads it: CoCreateInstance, Load, Init, every
+//              chunk with its text and values (title_ms: Init to the title chunk;
+//              gap_ms: the longest time between two chunks)
+//   read       the storage reader alone, every stream read into memory (open_ms:
+//              opening the file through the storage component)
+//   extract    the crawler, every page entry written and deleted, no lookups
+//   lookups    the FindFilter calls the pipeline makes for those entries: one for
+//              each entry, one more for each extracted page
+//   pagefilter the same pages, already on disk, through their page filter
+//   own_pct    whole minus extract, lookups and pagefilter, as a share of whole:
+//              the median of that share over the repeats, each part taken from
+//              the runs right after the same repeat's whole run
+//   early/late_ms_per_chunk  the pace over the first and the last tenth of the
+//              chunks of a whole run
+// peak_ws_mb is the process's peak working set after the whole runs (and so
+// before the parts ran), as Windows reports it; peak_ws_end_mb after everything.
+#include <windows.h>
+#include <objbase.h>
+#include <filter.h>
+#include <filterr.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "crawler/CChmFileCrawler.h"
+#include "crawler/CChmStorage.h"
+#include "filter/CHostProcessInfo.h"
+#include "util/ComPtr.h"
+#include "util/FilterClassId.h"
+
+namespace {
+double NowMs()
+{
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / frequency;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Pulls every chunk, its text and its value, as an indexing host does.
+struct ChunkTimes {
+    size_t chunks = 0;
+    double titleMs = 0;
+    double longestGapMs = 0;
+    size_t longestGapAt = 0;  // the chunk that ended it
+    std::vector<double>* stamps = nullptr;  // when each chunk came, when wanted
+};
+
+HRESULT PullChunks(IFilter* filter, ChunkTimes& times)
+{
+    ULONG flags = 0;
+    const double init = NowMs();
+    HRESULT hr = filter->Init(IFILTER_INIT_CANON_PARAGRAPHS | IFILTER_INIT_HARD_LINE_BREAKS |
+                                  IFILTER_INIT_CANON_HYPHENS | IFILTER_INIT_CANON_SPACES |
+                                  IFILTER_INIT_APPLY_INDEX_ATTRIBUTES | IFILTER_INIT_APPLY_OTHER_ATTRIBUTES |
+                                  IFILTER_INIT_INDEXING_ONLY,
+                              0, nullptr, &flags);
+    if (FAILED(hr))
+        return hr;
+    double last = 0;
+    for (;;) {
+        STAT_CHUNK stat = {};
+        hr = filter->GetChunk(&stat);
+        const double now = NowMs();
+        if (hr == FILTER_E_END_OF_CHUNKS)
+            return S_OK;
+        if (FAILED(hr))
+            continue;  // a chunk the host passes over, as FILTER_E_EMBEDDING_UNAVAILABLE
+        if (times.stamps)
+            times.stamps->push_back(now);
+        if (times.chunks++ == 0)
+            times.titleMs = now - init;
+        else if (now - last > times.longestGapMs) {
+            times.longestGapMs = now - last;
+            times.longestGapAt = times.chunks - 1;
+        }
+        if (stat.flags & CHUNK_TEXT) {
+            WCHAR text[4096];
+            for (;;) {
+                ULONG count = 4096;
+                if (FAILED(filter->GetText(&count, text)))
+                    break;
+            }
+        }
+        if (stat.flags & CHUNK_VALUE) {
+            PROPVARIANT* value = nullptr;
+            while (SUCCEEDED(filter->GetValue(&value)) && value) {
+                PropVariantClear(value);
+                CoTaskMemFree(value);
+                value = nullptr;
+            }
+        }
+        last = NowMs();
+    }
+}
+
+struct WholeRun {
+    double totalMs = 0;
+    ChunkTimes times;
+    std::vector<double> stamps;
+};
+
+// Milliseconds per chunk over the first and the last tenth of the chunks: a
+// pace that rises along one file means work that grows with the pages behind.
+void Pace(const std::vector<double>& stamps, double& early, double& late)
+{
+    const size_t tenth = stamps.size() / 10;
+    if (tenth < 2) {
+        early = late = 0;
+        return;
+    }
+    early = (stamps[tenth] - stamps[1]) / static_cast<double>(tenth - 1);
+    late = (stamps.back() - stamps[stamps.size() - 1 - tenth]) / static_cast<double>(tenth);
+}
+
+bool RunWhole(const std::wstring& chm, WholeRun& run)
+{
+    const double start = NowMs();
+    ComPtr<IPersistFile> persist;
+    if (FAILED(CoCreateInstance(CLSID_TavrinolexFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile,
+                                reinterpret_cast<void**>(persist.put()))))
+        return false;
+    ComPtr<IFilter> filter;
+    if (FAILED(persist->Load(chm.c_str(), STGM_READ)) ||
+        FAILED(persist->QueryInterface(IID_IFilter, reinterpret_cast<void**>(filter.put()))))
+        return false;
+    run.stamps.reserve(1 << 16);
+    run.times.stamps = &run.stamps;
+    const HRESULT hr = PullChunks(filter.get(), run.times);
+    filter.reset();
+    persist.reset();
+    run.totalMs = NowMs() - start;
+    return SUCCEEDED(hr);
+}
+
+struct ReadRun {
+    double openMs = 0;
+    double totalMs = 0;
+    size_t streams = 0;
+    unsigned long long bytes = 0;
+};
+
+bool RunRead(const std::wstring& chm, ReadRun& run)
+{
+    static wchar_t name[2049], folder[2049];
+    const double start = NowMs();
+    CChmStorage reader;
+    if (FAILED(reader.Open(chm.c_str(), nullptr)))
+        return false;
+    run.openMs = NowMs() - start;
+    for (HRESULT step = reader.First(name, 2049, folder, 2049); step == S_OK; step = reader.Next(name, 2049, folder, 2049)) {
+        ++run.streams;
+        BYTE* block = nullptr;
+        DWORD count = 0;
+        if (SUCCEEDED(reader.ReadCurrent(&block, &count)))
+            run.bytes += count;
+        if (block)
+            LocalFree(block);
+    }
+    reader.Close();
+    run.totalMs = NowMs() - start;
+    return true;
+}
+
+// The crawler's own walk and extraction, with every entry it would hand to a
+// lookup treated as having a page filter.
+class CExtractEveryEntry : public CChmFileCrawler {
+public:
+    using CChmFileCrawler::CChmFileCrawler;
+
+    // S_OK: an entry was extracted to target (S_FALSE: its extraction failed);
+    // FILTER_E_END_OF_CHUNKS at the end.
+    HRESULT Step(std::wstring& entry, wchar_t* target)
+    {
+        static wchar_t name[kBufferCapacity], folder[kBufferCapacity];
+        if (m_extracted && DeleteExtracted())
+            m_extracted = 0;
+        do {
+            if (NextEntry(name, kBufferCapacity, folder, kBufferCapacity) != S_OK)
+                return FILTER_E_END_OF_CHUNKS;
+        } while (ShouldSkip(name, folder));
+        entry = name;
+        wcscpy(m_currentName.get(), name);
+        wcscpy(m_currentFolder.get(), folder);
+        if (ExtractCurrent(target, kBufferCapacity) != S_OK)
+            return S_FALSE;
+        wcscpy(m_extractedFile.get(), target);
+        m_extracted = 1;
+        return S_OK;
+    }
+};
+
+struct Entry {
+    std::wstring name;     // as the crawler hands it to FindFilter
+    std::wstring page;     // its copy on disk, for the page-filter runs; empty when none
+};
+
+// One walk that also keeps a copy of every page, for the lookups and the
+// page-filter runs.
+double RunExtract(const std::wstring& chm, const std::wstring& temp, std::vector<Entry>* keep,
+                  const std::wstring& keepFolder)
+{
+    static wchar_t target[CFileCrawlerBase::kBufferCapacity];
+    const double start = NowMs();
+    {
+        CExtractEveryEntry crawler(chm.c_str(), temp.c_str(), 0);
+        std::wstring entry;
+        for (HRESULT hr; (hr = crawler.Step(entry, target)) != FILTER_E_END_OF_CHUNKS;) {
+            if (!keep)
+                continue;
+            Entry kept{entry, L""};
+            const wchar_t* dot = wcsrchr(entry.c_str(), L'.');
+            if (hr == S_OK) {
+                kept.page = keepFolder + L"\\" + std::to_wstring(keep->size()) + (dot ? dot : L"");
+                CopyFileW(target, kept.page.c_str(), FALSE);
+            }
+            keep->push_back(kept);
+        }
+    }
+    return NowMs() - start;
+}
+
+double RunLookups(const std::vector<Entry>& entries, size_t* found)
+{
+    const double start = NowMs();
+    CHostProcessInfo host;
+    size_t pages = 0;
+    for (const auto& entry : entries) {
+        FilterLookupRecord record;
+        if (!host.FindFilter(entry.name.c_str(), record) || entry.page.empty())
+            continue;
+        ++pages;
+        FilterLookupRecord again;
+        host.FindFilter(entry.page.c_str(), again);
+    }
+    if (found)
+        *found = pages;
+    return NowMs() - start;
+}
+
+// The page filters alone: the lookup records are made beforehand, one per extension.
+double RunPageFilters(const std::vector<Entry>& entries, std::map<std::wstring, FilterLookupRecord>& records)
+{
+    double total = 0;
+    CHostProcessInfo host;
+    for (const auto& entry : entries) {
+        if (entry.page.empty())
+            continue;
+        const wchar_t* dot = wcsrchr(entry.page.c_str(), L'.');
+        const std::wstring extension = dot ? dot : L"";
+        auto record = records.find(extension);
+        if (record == records.end()) {
+            record = records.emplace(extension, FilterLookupRecord()).first;
+            if (!host.FindFilter(entry.page.c_str(), record->second))
+                record->second.filterDllPath[0] = L'\0';
+        }
+        if (record->second.filterDllPath[0] == L'\0')
+            continue;
+        const double start = NowMs();
+        ComPtr<IFilter> filter;
+        CoLibraryHandle module = host.CreatePageFilter(entry.page.c_str(), record->second, filter);
+        if (filter) {
+            ChunkTimes times;
+            PullChunks(filter.get(), times);
+        }
+        filter.reset();
+        module = CoLibraryHandle();
+        total += NowMs() - start;
+    }
+    return total;
+}
+
+void RemoveTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring child = folder + L"\\" + data.cFileName;
+            if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+void Print(const char* key, double value)
+{
+    std::printf("%s %.3f\n", key, value);
+}
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: chm_bench.exe <chm path> [repeats]\n");
+        return 2;
+    }
+    const std::wstring chm = argv[1];
+    const int repeats = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
+    // "whole" or "read": only that, to see which one the memory belongs to.
+    const std::wstring only = argc > 3 ? argv[3] : L"";
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    int status = 0;
+    {
+        PROCESS_MEMORY_COUNTERS before = {};
+        before.cb = sizeof(before);
+        GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before));
+
+        wchar_t tempPath[MAX_PATH];
+        GetTempPathW(MAX_PATH, tempPath);
+        const std::wstring work = std::wstring(tempPath) + L"chm_bench_" + std::to_wstring(GetCurrentProcessId());
+        const std::wstring temp = work + L"\\tmp", pagesFolder = work + L"\\pages";
+        CreateDirectoryW(work.c_str(), nullptr);
+        CreateDirectoryW(temp.c_str(), nullptr);
+        CreateDirectoryW(pagesFolder.c_str(), nullptr);
+
+        // The parts run between the whole runs, so that a change in the
+        // machine's load falls on all of them alike.
+        std::vector<Entry> entries;
+        std::map<std::wstring, FilterLookupRecord> records;
+        size_t gapAt = 0;
+        std::vector<double> whole, title, gap, early, late, read, open, extract, lookups, pages, own;
+        ReadRun sizes;
+        size_t chunks = 0, found = 0;
+        double peakAfterWhole = 0;
+        for (int i = 0; i < repeats; ++i) {
+            if (only == L"read") {
+                ReadRun r;
+                RunRead(chm, r);
+                read.push_back(r.totalMs);
+                continue;
+            }
+            WholeRun run;
+            if (!RunWhole(chm, run)) {
+                std::fprintf(stderr, "chm_bench: the filter failed on the file\n");
+                status = 1;
+                break;
+            }
+            whole.push_back(run.totalMs);
+            title.push_back(run.times.titleMs);
+            gap.push_back(run.times.longestGapMs);
+            gapAt = run.times.longestGapAt;
+            chunks = run.times.chunks;
+            double e = 0, l = 0;
+            Pace(run.stamps, e, l);
+            early.push_back(e);
+            late.push_back(l);
+            if (only == L"whole")
+                continue;
+            if (i == 0) {
+                // The peak of the process so far is the filter's own: nothing else has run.
+                PROCESS_MEMORY_COUNTERS after = {};
+                after.cb = sizeof(after);
+                GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after));
+                peakAfterWhole = static_cast<double>(after.PeakWorkingSetSize) / 1048576.0;
+                RunExtract(chm, temp, &entries, pagesFolder);
+            }
+            ReadRun r;
+            RunRead(chm, r);
+            read.push_back(r.totalMs);
+            open.push_back(r.openMs);
+            sizes = r;
+            extract.push_back(RunExtract(chm, temp, nullptr, L""));
+            lookups.push_back(RunLookups(entries, &found));
+            pages.push_back(RunPageFilters(entries, records));
+            // Paired with the whole run just before it, so that the machine's
+            // load, which drifts over minutes, cancels out.
+            own.push_back(100.0 * (whole.back() - extract.back() - lookups.back() - pages.back()) / whole.back());
+        }
+        RemoveTree(work);
+        PROCESS_MEMORY_COUNTERS end = {};
+        end.cb = sizeof(end);
+        GetProcessMemoryInfo(GetCurrentProcess(), &end, sizeof(end));
+        Print("whole_ms", Median(whole));
+        Print("title_ms", Median(title));
+        Print("gap_ms", Median(gap));
+        Print("last_gap_at_chunk", static_cast<double>(gapAt));
+        Print("chunks", static_cast<double>(chunks));
+        Print("early_ms_per_chunk", Median(early));
+        Print("late_ms_per_chunk", Median(late));
+        Print("base_ws_mb", static_cast<double>(before.PeakWorkingSetSize) / 1048576.0);
+        Print("peak_ws_mb", peakAfterWhole);
+        Print("peak_ws_end_mb", static_cast<double>(end.PeakWorkingSetSize) / 1048576.0);
+        Print("read_ms", Median(read));
+        Print("open_ms", Median(open));
+        Print("extract_ms", Median(extract));
+        Print("lookups_ms", Median(lookups));
+        Print("pagefilter_ms", Median(pages));
+        Print("own_pct", Median(own));
+        Print("streams", static_cast<double>(sizes.streams));
+        Print("mbytes", static_cast<double>(sizes.bytes) / 1048576.0);
+        Print("entries", static_cast<double>(entries.size()));
+        Print("pages", static_cast<double>(found));
+    }
+    CoUninitialize();
+    return status;
+}

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The benchmark: where the time and memory of a CHM go, beside a peer.
+#   bash bench/run.sh [repeats]        (default 5; BUILD_DIR defaults to build/)
+# Builds the 32-bit filter, its stand-ins and chm_bench into the build, prepares
+# the main command's Wine prefix (build/showprefix), compiles synthetic CHMs of
+# 1,000 and 10,000 pages in nested folders with chmcmd, and measures every CHM of
+# ../shared/chm/real/ and the two synthetic ones in one run. Prints one table and
+# writes it as CSV to build/bench/results.csv. Not part of the tests or CI.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$here/build}
+repeats=${1:-5}
+jobs=$(nproc 2>/dev/null || echo 2)
+out=$build/bench
+real=$(realpath -m "$here/../shared/chm/real")
+mkdir -p "$out"
+
+bash "$here/scripts/setup.sh" >/dev/null
+# The peer is not needed by the tests; only the benchmark installs it.
+if ! /usr/bin/python3 -c 'import chm.chm' 2>/dev/null; then
+    apt-get install -y --no-install-recommends python3-chm >/dev/null
+fi
+
+if [ ! -x "$build/show-run.sh" ]; then
+    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >"$out/build.log" 2>&1
+fi
+cmake --build "$build" -j "$jobs" --target show_parts chm_bench >>"$out/build.log" 2>&1 \
+    || { echo "bench: the build failed; see $out/build.log" >&2; exit 1; }
+"$build/show-run.sh" --prepare
+
+# Synthetic CHMs, made once per build.
+for pages in 1000 10000; do
+    chm=$out/synthetic-$pages.chm
+    [ -f "$chm" ] && continue
+    work=$out/pages-$pages
+    rm -rf "$work"
+    /usr/bin/python3 "$here/bench/chm/make_pages.py" "$work" "$pages"
+    (cd "$work" && chmcmd bench.hhp >/dev/null) || { echo "bench: chmcmd failed" >&2; exit 1; }
+    # With more than one listing chunk, chmcmd names chunk 1 as the first
+    # although chunk 0 is; Wine's itss.dll (and chmlib) then list nothing. Name
+    # chunk 0: the field lies 32 bytes into the directory header, at 0x78.
+    [ "$(dd if="$work/bench.chm" bs=1 skip=$((0x78)) count=4 2>/dev/null)" = ITSP ] \
+        || { echo "bench: unexpected CHM layout from chmcmd" >&2; exit 1; }
+    printf '\000\000\000\000' | dd of="$work/bench.chm" bs=1 seek=$((0x98)) conv=notrunc 2>/dev/null
+    mv "$work/bench.chm" "$chm"
+    rm -rf "$work"
+done
+
+export WINEPREFIX=$build/showprefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml=;winedbg.exe=d'
+raw=$out/raw.txt
+: >"$raw"
+files=()
+[ -d "$real" ] && for f in "$real"/*; do files+=("$f"); done
+files+=("$out/synthetic-1000.chm" "$out/synthetic-10000.chm")
+for f in "${files[@]}"; do
+    echo "bench: $(basename "$f")" >&2
+    p=$(realpath "$f")
+    {
+        echo "file $(basename "$f")"
+        # Linux's own account of the same process, for comparison with what
+        # Wine reports to the program (the whole process, parts included).
+        /usr/bin/python3 -c 'import resource, subprocess, sys
+subprocess.run(sys.argv[1:], check=True)
+print("linux_maxrss_mb %.3f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024.0))' \
+            wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" "$repeats" </dev/null | tr -d '\r'
+        # The storage walk alone in a process of its own: the part of the peak
+        # that belongs to the storage component.
+        wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" 1 read </dev/null | tr -d '\r' |
+            sed -n 's/^peak_ws_end_mb /walk_peak_ws_mb /p'
+        /usr/bin/python3 "$here/bench/chm/peer.py" "$f" "$repeats"
+    } >>"$raw"
+done
+"$build/show-run.sh" --stop
+
+/usr/bin/python3 "$here/bench/chm/table.py" "$raw" "$out/results.csv"
+{
+    echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')," \
+        "$(wine --version), $(date -u '+%Y-%m-%d %H:%M UTC'), $repeats repeats"
+} | tee "$out/machine.txt"

@@ -7,7 +7,8 @@
 //   O <i> <chunks> <text chunks>   file i ended cleanly
 //   C <i> <what>                   file i broke the host contract or left something behind
 //   H <i>                          file i ran past its time bound; the worker ends itself
-//   W <i> <where>                  where the filtering thread stood then, when that could be seen
+//   W <i> <where> | <where> ...    where the filtering thread stood then, when that could be seen
+//   V <i>                          the process heap was found damaged after file i; the worker ends itself
 //   E                              the list is done
 //
 //   fuzz_worker.exe <list file> <results file> <run folder> <time bound ms> <first index>
@@ -163,32 +164,43 @@ struct RawLine {
     }
 };
 
-// Writes "W <i> <where>": where the filtering thread stands (its instruction,
-// then its callers by frame pointers).
+// Writes "W <i> <where> | <where> ...": where the filtering thread stands (its
+// instruction, then its callers by frame pointers), a few times over, since a
+// look may find it inside the system's Unix side, where nothing can be named.
 DWORD WINAPI WriteWhere(void*)
 {
     RawLine line;
     line.Add("W ");
     line.AddNumber(static_cast<unsigned long long>(g_current.load()), 10);
 #if defined(__i386__)
-    CONTEXT context{};
-    context.ContextFlags = CONTEXT_CONTROL;
-    if (SuspendThread(g_mainThread) != static_cast<DWORD>(-1) && GetThreadContext(g_mainThread, &context)) {
-        line.Add(" ");
-        line.AddModule(reinterpret_cast<const void*>(context.Eip));
-        const void* const* frame = reinterpret_cast<const void* const*>(context.Ebp);
-        for (int depth = 0; depth < 16 && frame; ++depth) {
-            MEMORY_BASIC_INFORMATION memory;
-            if (!VirtualQuery(frame, &memory, sizeof(memory)) || memory.State != MEM_COMMIT ||
-                (memory.Protect & (PAGE_READWRITE | PAGE_READONLY)) == 0)
-                break;
-            line.Add(" <");
-            line.AddModule(frame[1]);
-            const void* const* next = static_cast<const void* const*>(frame[0]);
-            if (next <= frame)
-                break;
-            frame = next;
+    for (int look = 0; look < 5; ++look) {
+        if (look)
+            Sleep(50);
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_CONTROL;
+        if (SuspendThread(g_mainThread) == static_cast<DWORD>(-1))
+            break;
+        const bool got = GetThreadContext(g_mainThread, &context);
+        if (got) {
+            line.Add(look ? " | " : " ");
+            line.AddModule(reinterpret_cast<const void*>(context.Eip));
+            const void* const* frame = reinterpret_cast<const void* const*>(context.Ebp);
+            for (int depth = 0; depth < 12 && frame; ++depth) {
+                MEMORY_BASIC_INFORMATION memory;
+                if (!VirtualQuery(frame, &memory, sizeof(memory)) || memory.State != MEM_COMMIT ||
+                    (memory.Protect & (PAGE_READWRITE | PAGE_READONLY)) == 0)
+                    break;
+                line.Add(" <");
+                line.AddModule(frame[1]);
+                const void* const* next = static_cast<const void* const*>(frame[0]);
+                if (next <= frame)
+                    break;
+                frame = next;
+            }
         }
+        ResumeThread(g_mainThread);
+        if (!got)
+            break;
     }
 #endif
     line.text[line.used++] = '\n';
@@ -214,7 +226,7 @@ DWORD WINAPI Watchdog(void*)
         WriteFile(g_results, line.text, line.used, &written, nullptr);
         HANDLE where = CreateThread(nullptr, 0, WriteWhere, nullptr, 0, nullptr);
         if (where)
-            WaitForSingleObject(where, 3000);
+            WaitForSingleObject(where, 5000);
         TerminateProcess(GetCurrentProcess(), 3);
     }
 }
@@ -333,6 +345,13 @@ int wmain(int argc, wchar_t** argv)
         for (const auto& problem : run.problems) {
             snprintf(line, sizeof(line), "C %ld %s\n", i, OneLine(problem).c_str());
             WriteLine(line);
+        }
+        // A damaged heap would surface in whatever runs next: end this worker, so
+        // that the next file starts in a fresh process.
+        if (!HeapValidate(GetProcessHeap(), 0, nullptr)) {
+            snprintf(line, sizeof(line), "V %ld\n", i);
+            WriteLine(line);
+            TerminateProcess(GetCurrentProcess(), 4);
         }
     }
     WriteLine("E\n");

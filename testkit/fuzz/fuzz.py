@@ -47,6 +47,17 @@ def culprit(fault):
     return modules[0] if modules else "unknown"
 
 
+def culprit_of_frames(where):
+    """The same for a hang's looks, "module+offset <caller+offset ... | ...": the first
+    look that names a module outside the runtime decides."""
+    for look in where.split(" | "):
+        modules = [t.lstrip("<").rsplit("+", 1)[0] for t in look.split(" ") if t]
+        for module in modules:
+            if module.lower() not in RUNTIME and module != "unknown":
+                return module
+    return "unknown"
+
+
 # ---------------------------------------------------------------- CHM layout
 
 
@@ -338,14 +349,19 @@ OPERATORS = [
 ]
 
 
-def mutate(seed_bytes, rng):
+# What feeds damaged compressed data to the platform's decoder, whose heap damage
+# surfaces in whatever runs next (see the README).
+DECODER_OPERATORS = {mutate_reset_table, mutate_content}
+
+
+def mutate(seed_bytes, rng, skip_decoder=False):
     data = bytearray(seed_bytes)
     done = []
     for _ in range(rng.choice([1, 1, 1, 2, 3])):
         if not data:
             break
         lay = Layout(data)
-        ops = [o for o, w in OPERATORS for _ in range(w)]
+        ops = [o for o, w in OPERATORS for _ in range(w) if not (skip_decoder and o in DECODER_OPERATORS)]
         op = rng.choice(ops) if lay.ok else rng.choice([flip_bytes, truncate])
         try:
             done.append(op(data, lay, rng))
@@ -430,7 +446,8 @@ class Fuzzer:
         self.out = Path(args.out).resolve()
         self.inputs = self.out / "inputs"
         self.kept = self.out / "failures"
-        self.counts = dict(mutants=0, ok=0, crashes={}, hangs=0, leaks=0, contract=0, faults_handled=0)
+        self.counts = dict(mutants=0, ok=0, crashes={}, hangs=0, platform_hangs=0, heap_damaged=0, leaks=0, contract=0,
+                           faults_handled=0)
         self.failures = []
 
     def setup(self):
@@ -438,6 +455,10 @@ class Fuzzer:
             shutil.rmtree(self.out)
         for f in (self.inputs, self.kept):
             f.mkdir(parents=True)
+        if self.args.replay:
+            self.seeds, self.structure = [], []
+            self.start_prefix()
+            return
         seeds_dir = Path(self.args.seeds)
         self.seeds = []
         if seeds_dir.is_dir():
@@ -446,29 +467,34 @@ class Fuzzer:
                     self.seeds.append((f.name, f.read_bytes()))
         else:
             print("fuzz: no seed folder %s; structure cases only" % seeds_dir)
-        # The prefix must be up, with the stand-in storage registered (both are idempotent).
-        runner = str(self.build / "wine-run.sh")
-        subprocess.run([runner, "start"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run([runner, "regsvr32", "/s", winpath(self.build / "bin" / "ChmStorageStandIn.dll")], check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.start_prefix()
         self.structure = list(structure_cases(self.out / "structure").items())
         shutil.rmtree(self.out / "structure")
         self.seeds += self.structure
 
+    def start_prefix(self):
+        """The prefix must be up, with the stand-in storage registered (both are idempotent)."""
+        runner = str(self.build / "wine-run.sh")
+        subprocess.run([runner, "start"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([runner, "regsvr32", "/s", winpath(self.build / "bin" / "ChmStorageStandIn.dll")], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def plan(self):
         """The mutants: every structure case as it is, then mutants of random seeds."""
+        if self.args.replay:
+            return [(f.name, f.read_bytes(), ["kept input"]) for f in sorted(Path(self.args.replay).glob("*.chm"))]
         rng = random.Random(self.args.seed)
         plan = [(name, data, ["as made"]) for name, data in self.structure]
         while len(plan) < self.args.mutants:
             name, seed = rng.choice(self.seeds)
-            data, ops = mutate(seed, rng)
+            data, ops = mutate(seed, rng, self.args.skip_decoder)
             plan.append((name, data, ops))
         return plan[:self.args.mutants]
 
     def run_batch(self, batch, base, slot):
         """Runs one batch in worker slot `slot` (its own inputs, run folder and results)."""
-        inputs = self.inputs / ("slot%d" % slot)
-        inputs.mkdir(exist_ok=True)
+        inputs = self.inputs / ("batch%06d" % base)
+        inputs.mkdir()
         run_folder = self.out / ("run%d" % slot)
         names = []
         for k, (_, data, _) in enumerate(batch):
@@ -522,7 +548,7 @@ class Fuzzer:
             if current is None:
                 print("fuzz: the worker did not start (exit code %s)" % proc.returncode, file=sys.stderr)
                 sys.exit(2)
-            if not any(kind in ("O", "C", "H") for kind, _ in status[current]):
+            if not any(kind in ("O", "C", "H", "V") for kind, _ in status[current]):
                 status[current].append(("X", "exit code %s" % proc.returncode))
             start = current + 1
             # A worker that died leaves what it was doing: clean up before the next.
@@ -542,9 +568,7 @@ class Fuzzer:
             self.record(base, batch[0], "leak", "written beside the inputs: " + extra, names[0])
         for k, item in enumerate(batch):
             self.judge(base + k, item, status.get(k, []), faults.get(k, []), names[k])
-        for p in names:
-            if p.exists():
-                p.unlink()
+        shutil.rmtree(names[0].parent)
 
     def judge(self, index, item, events, faults, path):
         self.counts["mutants"] += 1
@@ -552,15 +576,30 @@ class Fuzzer:
         if "X" in kinds:
             module = culprit(faults[-1]) if faults else "unknown (no fault seen)"
             where = MODULE_KINDS.get(module.lower(), "other (%s)" % module)
+            # A fault inside the runtime is mostly a heap that someone corrupted
+            # earlier; the module that called in is only where it surfaced.
+            if faults and faults[-1].split(" ")[2].lower() in RUNTIME:
+                where += ", heap"
             self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
             # What the dead worker could not clean up belongs to the crash, not to the filter.
             after = [text for kind, text in events if kind == "L"]
             exit_code = [text for kind, text in events if kind == "X"]
             self.record(index, item, "crash", "; ".join([where] + exit_code + faults[-1:] + after), path)
         elif "H" in kinds:
-            self.counts["hangs"] += 1
             where = [text for kind, text in events if kind == "W"]
-            self.record(index, item, "hang", "; ".join(["past %d s" % self.args.timeout] + where), path)
+            # Where the thread stood: "module+offset <caller+offset ...".
+            module = culprit_of_frames(where[0]) if where else "unknown"
+            if module.lower() == "itss.dll":
+                self.counts["platform_hangs"] += 1
+                kind = "platform-hang"
+            else:
+                self.counts["hangs"] += 1
+                kind = "hang"
+            self.record(index, item, kind, "; ".join(["past %d s" % self.args.timeout] + where), path)
+        if "V" in kinds:
+            # Found after the file ended cleanly; the storage component reads it.
+            self.counts["heap_damaged"] += 1
+            self.record(index, item, "heap-damaged", "the process heap was damaged while this file was read", path)
         if faults and "X" not in kinds:
             self.counts["faults_handled"] += 1
         problems = [text for kind, text in events if kind == "C"]
@@ -619,15 +658,19 @@ class Fuzzer:
         (self.out / "summary.json").write_text(json.dumps(dict(counts=c, failures=self.failures), indent=1))
         for slot in range(self.args.jobs):
             (self.out / ("list%d.txt" % slot)).unlink(missing_ok=True)
-        print("fuzz: %d mutants from %d seeds (random seed %d) in %.0f s: %.2f mutants/s" % (
-            c["mutants"], c["seeds"], self.args.seed, elapsed, c["mutants_per_second"]))
-        ours = sum(n for where, n in c["crashes"].items() if where != "platform storage (itss.dll)")
+        print("fuzz: %d %s in %.0f s: %.2f mutants/s" % (
+            c["mutants"], "kept inputs" if self.args.replay else "mutants from %d seeds (random seed %d)" % (
+                c["seeds"], self.args.seed), elapsed, c["mutants_per_second"]))
+        platform = sum(n for where, n in c["crashes"].items() if where.startswith("platform storage (itss.dll)"))
+        ours = sum(c["crashes"].values()) - platform
         print("fuzz: crashes in our code or the test platform's stand-ins: %d; in the platform's itss.dll: %d" % (
-            ours, c["crashes"].get("platform storage (itss.dll)", 0)))
+            ours, platform))
         for where, n in sorted(c["crashes"].items()):
             print("fuzz:   crashes in %s: %d" % (where, n))
-        print("fuzz: hangs %d, leaked files %d, contract breaks %d, faults handled inside a call %d" % (
-            c["hangs"], c["leaks"], c["contract"], c["faults_handled"]))
+        print("fuzz: hangs %d (and %d inside the platform's itss.dll), leaked files %d, contract breaks %d, "
+              "faults handled inside a call %d" % (c["hangs"], c["platform_hangs"], c["leaks"], c["contract"],
+                                                   c["faults_handled"]))
+        print("fuzz: files after which the process heap was found damaged (worker restarted): %d" % c["heap_damaged"])
         print("fuzz: failing inputs kept in %s" % self.kept if self.failures else "fuzz: no failing input")
         return 0 if ours == 0 and not c["hangs"] and not c["leaks"] and not c["contract"] else 1
 
@@ -635,17 +678,24 @@ class Fuzzer:
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--build", required=True, help="build folder (holds wine-run.sh and bin/)")
-    p.add_argument("--seeds", required=True, help="folder of seed help files (searched recursively)")
+    p.add_argument("--seeds", help="folder of seed help files (searched recursively)")
     p.add_argument("--out", required=True, help="output folder (emptied first)")
     p.add_argument("--mutants", type=int, default=300)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--timeout", type=int, default=20, help="time bound of one mutant, in seconds")
     p.add_argument("--batch", type=int, default=250, help="mutants per worker process")
     p.add_argument("--max-seed-size", type=int, default=200000, help="larger seed files are not used")
+    p.add_argument("--skip-decoder", action="store_true",
+                   help="leave out the mutations of compressed data and its tables")
     p.add_argument("--jobs", type=int, default=1, help="workers running at once")
     p.add_argument("--progress", action="store_true")
+    p.add_argument("--replay", help="run the help files of this folder as they are, each in a worker of its own")
     p.add_argument("--dump", help="write the mutants into this folder instead of running them")
     args = p.parse_args()
+    if args.replay:
+        args.batch = 1
+    elif not args.seeds:
+        p.error("--seeds is needed unless --replay is given")
     if not shutil.which("chmcmd"):
         print("fuzz: chmcmd is not installed (scripts/setup.sh installs it)", file=sys.stderr)
         return 2

@@ -66,6 +66,16 @@ STDMETHODIMP CScriptPageFilter::Init(ULONG grfFlags, ULONG cAttributes, const FU
     ScriptFilterModule::RecordInit(grfFlags, cAttributes, aAttributes);
     if (m_script.throwInInit)
         RaiseLikeAThrow();
+    if (!m_script.replaceFile.empty() &&
+        MoveFileExW(m_script.replaceFile.c_str(), (m_script.replaceFile + L".gone").c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        HANDLE file = CreateFileW(m_script.replaceFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, "not a program", 13, &written, nullptr);
+            CloseHandle(file);
+        }
+    }
     if (pFlags)
         *pFlags = 0;
     m_next = 0;

@@ -1,0 +1,706 @@
+#!/usr/bin/env python3
+"""Mutation fuzzer for Tavrinolex.dll.
+
+Makes mutants of the help files in the seed folder (and of small structure cases
+compiled here with chmcmd), writes them in batches, and has fuzz_worker.exe filter
+each batch in one Windows process. When the worker dies, the mutant it was on is
+recorded as a crash (with the module the fault was raised in) and a new worker goes
+on from the next mutant. Every failing input is kept in the output folder.
+
+  fuzz.py --build BUILD --seeds CHM_FOLDER --mutants N --seed S --out FOLDER
+
+Exit code: 0 when nothing failed in our code (crashes inside the platform's storage
+component are listed apart and do not fail the run), 1 otherwise, 2 on a setup error.
+"""
+import argparse
+import concurrent.futures
+import queue
+import json
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+MODULE_KINDS = {
+    "tavrinolex.dll": "ours",
+    "itss.dll": "platform storage (itss.dll)",
+    "chmstoragestandin.dll": "stand-in storage",
+    "referencepagefilter.dll": "reference page filter",
+}
+
+# The system's runtime: a fault inside it (the heap, mostly) belongs to the module
+# that called it.
+RUNTIME = {"ntdll.dll", "kernel32.dll", "kernelbase.dll", "msvcrt.dll", "ucrtbase.dll"}
+
+
+def culprit(fault):
+    """The module a fault line blames: "code address module +offset <caller+offset ..."."""
+    fields = fault.split(" ")
+    modules = fields[2:3] + [f[1:].rsplit("+", 1)[0] for f in fields[4:] if f.startswith("<")]
+    for module in modules:
+        if module.lower() not in RUNTIME:
+            return module
+    return modules[0] if modules else "unknown"
+
+
+def culprit_of_frames(where):
+    """The same for a hang's looks, "module+offset <caller+offset ... | ...": the first
+    look that names a module outside the runtime decides."""
+    for look in where.split(" | "):
+        modules = [t.lstrip("<").rsplit("+", 1)[0] for t in look.split(" ") if t]
+        for module in modules:
+            if module.lower() not in RUNTIME and module != "unknown":
+                return module
+    return "unknown"
+
+
+# ---------------------------------------------------------------- CHM layout
+
+
+def encint(data, pos, end):
+    """Reads a CHM variable-length integer; returns (value, next position) or None."""
+    value = 0
+    while pos < end:
+        byte = data[pos]
+        pos += 1
+        value = (value << 7) | (byte & 0x7F)
+        if not byte & 0x80:
+            return value, pos
+    return None
+
+
+class Layout:
+    """Where the parts of a CHM lie, as far as the file lets us find them."""
+
+    def __init__(self, data):
+        self.ok = False
+        self.entries = []      # directory entries: dict(name, name_pos, len_pos, fields...)
+        self.index_entries = []
+        self.chunks = []       # (offset, kind)
+        if len(data) < 0x58 or data[:4] != b"ITSF":
+            return
+        self.itsf_len = struct.unpack_from("<I", data, 8)[0]
+        self.dir_off, self.dir_len = struct.unpack_from("<QQ", data, 0x48)
+        self.content_off = (struct.unpack_from("<Q", data, 0x58)[0] if self.itsf_len >= 0x60 and len(data) >= 0x60
+                            else self.dir_off + self.dir_len)
+        d = self.dir_off
+        if d + 0x54 > len(data) or data[d:d + 4] != b"ITSP":
+            return
+        self.itsp_len, = struct.unpack_from("<I", data, d + 8)
+        self.chunk_size, = struct.unpack_from("<I", data, d + 0x10)
+        nchunks, = struct.unpack_from("<I", data, d + 0x2C)
+        if not 0x20 <= self.chunk_size <= 0x10000:
+            return
+        start = d + self.itsp_len
+        for c in range(min(nchunks, 4096)):
+            off = start + c * self.chunk_size
+            if off + self.chunk_size > len(data):
+                break
+            sig = data[off:off + 4]
+            free, = struct.unpack_from("<I", data, off + 4)
+            end = off + self.chunk_size - min(free, self.chunk_size)
+            if sig == b"PMGL":
+                self.chunks.append((off, "PMGL"))
+                self._listing(data, off + 20, end)
+            elif sig == b"PMGI":
+                self.chunks.append((off, "PMGI"))
+                self._index(data, off + 8, end)
+        self.ok = True
+
+    def _listing(self, data, pos, end):
+        while pos < end:
+            r = encint(data, pos, end)
+            if not r:
+                return
+            name_len, name_pos = r
+            if name_len == 0 or name_pos + name_len > end:
+                return
+            fields = []
+            p = name_pos + name_len
+            for _ in range(3):
+                r = encint(data, p, end)
+                if not r:
+                    return
+                fields.append((p, r[0], r[1] - p))
+                p = r[1]
+            self.entries.append(dict(len_pos=pos, name_pos=name_pos, name=bytes(data[name_pos:name_pos + name_len]),
+                                     section=fields[0], offset=fields[1], length=fields[2]))
+            pos = p
+
+    def _index(self, data, pos, end):
+        while pos < end:
+            r = encint(data, pos, end)
+            if not r:
+                return
+            name_len, name_pos = r
+            if name_len == 0 or name_pos + name_len > end:
+                return
+            r = encint(data, name_pos + name_len, end)
+            if not r:
+                return
+            self.index_entries.append(dict(len_pos=pos, name_pos=name_pos, name_len=name_len,
+                                           chunk=(name_pos + name_len, r[0], r[1] - name_pos - name_len)))
+            pos = r[1]
+
+    def stream(self, name):
+        """(file offset, length) of a section-0 stream, or None."""
+        for e in self.entries:
+            if e["name"] == name and e["section"][1] == 0:
+                return self.content_off + e["offset"][1], e["length"][1]
+        return None
+
+    def stream_prefix(self, prefix):
+        for e in self.entries:
+            if e["name"].startswith(prefix) and e["section"][1] == 0:
+                return self.content_off + e["offset"][1], e["length"][1], e["name"]
+        return None
+
+
+# ---------------------------------------------------------------- mutations
+
+INTERESTING32 = [0, 1, 2, 0x7F, 0x80, 0xFF, 0x100, 0x1000, 0x7FFF, 0x8000, 0xFFFF, 0x10000, 0x7FFFFFFF,
+                 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF]
+
+
+def put32(data, pos, value):
+    if 0 <= pos and pos + 4 <= len(data):
+        struct.pack_into("<I", data, pos, value & 0xFFFFFFFF)
+
+
+def put64(data, pos, value):
+    if 0 <= pos and pos + 8 <= len(data):
+        struct.pack_into("<Q", data, pos, value & 0xFFFFFFFFFFFFFFFF)
+
+
+def interesting(rng, old=None):
+    choices = INTERESTING32[:]
+    if old is not None:
+        choices += [old + 1, old - 1, old * 2, old + 0x1000]
+    return rng.choice(choices)
+
+
+def set_encint(data, field, rng):
+    """Rewrites an encoded integer in place, keeping its byte count."""
+    pos, old, size = field
+    kind = rng.randrange(4)
+    if kind == 0:       # largest value the bytes hold
+        for k in range(size - 1):
+            data[pos + k] = 0xFF
+        data[pos + size - 1] = 0x7F
+    elif kind == 1:     # zero
+        for k in range(size - 1):
+            data[pos + k] = 0x80
+        data[pos + size - 1] = 0
+    elif kind == 2:     # an unterminated integer running into what follows
+        for k in range(size):
+            data[pos + k] |= 0x80
+    else:               # small change of the last byte
+        data[pos + size - 1] = (data[pos + size - 1] & 0x80) | ((data[pos + size - 1] + rng.choice([1, -1, 7])) & 0x7F)
+    return "encint@%d kind %d" % (pos, kind)
+
+
+HOSTILE_NAME_PARTS = [b"..", b"/../", b"\\", b"/", b":", b"C:", b"\\\\", b"/./", b"\x00", b"\xff", b"\xc0\xaf",
+                      b"*", b"?", b"con", b"#", b"$"]
+
+
+def mutate_itsf(data, lay, rng):
+    field = rng.choice([(4, 4), (8, 4), (0x38, 8), (0x40, 8), (0x48, 8), (0x50, 8), (0x58, 8)])
+    pos, size = field
+    old = struct.unpack_from("<I" if size == 4 else "<Q", data, pos)[0] if pos + size <= len(data) else 0
+    value = interesting(rng, old)
+    (put32 if size == 4 else put64)(data, pos, value)
+    return "ITSF+0x%X = 0x%X" % (pos, value)
+
+
+def mutate_itsp(data, lay, rng):
+    off = rng.choice([8, 0x10, 0x14, 0x18, 0x1C, 0x20, 0x24, 0x2C])
+    pos = lay.dir_off + off
+    old = struct.unpack_from("<I", data, pos)[0]
+    value = interesting(rng, old)
+    put32(data, pos, value)
+    return "ITSP+0x%X = 0x%X" % (off, value)
+
+
+def mutate_chunk_header(data, lay, rng):
+    if not lay.chunks:
+        return mutate_itsp(data, lay, rng)
+    off, kind = rng.choice(lay.chunks)
+    field = rng.choice([4, 8, 12, 16] if kind == "PMGL" else [4])
+    value = interesting(rng)
+    put32(data, off + field, value)
+    return "%s@%d+%d = 0x%X" % (kind, off, field, value)
+
+
+def mutate_entry(data, lay, rng):
+    if not lay.entries:
+        return mutate_chunk_header(data, lay, rng)
+    e = rng.choice(lay.entries)
+    what = rng.randrange(6)
+    name = e["name"].decode("utf-8", "replace")
+    if what == 0:
+        return "name length of %s: " % name + set_encint(data, (e["len_pos"], len(e["name"]), 1), rng)
+    if what == 1:   # hostile characters written over the name, same length
+        part = rng.choice(HOSTILE_NAME_PARTS)
+        at = e["name_pos"] + rng.randrange(len(e["name"]))
+        part = part[:e["name_pos"] + len(e["name"]) - at]
+        data[at:at + len(part)] = part
+        return "name %s gets %r" % (name, part)
+    field = {2: "section", 3: "offset", 4: "length", 5: "length"}[what]
+    return "%s of %s: " % (field, name) + set_encint(data, e[field], rng)
+
+
+def mutate_index(data, lay, rng):
+    if not lay.index_entries:
+        return mutate_entry(data, lay, rng)
+    e = rng.choice(lay.index_entries)
+    if rng.randrange(2):
+        return "index chunk number: " + set_encint(data, e["chunk"], rng)
+    return "index name length: " + set_encint(data, (e["len_pos"], e["name_len"], 1), rng)
+
+
+def mutate_system(data, lay, rng):
+    s = lay.stream(b"/#SYSTEM")
+    if not s:
+        return mutate_entry(data, lay, rng)
+    start, length = s
+    end = min(start + length, len(data))
+    records = []
+    pos = start + 4
+    while pos + 4 <= end:
+        code, n = struct.unpack_from("<HH", data, pos)
+        records.append((pos, code, n))
+        pos += 4 + n
+    if not records:
+        return mutate_entry(data, lay, rng)
+    titled = [r for r in records if r[1] in (3, 4)]
+    pos, code, n = rng.choice(titled if titled and rng.randrange(2) else records)
+    what = rng.randrange(4)
+    if what == 0:
+        value = rng.choice([0, 1, n + 1, n - 1, 0x7FFF, 0xFFFF, length])
+        struct.pack_into("<H", data, pos + 2, value & 0xFFFF)
+        return "#SYSTEM record %d length %d -> %d" % (code, n, value & 0xFFFF)
+    if what == 1:   # data without a terminating NUL
+        data[pos + 4:min(pos + 4 + n, end)] = b"\xe9" * (min(pos + 4 + n, end) - pos - 4)
+        return "#SYSTEM record %d data without NUL" % code
+    if what == 2:
+        struct.pack_into("<H", data, pos, rng.choice([3, 4, 0, 0xFFFF]))
+        return "#SYSTEM record code at %d" % pos
+    data[pos + 4:min(pos + 4 + n, end)] = bytes(rng.randrange(256) for _ in range(min(pos + 4 + n, end) - pos - 4))
+    return "#SYSTEM record %d random data" % code
+
+
+def mutate_reset_table(data, lay, rng):
+    s = lay.stream_prefix(b"::DataSpace/Storage/MSCompressed/Transform/")
+    c = lay.stream(b"::DataSpace/Storage/MSCompressed/ControlData")
+    if s and (not c or rng.randrange(2)):
+        start = s[0]
+        field = rng.choice([0, 4, 8, 12, 16, 24, 32, 40, 48, 56])
+        value = interesting(rng)
+        (put32 if field < 16 else put64)(data, start + field, value)
+        return "reset table +%d = 0x%X" % (field, value)
+    if c:
+        field = rng.choice([0, 8, 12, 16, 20])
+        value = interesting(rng)
+        put32(data, c[0] + field, value)
+        return "control data +%d = 0x%X" % (field, value)
+    return mutate_entry(data, lay, rng)
+
+
+def mutate_content(data, lay, rng):
+    s = lay.stream(b"::DataSpace/Storage/MSCompressed/Content")
+    if not s or s[1] == 0:
+        return flip_bytes(data, lay, rng)
+    start, length = s
+    length = min(length, len(data) - start)
+    if length <= 0:
+        return flip_bytes(data, lay, rng)
+    if rng.randrange(2):
+        at = start + rng.randrange(length)
+        n = rng.randrange(1, 64)
+        data[at:at + n] = bytes(rng.randrange(256) for _ in range(len(data[at:at + n])))
+        return "compressed data: %d random bytes at %d" % (n, at)
+    at = start + rng.randrange(length)
+    for k in range(rng.randrange(1, 8)):
+        p = at + rng.randrange(64)
+        if p < len(data):
+            data[p] ^= 1 << rng.randrange(8)
+    return "compressed data: bits flipped near %d" % at
+
+
+def flip_bytes(data, lay, rng):
+    for _ in range(rng.randrange(1, 16)):
+        data[rng.randrange(len(data))] = rng.randrange(256)
+    return "random bytes"
+
+
+def truncate(data, lay, rng):
+    cut = rng.randrange(len(data))
+    del data[cut:]
+    return "cut at %d" % cut
+
+
+OPERATORS = [
+    (mutate_itsf, 2), (mutate_itsp, 3), (mutate_chunk_header, 3), (mutate_entry, 8), (mutate_index, 2),
+    (mutate_system, 5), (mutate_reset_table, 4), (mutate_content, 5), (flip_bytes, 2), (truncate, 1),
+]
+
+
+# What feeds damaged compressed data to the platform's decoder, whose heap damage
+# surfaces in whatever runs next (see the README).
+DECODER_OPERATORS = {mutate_reset_table, mutate_content}
+
+
+def mutate(seed_bytes, rng, skip_decoder=False):
+    data = bytearray(seed_bytes)
+    done = []
+    for _ in range(rng.choice([1, 1, 1, 2, 3])):
+        if not data:
+            break
+        lay = Layout(data)
+        ops = [o for o, w in OPERATORS for _ in range(w) if not (skip_decoder and o in DECODER_OPERATORS)]
+        op = rng.choice(ops) if lay.ok else rng.choice([flip_bytes, truncate])
+        try:
+            done.append(op(data, lay, rng))
+        except (struct.error, IndexError, ValueError) as e:
+            done.append("%s skipped (%s)" % (op.__name__, e))
+    return bytes(data), done
+
+
+# ---------------------------------------------------------------- structure cases
+
+# Names that a crafted file may carry in its directory. Each is written over the
+# name of a page of the same length in a small compiled file.
+HOSTILE_NAMES = [
+    "/../../../../escape.htm", "/..\\..\\..\\escape.htm", "C:/escape.htm", "/C:\\escape.htm",
+    "//server/share/x.htm", "/a/../../b.htm", "/./x.htm", "/../x.htm", "/.htm", "/..",
+    "/con.htm", "/aux/nul.htm", "/a\\b.htm", "/a:b.htm", "/a:stream.htm", "/x.htm/", "/%2e%2e/x.htm",
+]
+
+
+def compile_chm(folder, files, title="Structure case"):
+    folder.mkdir(parents=True, exist_ok=True)
+    for name, text in files.items():
+        path = folder / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_text(text)
+    hhp = "[OPTIONS]\nCompiled file=case.chm\nTitle=%s\nDefault topic=%s\n\n[FILES]\n%s\n" % (
+        title, next(iter(files)), "\n".join(files))
+    (folder / "case.hhp").write_text(hhp)
+    subprocess.run(["chmcmd", "case.hhp"], cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   check=True)
+    return (folder / "case.chm").read_bytes()
+
+
+def structure_cases(work):
+    """Small crafted files: hostile names, very long names, deep folders."""
+    cases = {}
+    page = "<html><head><title>%s</title></head><body>%s</body></html>"
+    files = {"index.htm": page % ("index", "index page")}
+    placeholders = {}
+    for k, name in enumerate(HOSTILE_NAMES):
+        stem_len = len(name) - 1 - 4 - 2
+        if stem_len < 1:
+            continue
+        file = "%02d" % k + "q" * stem_len + ".htm"
+        placeholders[name] = "/" + file
+        files[file] = page % (name, "page for %s" % name)
+    chm = bytearray(compile_chm(work / "names", files))
+    lay = Layout(chm)
+    for name, placeholder in placeholders.items():
+        for e in lay.entries:
+            if e["name"] == placeholder.encode():
+                chm[e["name_pos"]:e["name_pos"] + len(e["name"])] = name.encode()
+    cases["hostile-names"] = bytes(chm)
+    # Two-character names need an entry of their own length.
+    for short in ["/..", "/.", "//"]:
+        c = bytearray(compile_chm(work / ("short%d" % len(cases)), {"ab": "x", "index.htm": page % ("i", "i")}))
+        for e in Layout(c).entries:
+            if e["name"] == b"/ab":
+                c[e["name_pos"]:e["name_pos"] + 3] = short.encode().ljust(3, b".")
+        cases["short-name-%d" % len(cases)] = bytes(c)
+    long_name = "l" * 240 + ".htm"
+    cases["long-names"] = compile_chm(work / "long", {
+        "index.htm": page % ("long", "long"), long_name: page % ("a long name", "long name"),
+        "f" * 200 + "/" + "g" * 200 + ".htm": page % ("long folder", "long folder")})
+    deep = "/".join("d%02d" % k for k in range(60)) + "/deep.htm"
+    cases["deep-folders"] = compile_chm(work / "deep", {"index.htm": page % ("deep", "deep"),
+                                                        deep: page % ("deep page", "sixty folders down")})
+    return cases
+
+
+# ---------------------------------------------------------------- running
+
+
+def winpath(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+class Fuzzer:
+    def __init__(self, args):
+        self.args = args
+        self.build = Path(args.build).resolve()
+        self.out = Path(args.out).resolve()
+        self.inputs = self.out / "inputs"
+        self.kept = self.out / "failures"
+        self.counts = dict(mutants=0, ok=0, crashes={}, hangs=0, platform_hangs=0, heap_damaged=0, leaks=0, contract=0,
+                           faults_handled=0)
+        self.failures = []
+
+    def setup(self):
+        if self.out.exists():
+            shutil.rmtree(self.out)
+        for f in (self.inputs, self.kept):
+            f.mkdir(parents=True)
+        if self.args.replay:
+            self.seeds, self.structure = [], []
+            self.start_prefix()
+            return
+        seeds_dir = Path(self.args.seeds)
+        self.seeds = []
+        if seeds_dir.is_dir():
+            for f in sorted(seeds_dir.rglob("*")):
+                if f.is_file() and f.suffix.lower() == ".chm" and f.stat().st_size <= self.args.max_seed_size:
+                    self.seeds.append((f.name, f.read_bytes()))
+        else:
+            print("fuzz: no seed folder %s; structure cases only" % seeds_dir)
+        self.start_prefix()
+        self.structure = list(structure_cases(self.out / "structure").items())
+        shutil.rmtree(self.out / "structure")
+        self.seeds += self.structure
+
+    def start_prefix(self):
+        """The prefix must be up, with the stand-in storage registered (both are idempotent)."""
+        runner = str(self.build / "wine-run.sh")
+        subprocess.run([runner, "start"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([runner, "regsvr32", "/s", winpath(self.build / "bin" / "ChmStorageStandIn.dll")], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def plan(self):
+        """The mutants: every structure case as it is, then mutants of random seeds."""
+        if self.args.replay:
+            return [(f.name, f.read_bytes(), ["kept input"]) for f in sorted(Path(self.args.replay).glob("*.chm"))]
+        rng = random.Random(self.args.seed)
+        plan = [(name, data, ["as made"]) for name, data in self.structure]
+        while len(plan) < self.args.mutants:
+            name, seed = rng.choice(self.seeds)
+            data, ops = mutate(seed, rng, self.args.skip_decoder)
+            plan.append((name, data, ops))
+        return plan[:self.args.mutants]
+
+    def run_batch(self, batch, base, slot):
+        """Runs one batch in worker slot `slot` (its own inputs, run folder and results)."""
+        inputs = self.inputs / ("batch%06d" % base)
+        inputs.mkdir()
+        run_folder = self.out / ("run%d" % slot)
+        names = []
+        for k, (_, data, _) in enumerate(batch):
+            path = inputs / ("m%06d.chm" % (base + k))
+            path.write_bytes(data)
+            names.append(path)
+        listing = self.out / ("list%d.txt" % slot)
+        listing.write_text("\n".join(winpath(p) for p in names) + "\n", encoding="utf-8")
+        results = self.out / ("results%d.txt" % slot)
+        status = {}
+        faults = {}
+        start = 0
+        while start < len(batch):
+            if results.exists():
+                results.unlink()
+            if run_folder.exists():
+                shutil.rmtree(run_folder)
+            proc = subprocess.Popen(
+                [str(self.build / "wine-run.sh"), str(self.build / "bin" / "fuzz_worker.exe"), winpath(listing),
+                 winpath(results), winpath(run_folder), str(self.args.timeout * 1000), str(start)],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            last_size, last_change = -1, time.time()
+            while proc.poll() is None:
+                time.sleep(0.05)
+                size = results.stat().st_size if results.exists() else 0
+                if size != last_size:
+                    last_size, last_change = size, time.time()
+                elif time.time() - last_change > self.args.timeout + 20:
+                    proc.kill()     # the worker itself is stuck: its own watchdog did not fire
+                    proc.wait()
+            lines = results.read_text(errors="replace").splitlines() if results.exists() else []
+            current = None
+            ended = False
+            for line in lines:
+                parts = line.split(" ", 2)
+                if parts[0] == "E":
+                    ended = True
+                    continue
+                if len(parts) < 2:
+                    continue
+                i = int(parts[1])
+                if parts[0] == "B":
+                    current = i
+                    status.setdefault(i, [])
+                elif parts[0] == "F":
+                    faults.setdefault(i, []).append(parts[2] if len(parts) > 2 else "")
+                else:
+                    status.setdefault(i, []).append((parts[0], parts[2] if len(parts) > 2 else ""))
+            if ended:
+                break
+            if current is None:
+                print("fuzz: the worker did not start (exit code %s)" % proc.returncode, file=sys.stderr)
+                sys.exit(2)
+            if not any(kind in ("O", "C", "H", "V") for kind, _ in status[current]):
+                status[current].append(("X", "exit code %s" % proc.returncode))
+            start = current + 1
+            # A worker that died leaves what it was doing: clean up before the next.
+            leftovers = [str(p.relative_to(run_folder)) for p in (run_folder / "tmp").rglob("*")] \
+                if (run_folder / "tmp").exists() else []
+            if leftovers:
+                status[current].append(("L", "after the crash: " + ", ".join(leftovers[:5])))
+        # Writes next to the inputs are writes outside the run's folder too.
+        expected = {p.name for p in names}
+        extras = sorted(p.name for p in inputs.iterdir() if p.name not in expected)
+        return names, status, faults, extras
+
+    def judge_batch(self, batch, base, outcome):
+        names, status, faults, extras = outcome
+        for extra in extras:
+            self.counts["leaks"] += 1
+            self.record(base, batch[0], "leak", "written beside the inputs: " + extra, names[0])
+        for k, item in enumerate(batch):
+            self.judge(base + k, item, status.get(k, []), faults.get(k, []), names[k])
+        shutil.rmtree(names[0].parent)
+
+    def judge(self, index, item, events, faults, path):
+        self.counts["mutants"] += 1
+        kinds = [kind for kind, _ in events]
+        if "X" in kinds:
+            module = culprit(faults[-1]) if faults else "unknown (no fault seen)"
+            where = MODULE_KINDS.get(module.lower(), "other (%s)" % module)
+            # A fault inside the runtime is mostly a heap that someone corrupted
+            # earlier; the module that called in is only where it surfaced.
+            if faults and faults[-1].split(" ")[2].lower() in RUNTIME:
+                where += ", heap"
+            self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
+            # What the dead worker could not clean up belongs to the crash, not to the filter.
+            after = [text for kind, text in events if kind == "L"]
+            exit_code = [text for kind, text in events if kind == "X"]
+            self.record(index, item, "crash", "; ".join([where] + exit_code + faults[-1:] + after), path)
+        elif "H" in kinds:
+            where = [text for kind, text in events if kind == "W"]
+            # Where the thread stood: "module+offset <caller+offset ...".
+            module = culprit_of_frames(where[0]) if where else "unknown"
+            if module.lower() == "itss.dll":
+                self.counts["platform_hangs"] += 1
+                kind = "platform-hang"
+            else:
+                self.counts["hangs"] += 1
+                kind = "hang"
+            self.record(index, item, kind, "; ".join(["past %d s" % self.args.timeout] + where), path)
+        if "V" in kinds:
+            # Found after the file ended cleanly; the storage component reads it.
+            self.counts["heap_damaged"] += 1
+            self.record(index, item, "heap-damaged", "the process heap was damaged while this file was read", path)
+        if faults and "X" not in kinds:
+            self.counts["faults_handled"] += 1
+        problems = [text for kind, text in events if kind == "C"]
+        if any("left behind" in p for p in problems):
+            self.counts["leaks"] += 1
+        if any("left behind" not in p for p in problems):
+            self.counts["contract"] += 1
+        if problems:
+            self.record(index, item, "contract", "; ".join(problems[:6]), path)
+        if "O" in kinds and not problems:
+            self.counts["ok"] += 1
+
+    def record(self, index, item, kind, detail, path):
+        seed, _, ops = item
+        name = "%s-%06d.chm" % (kind, index)
+        if path.exists():
+            shutil.copyfile(path, self.kept / name)
+        entry = dict(mutant=index, kind=kind, detail=detail, seed=seed, mutations=ops, kept=name)
+        self.failures.append(entry)
+        print("fuzz: %s in mutant %d (%s; %s): %s" % (kind, index, seed, ", ".join(ops), detail))
+
+    def run(self):
+        self.setup()
+        plan = self.plan()
+        if self.args.dump:
+            # The mutants as files, to replay a stretch of the run by hand.
+            Path(self.args.dump).mkdir(parents=True, exist_ok=True)
+            for k, (_, data, _) in enumerate(plan):
+                (Path(self.args.dump) / ("m%06d.chm" % k)).write_bytes(data)
+            return 0
+        began = time.time()
+        bases = list(range(0, len(plan), self.args.batch))
+        slots = queue.Queue()
+        for slot in range(self.args.jobs):
+            slots.put(slot)
+
+        def one(base):
+            slot = slots.get()
+            try:
+                return self.run_batch(plan[base:base + self.args.batch], base, slot)
+            finally:
+                slots.put(slot)
+
+        with concurrent.futures.ThreadPoolExecutor(self.args.jobs) as pool:
+            for base, outcome in zip(bases, pool.map(one, bases)):
+                self.judge_batch(plan[base:base + self.args.batch], base, outcome)
+                if self.args.progress:
+                    done = min(base + self.args.batch, len(plan))
+                    print("fuzz: %d/%d mutants, %.1f/s" % (done, len(plan), done / (time.time() - began)),
+                          flush=True)
+        elapsed = time.time() - began
+        c = self.counts
+        c["seconds"] = round(elapsed, 1)
+        c["mutants_per_second"] = round(c["mutants"] / elapsed, 2) if elapsed else 0
+        c["seeds"] = len(self.seeds)
+        (self.out / "summary.json").write_text(json.dumps(dict(counts=c, failures=self.failures), indent=1))
+        for slot in range(self.args.jobs):
+            (self.out / ("list%d.txt" % slot)).unlink(missing_ok=True)
+        print("fuzz: %d %s in %.0f s: %.2f mutants/s" % (
+            c["mutants"], "kept inputs" if self.args.replay else "mutants from %d seeds (random seed %d)" % (
+                c["seeds"], self.args.seed), elapsed, c["mutants_per_second"]))
+        platform = sum(n for where, n in c["crashes"].items() if where.startswith("platform storage (itss.dll)"))
+        ours = sum(c["crashes"].values()) - platform
+        print("fuzz: crashes in our code or the test platform's stand-ins: %d; in the platform's itss.dll: %d" % (
+            ours, platform))
+        for where, n in sorted(c["crashes"].items()):
+            print("fuzz:   crashes in %s: %d" % (where, n))
+        print("fuzz: hangs %d (and %d inside the platform's itss.dll), leaked files %d, contract breaks %d, "
+              "faults handled inside a call %d" % (c["hangs"], c["platform_hangs"], c["leaks"], c["contract"],
+                                                   c["faults_handled"]))
+        print("fuzz: files after which the process heap was found damaged (worker restarted): %d" % c["heap_damaged"])
+        print("fuzz: failing inputs kept in %s" % self.kept if self.failures else "fuzz: no failing input")
+        return 0 if ours == 0 and not c["hangs"] and not c["leaks"] and not c["contract"] else 1
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--build", required=True, help="build folder (holds wine-run.sh and bin/)")
+    p.add_argument("--seeds", help="folder of seed help files (searched recursively)")
+    p.add_argument("--out", required=True, help="output folder (emptied first)")
+    p.add_argument("--mutants", type=int, default=300)
+    p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--timeout", type=int, default=20, help="time bound of one mutant, in seconds")
+    p.add_argument("--batch", type=int, default=250, help="mutants per worker process")
+    p.add_argument("--max-seed-size", type=int, default=200000, help="larger seed files are not used")
+    p.add_argument("--skip-decoder", action="store_true",
+                   help="leave out the mutations of compressed data and its tables")
+    p.add_argument("--jobs", type=int, default=1, help="workers running at once")
+    p.add_argument("--progress", action="store_true")
+    p.add_argument("--replay", help="run the help files of this folder as they are, each in a worker of its own")
+    p.add_argument("--dump", help="write the mutants into this folder instead of running them")
+    args = p.parse_args()
+    if args.replay:
+        args.batch = 1
+    elif not args.seeds:
+        p.error("--seeds is needed unless --replay is given")
+    if not shutil.which("chmcmd"):
+        print("fuzz: chmcmd is not installed (scripts/setup.sh installs it)", file=sys.stderr)
+        return 2
+    return Fuzzer(args).run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -9,6 +9,9 @@
 //   H <i>                          file i ran past its time bound; the worker ends itself
 //   W <i> <where> | <where> ...    where the filtering thread stood then, when that could be seen
 //   V <i>                          the process heap was found damaged after file i; the worker ends itself
+// When a call into Wine's itss.dll damages the heap, the stand-in storage writes
+// the call's name to "platform-heap-damage.txt" in the run folder and ends the
+// process at once.
 //   E                              the list is done
 //
 //   fuzz_worker.exe <list file> <results file> <run folder> <time bound ms> <first index>
@@ -290,6 +293,10 @@ int wmain(int argc, wchar_t** argv)
     CreateDirectoryW(temp.c_str(), nullptr);
     CreateDirectoryW(appData.c_str(), nullptr);
     SetEnvironmentVariableW(L"TMP", temp.c_str());
+    // The stand-in storage checks the heap around each call into Wine's itss.dll
+    // and names the call that damaged it in this file (read by the driver).
+    const std::wstring heapReport = runFolder + L"\\platform-heap-damage.txt";
+    SetEnvironmentVariableW(L"TAVRINOLEX_STANDIN_HEAP_REPORT", heapReport.c_str());
     ComApartment com;
     ScratchRegistry registry;
     const wchar_t* explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";

@@ -1,6 +1,9 @@
 #include "PlatformHeapCheck.h"
 
 namespace {
+const char* volatile g_phase = nullptr;
+const char* volatile g_call = nullptr;
+
 // The report file's path, read once: empty when the check is off.
 const wchar_t* ReportPath()
 {
@@ -17,6 +20,19 @@ const wchar_t* ReportPath()
 }
 
 bool PlatformHeapCheck::Enabled() { return ReportPath()[0] != L'\0'; }
+
+void PlatformHeapCheck::Enter(const char* phase, const char* call)
+{
+    g_phase = nullptr;
+    g_call = call;
+    g_phase = phase;
+}
+
+void PlatformHeapCheck::Where(const char** phase, const char** call)
+{
+    *phase = g_phase;
+    *call = g_call;
+}
 
 bool PlatformHeapCheck::HeapWhole() { return HeapValidate(GetProcessHeap(), 0, nullptr) != FALSE; }
 

@@ -15,16 +15,30 @@ public:
     {
         if (!Enabled())
             return call();
+        Enter(kBefore, what);
         const bool wholeBefore = HeapWhole();
+        Enter(kInside, what);
         auto result = call();
+        Enter(kAfter, what);
         if (wholeBefore && !HeapWhole())
             Report(what);
+        Enter(nullptr, nullptr);
         return result;
     }
 
     static bool Enabled();
 
+    // Where the checking thread stands, for a watchdog that finds it stuck: a
+    // validation of a heap that the component damaged may never end. Both are
+    // null or literal texts; reading them takes no lock.
+    static void Where(const char** phase, const char** call);
+
+    static constexpr const char* kBefore = "checking the heap before itss.dll's";
+    static constexpr const char* kInside = "inside itss.dll's";
+    static constexpr const char* kAfter = "checking the heap after itss.dll's";
+
 private:
+    static void Enter(const char* phase, const char* call);
     static bool HeapWhole();
     [[noreturn]] static void Report(const char* what);
 };

@@ -52,6 +52,21 @@ def culprit(fault):
     return modules[0] if modules else "unknown"
 
 
+def fatal_fault(faults):
+    """The fault that ended the worker: the last one, unless it was raised while an
+    earlier one was being dispatched (its frames then run through the earlier
+    fault's callers), in which case the earlier one."""
+    if not faults:
+        return None
+    chosen = len(faults) - 1
+    for earlier in range(chosen - 1, -1, -1):
+        callers = [f for f in faults[earlier].split(" ")[4:] if f.startswith("<")]
+        frames = faults[chosen].split(" ")[4:]
+        if callers and callers[0] in frames[1:]:
+            chosen = earlier
+    return faults[chosen]
+
+
 def culprit_of_frames(where):
     """The same for a hang's looks, "module+offset <caller+offset ... | ...": the first
     look that names a module outside the runtime decides."""
@@ -596,21 +611,28 @@ class Fuzzer:
             self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
             self.record(index, item, "platform-heap", where, path)
         elif "X" in kinds:
-            module = culprit(faults[-1]) if faults else "unknown (no fault seen)"
+            fault = fatal_fault(faults)
+            module = culprit(fault) if fault else "unknown (no fault seen)"
             where = MODULE_KINDS.get(module.lower(), "other (%s)" % module)
             # A fault inside the runtime is mostly a heap that someone corrupted
             # earlier; the module that called in is only where it surfaced.
-            if faults and faults[-1].split(" ")[2].lower() in RUNTIME:
+            if fault and fault.split(" ")[2].lower() in RUNTIME:
                 where += ", heap"
             self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
             # What the dead worker could not clean up belongs to the crash, not to the filter.
             after = [text for kind, text in events if kind == "L"]
             exit_code = [text for kind, text in events if kind == "X"]
-            self.record(index, item, "crash", "; ".join([where] + exit_code + faults[-1:] + after), path)
+            self.record(index, item, "crash", "; ".join([where] + exit_code + [fault or ""] + after), path)
         elif "H" in kinds:
             where = [text for kind, text in events if kind == "W"]
+            checks = [text for kind, text in events if kind == "S"]
             # Where the thread stood: "module+offset <caller+offset ...".
             module = culprit_of_frames(where[0]) if where else "unknown"
+            # Inside a call into itss.dll, or validating the heap right after one:
+            # a validation only runs on when the call left the heap's lists damaged.
+            if checks and not checks[0].startswith("checking the heap before"):
+                module = "itss.dll"
+                where = checks + where
             if module.lower() == "itss.dll":
                 self.counts["platform_hangs"] += 1
                 kind = "platform-hang"

@@ -224,15 +224,17 @@ TEST_F(Chm, StandInOpensStreamsByNameAlikeBeforeAndAfterListing)
             const ComPtr<IStorage> folder = OpenFolder(OpenRoot(chm), c.folder);
             ASSERT_TRUE(folder);
             ComPtr<IEnumSTATSTG> elements;
-            if (listed)
+            if (listed) {
                 ASSERT_EQ(S_OK, folder->EnumElements(0, nullptr, 0, elements.put()));
+            }
             ComPtr<IStream> stream;
             EXPECT_EQ(c.hr, stream.receive([&](IStream** out) {
                 return folder->OpenStream(c.name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, out);
             }));
             EXPECT_EQ(c.hr == S_OK, static_cast<bool>(stream));
-            if (stream && c.bytes)
+            if (stream && c.bytes) {
                 EXPECT_EQ(std::string(c.bytes), ReadAll(stream.get()));
+            }
         }
     }
 }

@@ -26,6 +26,22 @@ std::wstring Trimmed(const wchar_t* name)
     const size_t last = text.find_last_not_of(L'/');
     return text.substr(first, last - first + 1);
 }
+
+// A record and what a listing put below it; the own listings of folders stay
+// with their folders.
+std::unique_ptr<CChmTree::Node> Copied(const CChmTree::Node& node)
+{
+    auto copy = std::make_unique<CChmTree::Node>();
+    copy->name = node.name;
+    copy->wholePath = node.wholePath;
+    copy->type = node.type;
+    copy->size = node.size;
+    copy->listsItself = node.listsItself;
+    copy->depth = node.depth;
+    for (const auto& child : node.children)
+        copy->Add(Copied(*child));
+    return copy;
+}
 }
 
 CChmTree::Node* CChmTree::Node::Find(const wchar_t* leaf) const
@@ -101,14 +117,70 @@ HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
         return hr;
     if (!m_root)
         return E_FAIL;
-    Collect(m_root.get(), std::wstring(), 0);
+    m_top.listsItself = true;
     return S_OK;
 }
 
-void CChmTree::Collect(IStorage* storage, const std::wstring& prefix, int depth)
+CChmTree::NodePtr CChmTree::Elements(const NodePtr& folder, NodePtr& held)
 {
-    if (depth > kMaxDepth)
+    std::lock_guard<std::mutex> lock(m_listingLock);
+    if (held)
+        return held;
+    if (!folder->listsItself) {
+        held = folder;
+        return held;
+    }
+    NodePtr listing = folder->m_listing.lock();
+    if (!listing) {
+        listing = std::make_shared<Node>();
+        listing->name = folder->name;
+        listing->wholePath = folder->wholePath;
+        listing->depth = folder->depth;
+        // What the listing above already put into this folder comes first.
+        for (const auto& child : folder->children)
+            listing->Add(Copied(*child));
+        List(*listing);
+        folder->m_listing = listing;
+    }
+    held = listing;
+    return held;
+}
+
+CChmTree::NodePtr CChmTree::ListedElements(const NodePtr& folder, const NodePtr& held)
+{
+    std::lock_guard<std::mutex> lock(m_listingLock);
+    if (held)
+        return held;
+    if (!folder->listsItself)
+        return folder;
+    return folder->m_listing.lock();
+}
+
+bool CChmTree::OpensByPath(const Node& folder)
+{
+    return folder.listsItself && folder.depth <= kMaxDepth;
+}
+
+// One enumeration of Wine's storage for the folder: whole paths are cut back
+// to the folder's, and folders that Wine skipped are made up from them.
+void CChmTree::List(Node& top)
+{
+    if (top.depth > kMaxDepth)
         return;
+    const std::wstring& prefix = top.wholePath;
+    IStorage* storage = m_root.get();
+    ComPtr<IStorage> sub;
+    if (!prefix.empty()) {
+        // Wine opens a sub-storage correctly only from the root, by its whole path.
+        PlatformHeapCheck::Around("IStorage::OpenStorage", [&] {
+            return sub.receive([&](IStorage** out) {
+                return m_root->OpenStorage(prefix.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
+            });
+        });
+        if (!sub)
+            return;
+        storage = sub.get();
+    }
     ComPtr<IEnumSTATSTG> elements;
     PlatformHeapCheck::Around("IStorage::EnumElements", [&] {
         return elements.receive([&](IEnumSTATSTG** out) { return storage->EnumElements(0, nullptr, 0, out); });
@@ -132,34 +204,23 @@ void CChmTree::Collect(IStorage* storage, const std::wstring& prefix, int depth)
                                                                                            : prefix + L"/" + reported;
         if (whole.find(L"//") != std::wstring::npos)
             continue;
-        if (!Insert(whole, stat.type, stat.cbSize))
+        Node* node = Insert(top, whole, stat.type, stat.cbSize);
+        if (!node || stat.type != STGTY_STORAGE || node->listsItself)
             continue;
-        if (stat.type != STGTY_STORAGE || whole.size() <= prefix.size())
-            continue;
-        // Wine opens a sub-storage correctly only from the root, by its whole path.
-        ComPtr<IStorage> sub;
-        PlatformHeapCheck::Around("IStorage::OpenStorage", [&] {
-            return sub.receive([&](IStorage** out) {
-                return m_root->OpenStorage(whole.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
-            });
-        });
-        if (sub)
-            Collect(sub.get(), whole, depth + 1);
-        PlatformHeapCheck::Around("IStorage::Release", [&] {
-            sub.reset();
-            return 0;
-        });
+        node->listsItself = true;
+        node->depth = top.depth + 1;
     }
     PlatformHeapCheck::Around("IEnumSTATSTG::Release", [&] {
         elements.reset();
+        sub.reset();
         return 0;
     });
 }
 
-CChmTree::Node* CChmTree::Insert(const std::wstring& wholePath, DWORD type, ULARGE_INTEGER size)
+CChmTree::Node* CChmTree::Insert(Node& top, const std::wstring& wholePath, DWORD type, ULARGE_INTEGER size)
 {
-    Node* level = &m_top;
-    size_t start = 0;
+    Node* level = &top;
+    size_t start = top.wholePath.empty() ? 0 : top.wholePath.size() + 1;
     for (;;) {
         const size_t slash = wholePath.find(L'/', start);
         const std::wstring leaf = wholePath.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
@@ -186,13 +247,13 @@ CChmTree::Node* CChmTree::Insert(const std::wstring& wholePath, DWORD type, ULAR
     }
 }
 
-HRESULT CChmTree::OpenStream(const Node& node, IStream** stream) const
+HRESULT CChmTree::OpenStream(const std::wstring& wholePath, IStream** stream) const
 {
     *stream = nullptr;
     ComPtr<IStream> opened;
     const HRESULT hr = PlatformHeapCheck::Around("IStorage::OpenStream", [&] {
         return opened.receive([&](IStream** out) {
-            return m_root->OpenStream(node.wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, out);
+            return m_root->OpenStream(wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, out);
         });
     });
     if (FAILED(hr) || !opened)

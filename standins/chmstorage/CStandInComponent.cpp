@@ -46,8 +46,8 @@ STDMETHODIMP CStandInComponent::StgOpenStorage(const WCHAR* name, IStorage*, DWO
         const HRESULT hr = tree->Load(name, mode);
         if (FAILED(hr))
             return hr;
-        CChmTree::Node* top = tree->Root();
-        *storage = new CStandInStorage(std::move(tree), top);
+        CChmTree::NodePtr top = tree->Root();
+        *storage = new CStandInStorage(std::move(tree), std::move(top));
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;

@@ -5,8 +5,7 @@
 
 #include "comserver/ServerLock.h"
 
-CStandInEnum::CStandInEnum(std::shared_ptr<CChmTree> tree, CChmTree::Node* node)
-    : m_tree(std::move(tree)), m_node(node)
+CStandInEnum::CStandInEnum(CChmTree::NodePtr elements) : m_node(std::move(elements))
 {
     ServerLock::Increment();
 }
@@ -95,7 +94,7 @@ STDMETHODIMP CStandInEnum::Clone(IEnumSTATSTG** copy)
 {
     if (!copy)
         return E_POINTER;
-    auto* clone = new (std::nothrow) CStandInEnum(m_tree, m_node);
+    auto* clone = new (std::nothrow) CStandInEnum(m_node);
     if (!clone) {
         *copy = nullptr;
         return E_OUTOFMEMORY;

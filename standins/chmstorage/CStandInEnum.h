@@ -9,7 +9,8 @@
 // Enumerates one folder's elements by leaf name, with their sizes.
 class CStandInEnum : public IEnumSTATSTG {
 public:
-    CStandInEnum(std::shared_ptr<CChmTree> tree, CChmTree::Node* node);
+    // elements holds the folder's listing alive while the enumerator lives.
+    explicit CStandInEnum(CChmTree::NodePtr elements);
     virtual ~CStandInEnum();
     CStandInEnum(const CStandInEnum&) = delete;
     CStandInEnum& operator=(const CStandInEnum&) = delete;
@@ -28,7 +29,6 @@ public:
 
 private:
     volatile LONG m_refCount = 1;
-    std::shared_ptr<CChmTree> m_tree;
-    CChmTree::Node* m_node;
+    CChmTree::NodePtr m_node;
     size_t m_position = 0;
 };

@@ -1,12 +1,21 @@
 #include "CStandInStorage.h"
 
+#include <cwchar>
 #include <new>
 
 #include "CStandInEnum.h"
 #include "comserver/ServerLock.h"
 
-CStandInStorage::CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::Node* node)
-    : m_tree(std::move(tree)), m_node(node)
+namespace {
+// A name that can only mean an element of this very folder, as Wine reads it.
+bool IsLeafName(const OLECHAR* name)
+{
+    return name && name[0] != L'\0' && !wcspbrk(name, L"/\\");
+}
+}
+
+CStandInStorage::CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::NodePtr node)
+    : m_tree(std::move(tree)), m_node(std::move(node))
 {
     ServerLock::Increment();
 }
@@ -43,10 +52,25 @@ STDMETHODIMP CStandInStorage::OpenStream(const OLECHAR* name, void*, DWORD, DWOR
     if (!stream)
         return E_POINTER;
     *stream = nullptr;
-    const CChmTree::Node* node = m_node->Find(name);
-    if (!node || node->type != STGTY_STREAM)
-        return STG_E_FILENOTFOUND;
-    return m_tree->OpenStream(*node, stream);
+    try {
+        CChmTree::NodePtr elements = m_tree->ListedElements(m_node, m_elements);
+        if (!elements && CChmTree::OpensByPath(*m_node) && IsLeafName(name)) {
+            // Opening by name need not list the folder: Wine looks the whole
+            // path up without regard to case, as the view does, and a folder's
+            // path names no stream.
+            const std::wstring whole = m_node->wholePath.empty() ? name : m_node->wholePath + L"/" + name;
+            if (SUCCEEDED(m_tree->OpenStream(whole, stream)))
+                return S_OK;
+        }
+        if (!elements)
+            elements = m_tree->Elements(m_node, m_elements);
+        const CChmTree::Node* node = elements->Find(name);
+        if (!node || node->type != STGTY_STREAM)
+            return STG_E_FILENOTFOUND;
+        return m_tree->OpenStream(node->wholePath, stream);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 STDMETHODIMP CStandInStorage::OpenStorage(const OLECHAR* name, IStorage*, DWORD, SNB, DWORD, IStorage** storage)
@@ -54,19 +78,31 @@ STDMETHODIMP CStandInStorage::OpenStorage(const OLECHAR* name, IStorage*, DWORD,
     if (!storage)
         return E_POINTER;
     *storage = nullptr;
-    CChmTree::Node* node = m_node->Find(name);
-    if (!node || node->type != STGTY_STORAGE)
-        return STG_E_FILENOTFOUND;
-    *storage = new (std::nothrow) CStandInStorage(m_tree, node);
-    return *storage ? S_OK : E_OUTOFMEMORY;
+    try {
+        // Wine opens any path as a storage, so only the listing tells a folder,
+        // its spelling and where its elements come from.
+        const CChmTree::NodePtr elements = m_tree->Elements(m_node, m_elements);
+        CChmTree::Node* node = elements->Find(name);
+        if (!node || node->type != STGTY_STORAGE)
+            return STG_E_FILENOTFOUND;
+        *storage = new CStandInStorage(m_tree, CChmTree::NodePtr(elements, node));
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 STDMETHODIMP CStandInStorage::EnumElements(DWORD, void*, DWORD, IEnumSTATSTG** elements)
 {
     if (!elements)
         return E_POINTER;
-    *elements = new (std::nothrow) CStandInEnum(m_tree, m_node);
-    return *elements ? S_OK : E_OUTOFMEMORY;
+    *elements = nullptr;
+    try {
+        *elements = new CStandInEnum(m_tree->Elements(m_node, m_elements));
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 STDMETHODIMP CStandInStorage::Stat(STATSTG* stat, DWORD flags)

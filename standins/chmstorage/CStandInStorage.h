@@ -9,7 +9,8 @@
 // One folder of a CHM as the Windows component shows it. Read-only.
 class CStandInStorage : public IStorage {
 public:
-    CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::Node* node);
+    // node holds alive the listing its record lies in.
+    CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::NodePtr node);
     virtual ~CStandInStorage();
     CStandInStorage(const CStandInStorage&) = delete;
     CStandInStorage& operator=(const CStandInStorage&) = delete;
@@ -37,5 +38,7 @@ public:
 private:
     volatile LONG m_refCount = 1;
     std::shared_ptr<CChmTree> m_tree;
-    CChmTree::Node* m_node;
+    CChmTree::NodePtr m_node;
+    CChmTree::NodePtr m_elements;  // once listed, kept while the storage lives; see CChmTree
+
 };

@@ -1,5 +1,7 @@
 #include "CChmTree.h"
 
+#include "CStandInStream.h"
+#include "PlatformHeapCheck.h"
 #include "crawler/IITStorage.h"
 #include "util/CoTaskMemBlock.h"
 
@@ -70,8 +72,11 @@ CChmTree::Node* CChmTree::Node::Add(std::unique_ptr<Node> child)
 
 CChmTree::~CChmTree()
 {
-    m_root.reset();
-    m_component.reset();
+    PlatformHeapCheck::Around("IStorage::Release", [this] {
+        m_root.reset();
+        m_component.reset();
+        return 0;
+    });
 }
 
 HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
@@ -104,7 +109,10 @@ HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
     if (!component)
         return E_FAIL;
     m_component.copy_from(component.get());
-    hr = m_root.receive([&](IStorage** out) { return component->StgOpenStorage(path, nullptr, mode, nullptr, 0, out); });
+    hr = PlatformHeapCheck::Around("StgOpenStorage", [&] {
+        return m_root.receive(
+            [&](IStorage** out) { return component->StgOpenStorage(path, nullptr, mode, nullptr, 0, out); });
+    });
     if (FAILED(hr))
         return hr;
     if (!m_root)
@@ -164,21 +172,27 @@ void CChmTree::List(Node& top)
     ComPtr<IStorage> sub;
     if (!prefix.empty()) {
         // Wine opens a sub-storage correctly only from the root, by its whole path.
-        sub.receive([&](IStorage** out) {
-            return m_root->OpenStorage(prefix.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
+        PlatformHeapCheck::Around("IStorage::OpenStorage", [&] {
+            return sub.receive([&](IStorage** out) {
+                return m_root->OpenStorage(prefix.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
+            });
         });
         if (!sub)
             return;
         storage = sub.get();
     }
     ComPtr<IEnumSTATSTG> elements;
-    elements.receive([&](IEnumSTATSTG** out) { return storage->EnumElements(0, nullptr, 0, out); });
+    PlatformHeapCheck::Around("IStorage::EnumElements", [&] {
+        return elements.receive([&](IEnumSTATSTG** out) { return storage->EnumElements(0, nullptr, 0, out); });
+    });
     if (!elements)
         return;
     for (;;) {
         STATSTG stat = {};
         ULONG fetched = 0;
-        if (elements->Next(1, &stat, &fetched) != S_OK || fetched != 1)
+        if (PlatformHeapCheck::Around("IEnumSTATSTG::Next", [&] { return elements->Next(1, &stat, &fetched); }) !=
+                S_OK ||
+            fetched != 1)
             break;
         CoTaskMemBlock<wchar_t> name(stat.pwcsName);
         const std::wstring reported = Trimmed(name.get());
@@ -196,6 +210,11 @@ void CChmTree::List(Node& top)
         node->listsItself = true;
         node->depth = top.depth + 1;
     }
+    PlatformHeapCheck::Around("IEnumSTATSTG::Release", [&] {
+        elements.reset();
+        sub.reset();
+        return 0;
+    });
 }
 
 CChmTree::Node* CChmTree::Insert(Node& top, const std::wstring& wholePath, DWORD type, ULARGE_INTEGER size)
@@ -232,11 +251,12 @@ HRESULT CChmTree::OpenStream(const std::wstring& wholePath, IStream** stream) co
 {
     *stream = nullptr;
     ComPtr<IStream> opened;
-    const HRESULT hr = opened.receive([&](IStream** out) {
-        return m_root->OpenStream(wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, out);
+    const HRESULT hr = PlatformHeapCheck::Around("IStorage::OpenStream", [&] {
+        return opened.receive([&](IStream** out) {
+            return m_root->OpenStream(wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, out);
+        });
     });
     if (FAILED(hr) || !opened)
         return FAILED(hr) ? hr : STG_E_FILENOTFOUND;
-    *stream = opened.detach();
-    return S_OK;
+    return CStandInStream::Wrap(std::move(opened), stream);
 }

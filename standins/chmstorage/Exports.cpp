@@ -6,6 +6,7 @@
 #include <olectl.h>
 
 #include "CStandInComponent.h"
+#include "PlatformHeapCheck.h"
 #include "comserver/ClassFactory.h"
 #include "comserver/ServerRegistration.h"
 #include "crawler/IITStorage.h"
@@ -37,6 +38,12 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** 
 extern "C" HRESULT WINAPI DllCanUnloadNow()
 {
     return ServerLock::CanUnloadNow();
+}
+
+// For the fuzzer's watchdog: where the heap checks of the storage calls stand.
+extern "C" void WINAPI StandInHeapCheckWhere(const char** phase, const char** call)
+{
+    PlatformHeapCheck::Where(phase, call);
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer()

@@ -8,7 +8,11 @@
 //   C <i> <what>                   file i broke the host contract or left something behind
 //   H <i>                          file i ran past its time bound; the worker ends itself
 //   W <i> <where> | <where> ...    where the filtering thread stood then, when that could be seen
+//   S <i> <phase> <call>           at a hang: the stand-in storage's heap check the thread was in
 //   V <i>                          the process heap was found damaged after file i; the worker ends itself
+// When a call into Wine's itss.dll damages the heap, the stand-in storage writes
+// the call's name to "platform-heap-damage.txt" in the run folder and ends the
+// process at once.
 //   E                              the list is done
 //
 //   fuzz_worker.exe <list file> <results file> <run folder> <time bound ms> <first index>
@@ -31,6 +35,9 @@
 namespace {
 
 HANDLE g_results = INVALID_HANDLE_VALUE;
+// The stand-in storage's account of its heap checks (see the S line).
+using HeapCheckWhereFn = void(WINAPI*)(const char**, const char**);
+HeapCheckWhereFn g_heapCheckWhere = nullptr;
 std::atomic<long> g_current{-1};
 std::atomic<ULONGLONG> g_deadline{0};
 
@@ -224,6 +231,21 @@ DWORD WINAPI Watchdog(void*)
         line.text[line.used++] = '\n';
         DWORD written = 0;
         WriteFile(g_results, line.text, line.used, &written, nullptr);
+        const char* phase = nullptr;
+        const char* call = nullptr;
+        if (g_heapCheckWhere)
+            g_heapCheckWhere(&phase, &call);
+        if (phase && call) {
+            RawLine checks;
+            checks.Add("S ");
+            checks.AddNumber(static_cast<unsigned long long>(g_current.load()), 10);
+            checks.Add(" ");
+            checks.Add(phase);
+            checks.Add(" ");
+            checks.Add(call);
+            checks.text[checks.used++] = '\n';
+            WriteFile(g_results, checks.text, checks.used, &written, nullptr);
+        }
         HANDLE where = CreateThread(nullptr, 0, WriteWhere, nullptr, 0, nullptr);
         if (where)
             WaitForSingleObject(where, 5000);
@@ -290,6 +312,10 @@ int wmain(int argc, wchar_t** argv)
     CreateDirectoryW(temp.c_str(), nullptr);
     CreateDirectoryW(appData.c_str(), nullptr);
     SetEnvironmentVariableW(L"TMP", temp.c_str());
+    // The stand-in storage checks the heap around each call into Wine's itss.dll
+    // and names the call that damaged it in this file (read by the driver).
+    const std::wstring heapReport = runFolder + L"\\platform-heap-damage.txt";
+    SetEnvironmentVariableW(L"TAVRINOLEX_STANDIN_HEAP_REPORT", heapReport.c_str());
     ComApartment com;
     ScratchRegistry registry;
     const wchar_t* explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
@@ -310,6 +336,9 @@ int wmain(int argc, wchar_t** argv)
         fprintf(stderr, "fuzz_worker: cannot register the reference page filter\n");
         return 2;
     }
+    // The same module that COM loads for the storage class (registered from here).
+    LoadedModule standIn(LoadedModule::BesideTestProgram(L"ChmStorageStandIn.dll"));
+    g_heapCheckWhere = standIn.Export<HeapCheckWhereFn>("StandInHeapCheckWhere");
     LoadedModule dll(LoadedModule::BesideTestProgram(L"Tavrinolex.dll"));
     const auto getClassObject = dll.Export<GetClassObjectFn>("DllGetClassObject");
     const auto canUnloadNow = dll.Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");

@@ -25,12 +25,17 @@ import sys
 import time
 from pathlib import Path
 
+# Written by the stand-in storage into the run folder (see PlatformHeapCheck).
+HEAP_REPORT = "platform-heap-damage.txt"
+
 MODULE_KINDS = {
     "tavrinolex.dll": "ours",
     "itss.dll": "platform storage (itss.dll)",
     "chmstoragestandin.dll": "stand-in storage",
     "referencepagefilter.dll": "reference page filter",
 }
+
+IFEO = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options"
 
 # The system's runtime: a fault inside it (the heap, mostly) belongs to the module
 # that called it.
@@ -45,6 +50,21 @@ def culprit(fault):
         if module.lower() not in RUNTIME:
             return module
     return modules[0] if modules else "unknown"
+
+
+def fatal_fault(faults):
+    """The fault that ended the worker: the last one, unless it was raised while an
+    earlier one was being dispatched (its frames then run through the earlier
+    fault's callers), in which case the earlier one."""
+    if not faults:
+        return None
+    chosen = len(faults) - 1
+    for earlier in range(chosen - 1, -1, -1):
+        callers = [f for f in faults[earlier].split(" ")[4:] if f.startswith("<")]
+        frames = faults[chosen].split(" ")[4:]
+        if callers and callers[0] in frames[1:]:
+            chosen = earlier
+    return faults[chosen]
 
 
 def culprit_of_frames(where):
@@ -478,11 +498,17 @@ class Fuzzer:
         subprocess.run([runner, "start"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run([runner, "regsvr32", "/s", winpath(self.build / "bin" / "ChmStorageStandIn.dll")], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Tail and free checking for the worker's heap (the system's global flags 0x10
+        # and 0x20, per program): a block written past its end or after its release
+        # is then found by the next validation of the heap, even when the write
+        # stays inside the block's padding.
+        subprocess.run([runner, "reg", "add", IFEO + "\\fuzz_worker.exe", "/v", "GlobalFlag", "/t", "REG_DWORD",
+                        "/d", "0x30", "/f"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def plan(self):
         """The mutants: every structure case as it is, then mutants of random seeds."""
         if self.args.replay:
-            return [(f.name, f.read_bytes(), ["kept input"]) for f in sorted(Path(self.args.replay).glob("*.chm"))]
+            return [(f.name, f.read_bytes(), ["kept input"]) for f in sorted(Path(self.args.replay).rglob("*.chm"))]
         rng = random.Random(self.args.seed)
         plan = [(name, data, ["as made"]) for name, data in self.structure]
         while len(plan) < self.args.mutants:
@@ -548,7 +574,13 @@ class Fuzzer:
             if current is None:
                 print("fuzz: the worker did not start (exit code %s)" % proc.returncode, file=sys.stderr)
                 sys.exit(2)
-            if not any(kind in ("O", "C", "H", "V") for kind, _ in status[current]):
+            # The stand-in storage validates the heap around every call into Wine's
+            # itss.dll; when a call left it damaged, it names the call here and ends
+            # the process before the damage can surface anywhere else.
+            report = run_folder / HEAP_REPORT
+            if report.exists():
+                status[current].append(("P", report.read_text(errors="replace").strip() or "unknown call"))
+            elif not any(kind in ("O", "C", "H", "V") for kind, _ in status[current]):
                 status[current].append(("X", "exit code %s" % proc.returncode))
             start = current + 1
             # A worker that died leaves what it was doing: clean up before the next.
@@ -573,22 +605,34 @@ class Fuzzer:
     def judge(self, index, item, events, faults, path):
         self.counts["mutants"] += 1
         kinds = [kind for kind, _ in events]
-        if "X" in kinds:
-            module = culprit(faults[-1]) if faults else "unknown (no fault seen)"
+        if "P" in kinds:
+            call = [text for kind, text in events if kind == "P"][0]
+            where = "platform storage (itss.dll), heap damaged inside its %s" % call
+            self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
+            self.record(index, item, "platform-heap", where, path)
+        elif "X" in kinds:
+            fault = fatal_fault(faults)
+            module = culprit(fault) if fault else "unknown (no fault seen)"
             where = MODULE_KINDS.get(module.lower(), "other (%s)" % module)
             # A fault inside the runtime is mostly a heap that someone corrupted
             # earlier; the module that called in is only where it surfaced.
-            if faults and faults[-1].split(" ")[2].lower() in RUNTIME:
+            if fault and fault.split(" ")[2].lower() in RUNTIME:
                 where += ", heap"
             self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
             # What the dead worker could not clean up belongs to the crash, not to the filter.
             after = [text for kind, text in events if kind == "L"]
             exit_code = [text for kind, text in events if kind == "X"]
-            self.record(index, item, "crash", "; ".join([where] + exit_code + faults[-1:] + after), path)
+            self.record(index, item, "crash", "; ".join([where] + exit_code + [fault or ""] + after), path)
         elif "H" in kinds:
             where = [text for kind, text in events if kind == "W"]
+            checks = [text for kind, text in events if kind == "S"]
             # Where the thread stood: "module+offset <caller+offset ...".
             module = culprit_of_frames(where[0]) if where else "unknown"
+            # Inside a call into itss.dll, or validating the heap right after one:
+            # a validation only runs on when the call left the heap's lists damaged.
+            if checks and not checks[0].startswith("checking the heap before"):
+                module = "itss.dll"
+                where = checks + where
             if module.lower() == "itss.dll":
                 self.counts["platform_hangs"] += 1
                 kind = "platform-hang"
@@ -597,10 +641,12 @@ class Fuzzer:
                 kind = "hang"
             self.record(index, item, kind, "; ".join(["past %d s" % self.args.timeout] + where), path)
         if "V" in kinds:
-            # Found after the file ended cleanly; the storage component reads it.
+            # Found after the file ended cleanly. Damage done inside Wine's itss.dll
+            # ends the worker at the call that did it ("P"), so this was done outside it.
             self.counts["heap_damaged"] += 1
-            self.record(index, item, "heap-damaged", "the process heap was damaged while this file was read", path)
-        if faults and "X" not in kinds:
+            self.record(index, item, "heap-damaged", "the process heap was damaged outside the storage component "
+                        "while this file was filtered", path)
+        if faults and not {"X", "P"} & set(kinds):
             self.counts["faults_handled"] += 1
         problems = [text for kind, text in events if kind == "C"]
         if any("left behind" in p for p in problems):
@@ -670,9 +716,11 @@ class Fuzzer:
         print("fuzz: hangs %d (and %d inside the platform's itss.dll), leaked files %d, contract breaks %d, "
               "faults handled inside a call %d" % (c["hangs"], c["platform_hangs"], c["leaks"], c["contract"],
                                                    c["faults_handled"]))
-        print("fuzz: files after which the process heap was found damaged (worker restarted): %d" % c["heap_damaged"])
+        print("fuzz: files after which the process heap was found damaged outside the storage component: %d" %
+              c["heap_damaged"])
         print("fuzz: failing inputs kept in %s" % self.kept if self.failures else "fuzz: no failing input")
-        return 0 if ours == 0 and not c["hangs"] and not c["leaks"] and not c["contract"] else 1
+        return 0 if (ours == 0 and not c["hangs"] and not c["leaks"] and not c["contract"]
+                     and not c["heap_damaged"]) else 1
 
 
 def main():
@@ -689,7 +737,8 @@ def main():
                    help="leave out the mutations of compressed data and its tables")
     p.add_argument("--jobs", type=int, default=1, help="workers running at once")
     p.add_argument("--progress", action="store_true")
-    p.add_argument("--replay", help="run the help files of this folder as they are, each in a worker of its own")
+    p.add_argument("--replay", help="run the help files of this folder and its sub-folders as they are, each in a "
+                   "worker of its own")
     p.add_argument("--dump", help="write the mutants into this folder instead of running them")
     args = p.parse_args()
     if args.replay:

@@ -50,6 +50,10 @@ public:
 
 private:
     BOOL EnumValue(wchar_t* name, DWORD capacity) const;
+    BOOL QueryValueTypeAndSize(const wchar_t* name, DWORD* type, DWORD* size) const;
+    // Reads a value of `bytes` bytes, measured just before; refuses one larger
+    // than the buffer.
+    BOOL ReadSizedValue(const wchar_t* name, void* buffer, DWORD bytes, DWORD capacityBytes) const;
 
     RegKey m_hKey;
     HKEY m_hRootKey = nullptr;

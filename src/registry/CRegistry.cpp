@@ -131,7 +131,7 @@ BOOL CRegistry::ReadDword(const wchar_t* name, DWORD* value) const
     return TRUE;
 }
 
-BOOL CRegistry::ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars) const
+BOOL CRegistry::ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars, DWORD* size) const
 {
     DWORD type = REG_NONE;
     DWORD bytes = 0;
@@ -139,10 +139,15 @@ BOOL CRegistry::ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityC
         return FALSE;
     if (type != REG_SZ && type != REG_MULTI_SZ)
         return FALSE;
-    return ReadSizedValue(name, buffer, bytes, CharsToBytes(capacityChars));
+    if (!ReadSizedValue(name, buffer, bytes, CharsToBytes(capacityChars)))
+        return FALSE;
+    if (size)
+        *size = bytes;
+    return TRUE;
 }
 
-BOOL CRegistry::ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand, DWORD capacityChars) const
+BOOL CRegistry::ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand, DWORD capacityChars,
+                                     DWORD* size) const
 {
     DWORD type = REG_NONE;
     DWORD bytes = 0;
@@ -153,6 +158,8 @@ BOOL CRegistry::ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL*
     if (!ReadSizedValue(name, buffer, bytes, CharsToBytes(capacityChars)))
         return FALSE;
     *expand = type == REG_EXPAND_SZ ? TRUE : FALSE;
+    if (size)
+        *size = bytes;
     return TRUE;
 }
 

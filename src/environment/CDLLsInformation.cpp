@@ -61,6 +61,18 @@ bool BuildLookup(wchar_t* expression, const wchar_t* element, const wchar_t* att
     return true;
 }
 
+// The cache key of a DLL path: paths differing in letter case, or in a
+// backslash against an underscore, name one DLL as far as the cache is
+// concerned. False when the path does not fit the key's buffer.
+bool PathKey(const wchar_t* path, wchar_t (&key)[CDLLsInformation::kKeyCapacity])
+{
+    if (BoundedCopy(key, CDLLsInformation::kKeyCapacity, path) != S_OK)
+        return false;
+    CharUpperW(key);
+    ReplaceChar(key, L'\\', L'_');
+    return true;
+}
+
 ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* parent, const wchar_t* expression)
 {
     BStr query(expression);
@@ -136,25 +148,30 @@ BOOL CDLLsInformation::QueryPersistSupport(const wchar_t* path, const wchar_t* c
 
 ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddDllElement(const wchar_t* path)
 {
-    // Paths differing in letter case, or in a backslash against an underscore,
-    // name one DLL as far as the cache is concerned.
     wchar_t key[kKeyCapacity] = {};
-    if (BoundedCopy(key, kKeyCapacity, path) != S_OK)
+    if (!PathKey(path, key))
         return ComPtr<IXMLDOMNode>();
-    CharUpperW(key);
-    ReplaceChar(key, L'\\', L'_');
+    return FindOrAddDllElement(path, key);
+}
 
+ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddDllElement(const wchar_t* path, const wchar_t* key)
+{
+    // Built for known keys too: its limits decide which keys the cache takes.
     wchar_t expression[kExpressionCapacity] = {};
     if (!BuildLookup(expression, L"DLL", L"path", key))
         return ComPtr<IXMLDOMNode>();
+    const auto known = m_dllElements.find(key);
+    if (known != m_dllElements.end())
+        return known->second;
 
     ComPtr<IXMLDOMNode> root = m_xmlHelper->GetRoot();
     if (!root)
         throw CComError(E_POINTER, IID_IXMLDOMDocument);  // the cache document never got its root
     ComPtr<IXMLDOMNode> element = SelectChild(root.get(), expression);
-    if (element)
-        return element;
-    return AddDllElement(path, key);
+    if (!element)
+        element = AddDllElement(path, key);
+    m_dllElements.emplace(key, element);
+    return element;
 }
 
 ComPtr<IXMLDOMNode> CDLLsInformation::AppendElement(IXMLDOMNode* parent, const wchar_t* name)
@@ -193,7 +210,10 @@ ComPtr<IXMLDOMNode> CDLLsInformation::AddDllElement(const wchar_t* path, const w
 
 ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddGuidElement(const wchar_t* path, const wchar_t* clsid)
 {
-    ComPtr<IXMLDOMNode> dll = FindOrAddDllElement(path);
+    wchar_t key[kKeyCapacity] = {};
+    if (!PathKey(path, key))
+        return ComPtr<IXMLDOMNode>();
+    ComPtr<IXMLDOMNode> dll = FindOrAddDllElement(path, key);
     if (!dll)
         return ComPtr<IXMLDOMNode>();
 
@@ -205,19 +225,24 @@ ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddGuidElement(const wchar_t* path, 
     wchar_t expression[kExpressionCapacity] = {};
     if (!BuildLookup(expression, L"GUID", L"guid", classKey))
         return ComPtr<IXMLDOMNode>();
-    ComPtr<IXMLDOMNode> element = SelectChild(dll.get(), expression);
-    if (element)
-        return element;
+    std::pair<std::wstring, std::wstring> both(key, classKey);
+    const auto known = m_guidElements.find(both);
+    if (known != m_guidElements.end())
+        return known->second;
 
-    element = AppendElement(dll.get(), L"GUID");
-    CXMLAttributesHelper attributes(element.get());
-    attributes.SetAttribute(L"guid", classKey);
-    BOOL persistFile = FALSE;
-    BOOL persistStream = FALSE;
-    BOOL persistStorage = FALSE;
-    ProbePersistInterfaces(path, classKey, &persistFile, &persistStream, &persistStorage);
-    attributes.SetAttribute(L"ipersistfile", YesNo(persistFile));
-    attributes.SetAttribute(L"ipersiststream", YesNo(persistStream));
-    attributes.SetAttribute(L"ipersiststorage", YesNo(persistStorage));
+    ComPtr<IXMLDOMNode> element = SelectChild(dll.get(), expression);
+    if (!element) {
+        element = AppendElement(dll.get(), L"GUID");
+        CXMLAttributesHelper attributes(element.get());
+        attributes.SetAttribute(L"guid", classKey);
+        BOOL persistFile = FALSE;
+        BOOL persistStream = FALSE;
+        BOOL persistStorage = FALSE;
+        ProbePersistInterfaces(path, classKey, &persistFile, &persistStream, &persistStorage);
+        attributes.SetAttribute(L"ipersistfile", YesNo(persistFile));
+        attributes.SetAttribute(L"ipersiststream", YesNo(persistStream));
+        attributes.SetAttribute(L"ipersiststorage", YesNo(persistStorage));
+    }
+    m_guidElements.emplace(std::move(both), element);
     return element;
 }

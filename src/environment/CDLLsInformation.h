@@ -2,7 +2,10 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "environment/CDLLsInformationBase.h"
 #include "util/ComPtr.h"
@@ -33,10 +36,18 @@ public:
 
 private:
     ComPtr<IXMLDOMNode> FindOrAddDllElement(const wchar_t* path);
+    ComPtr<IXMLDOMNode> FindOrAddDllElement(const wchar_t* path, const wchar_t* key);
     ComPtr<IXMLDOMNode> AddDllElement(const wchar_t* path, const wchar_t* key);
     ComPtr<IXMLDOMNode> FindOrAddGuidElement(const wchar_t* path, const wchar_t* clsid);
     ComPtr<IXMLDOMNode> AppendElement(IXMLDOMNode* parent, const wchar_t* name);
 
     std::unique_ptr<CXMLHelper> m_xmlHelper;
     BOOL m_xmlAvailable = FALSE;
+    // The elements of the document by key: every lookup after the first for a
+    // DLL or class is one map search, however many elements the document
+    // holds, instead of an XPath evaluation per question. The document stays
+    // the record; a key missing here is still looked for there before an
+    // element is added.
+    std::map<std::wstring, ComPtr<IXMLDOMNode>> m_dllElements;
+    std::map<std::pair<std::wstring, std::wstring>, ComPtr<IXMLDOMNode>> m_guidElements;
 };

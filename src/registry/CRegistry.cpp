@@ -81,13 +81,21 @@ BOOL CRegistry::QueryValueLength(const wchar_t* name, DWORD* length) const
     return TRUE;
 }
 
-BOOL CRegistry::ReadValue(const wchar_t* name, void* buffer, DWORD capacityBytes) const
+BOOL CRegistry::QueryValueTypeAndSize(const wchar_t* name, DWORD* type, DWORD* size) const
 {
-    DWORD bytes = 0;
-    if (!QueryValueSize(name, &bytes))
+    if (!m_hKey)
         return FALSE;
-    if (!buffer)
-        return TRUE;
+    DWORD found = REG_NONE;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(m_hKey.get(), name, nullptr, &found, nullptr, &bytes) != ERROR_SUCCESS)
+        return FALSE;
+    *type = found;
+    *size = bytes;
+    return TRUE;
+}
+
+BOOL CRegistry::ReadSizedValue(const wchar_t* name, void* buffer, DWORD bytes, DWORD capacityBytes) const
+{
     if (bytes > capacityBytes)
         return FALSE;
     // The platform never writes more than `bytes`; a value that grew since it
@@ -97,39 +105,61 @@ BOOL CRegistry::ReadValue(const wchar_t* name, void* buffer, DWORD capacityBytes
            ERROR_SUCCESS;
 }
 
+BOOL CRegistry::ReadValue(const wchar_t* name, void* buffer, DWORD capacityBytes) const
+{
+    DWORD bytes = 0;
+    if (!QueryValueSize(name, &bytes))
+        return FALSE;
+    if (!buffer)
+        return TRUE;
+    return ReadSizedValue(name, buffer, bytes, capacityBytes);
+}
+
+// The typed reads learn the type and the size from one question to the
+// registry: each question is a round trip to the registry's server.
 BOOL CRegistry::ReadDword(const wchar_t* name, DWORD* value) const
 {
     DWORD type = REG_NONE;
-    if (!value || !QueryValueType(name, &type) || type != REG_DWORD)
+    DWORD bytes = 0;
+    if (!value || !QueryValueTypeAndSize(name, &type, &bytes) || type != REG_DWORD)
         return FALSE;
     // A REG_DWORD stored with fewer than four bytes still yields a whole number.
     DWORD read = 0;
-    if (!ReadValue(name, &read, sizeof(read)))
+    if (!ReadSizedValue(name, &read, bytes, sizeof(read)))
         return FALSE;
     *value = read;
     return TRUE;
 }
 
-BOOL CRegistry::ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars) const
+BOOL CRegistry::ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars, DWORD* size) const
 {
     DWORD type = REG_NONE;
-    if (!buffer || capacityChars == 0 || !QueryValueType(name, &type))
+    DWORD bytes = 0;
+    if (!buffer || capacityChars == 0 || !QueryValueTypeAndSize(name, &type, &bytes))
         return FALSE;
     if (type != REG_SZ && type != REG_MULTI_SZ)
         return FALSE;
-    return ReadValue(name, buffer, CharsToBytes(capacityChars));
+    if (!ReadSizedValue(name, buffer, bytes, CharsToBytes(capacityChars)))
+        return FALSE;
+    if (size)
+        *size = bytes;
+    return TRUE;
 }
 
-BOOL CRegistry::ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand, DWORD capacityChars) const
+BOOL CRegistry::ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand, DWORD capacityChars,
+                                     DWORD* size) const
 {
     DWORD type = REG_NONE;
-    if (!buffer || !expand || capacityChars == 0 || !QueryValueType(name, &type))
+    DWORD bytes = 0;
+    if (!buffer || !expand || capacityChars == 0 || !QueryValueTypeAndSize(name, &type, &bytes))
         return FALSE;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         return FALSE;
-    if (!ReadValue(name, buffer, CharsToBytes(capacityChars)))
+    if (!ReadSizedValue(name, buffer, bytes, CharsToBytes(capacityChars)))
         return FALSE;
     *expand = type == REG_EXPAND_SZ ? TRUE : FALSE;
+    if (size)
+        *size = bytes;
     return TRUE;
 }
 

@@ -34,10 +34,12 @@ public:
     // Any type. A null buffer only checks that the size can be queried.
     BOOL ReadValue(const wchar_t* name, void* buffer, DWORD capacityBytes) const;
     BOOL ReadDword(const wchar_t* name, DWORD* value) const;
-    // REG_SZ or REG_MULTI_SZ.
-    BOOL ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars) const;
-    // REG_SZ (expand 0) or REG_EXPAND_SZ (expand 1); references are left unexpanded.
-    BOOL ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand, DWORD capacityChars) const;
+    // REG_SZ or REG_MULTI_SZ. *size, when asked for, gets the bytes read.
+    BOOL ReadString(const wchar_t* name, wchar_t* buffer, DWORD capacityChars, DWORD* size = nullptr) const;
+    // REG_SZ (expand 0) or REG_EXPAND_SZ (expand 1); references are left
+    // unexpanded. *size, when asked for, gets the bytes read.
+    BOOL ReadExpandableString(const wchar_t* name, wchar_t* buffer, BOOL* expand, DWORD capacityChars,
+                              DWORD* size = nullptr) const;
     BOOL ReadBinary(const wchar_t* name, void* buffer, DWORD capacityBytes) const;
 
     // Capacity in characters, terminator included.
@@ -50,6 +52,10 @@ public:
 
 private:
     BOOL EnumValue(wchar_t* name, DWORD capacity) const;
+    BOOL QueryValueTypeAndSize(const wchar_t* name, DWORD* type, DWORD* size) const;
+    // Reads a value of `bytes` bytes, measured just before; refuses one larger
+    // than the buffer.
+    BOOL ReadSizedValue(const wchar_t* name, void* buffer, DWORD bytes, DWORD capacityBytes) const;
 
     RegKey m_hKey;
     HKEY m_hRootKey = nullptr;

@@ -210,6 +210,42 @@ TEST_F(DLLsInformation, ClassIsProbedOnceWithTheCacheAndEveryTimeWithout)
     EXPECT_EQ(6, dll.ClassObjectCalls());
 }
 
+TEST_F(DLLsInformation, EachDllKeepsItsOwnAnswersAmongSeveral)
+{
+    FilterDllCopy first(m_scratch, L"one\\Filter.dll");
+    FilterDllCopy second(m_scratch, L"two\\Filter.dll");
+    const std::wstring missing = m_scratch / L"three\\Filter.dll";
+    struct Case {
+        const std::wstring* path;
+        BOOL found;
+        Persist all;
+        Persist streamOnly;
+    };
+    const Case cases[] = {
+        {&first.Path(), TRUE, {TRUE, TRUE, TRUE}, {FALSE, TRUE, FALSE}},
+        {&missing, FALSE, {FALSE, FALSE, FALSE}, {FALSE, FALSE, FALSE}},
+        {&second.Path(), TRUE, {TRUE, TRUE, TRUE}, {FALSE, TRUE, FALSE}},
+    };
+    CDLLsInformation cached;
+    // The same classes in every DLL, asked in turns: no DLL answers with
+    // another's results, however often it is asked.
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::PrintToString(*c.path) + " round " + std::to_string(round));
+            BOOL found = -1;
+            BOOL trusted = -1;
+            EXPECT_EQ(TRUE, cached.QueryFileStatus(c.path->c_str(), &found, &trusted));
+            EXPECT_EQ(c.found, found);
+            EXPECT_EQ(c.all, QueryPersist(cached, *c.path, Ids::AllPersistString));
+            EXPECT_EQ(c.streamOnly, QueryPersist(cached, *c.path, Ids::StreamOnlyString));
+        }
+    }
+    EXPECT_EQ(2, first.ClassObjectCalls());
+    EXPECT_EQ(2, second.ClassObjectCalls());
+    EXPECT_EQ(3, CountNodes(cached, L"DLL"));
+    EXPECT_EQ(6, CountNodes(cached, L"DLL/GUID"));
+}
+
 TEST_F(DLLsInformation, WithoutMsxmlEveryQueryActsAsTheBase)
 {
     FilterDllCopy dll(m_scratch, L"filters\\NoXml.dll");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "registry/CRegistry.h"
+#include "registry/ReadRegistryText.h"
 #include "support/ScratchRegistry.h"
 #include "util/LocalBlock.h"
 #include "util/RegKey.h"
@@ -210,6 +211,39 @@ TEST_F(Registry, OpensAskForReadAccessOnly)
                                                                      nullptr));
     LocalBlock<void> ownedOpen(open);
     EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, open));
+}
+
+TEST_F(Registry, TextReadsHoldTheirLimitAtItsEdge)
+{
+    // 4 characters with a terminator, and 5 with one, at a limit of 4. Without
+    // a terminator (or with an odd byte) Wine counts one character more than
+    // stored, so those are held at limits that leave no doubt.
+    SetBytes(L"four", REG_SZ, L"abc", 4 * sizeof(wchar_t));
+    SetBytes(L"bare", REG_SZ, L"abcd", 4 * sizeof(wchar_t));
+    SetBytes(L"odd", REG_SZ, L"abcd", 4 * sizeof(wchar_t) + 1);
+    SetBytes(L"five", REG_SZ, L"abcd", 5 * sizeof(wchar_t));
+    ASSERT_TRUE(m_registry.Open(HKEY_LOCAL_MACHINE, kKey));
+    struct Case {
+        const wchar_t* name;
+        DWORD limit;
+        const wchar_t* want;  // null: refused
+    };
+    const Case cases[] = {
+        {L"four", 4, L"abc"},     {L"five", 4, nullptr},    {L"five", 5, L"abcd"},
+        {L"five", 0, L"abcd"},    {L"five", 4096, L"abcd"}, {L"bare", 5, L"abcd"},
+        {L"bare", 3, nullptr},    {L"odd", 5, L"abcd"},     {L"odd", 3, nullptr},
+        {L"bare", 0, L"abcd"},    {L"missing", 4, nullptr}, {L"number", 4, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.name, c.name + wcslen(c.name)) << " limit " << c.limit);
+        wchar_t out[8];
+        wmemset(out, L'#', 8);
+        EXPECT_EQ(c.want ? TRUE : FALSE, ReadRegistryText(m_registry, c.name, out, 8, c.limit));
+        if (c.want)
+            EXPECT_STREQ(c.want, out);
+        else
+            EXPECT_EQ(L'#', out[0]);
+    }
 }
 
 TEST_F(Registry, Enumeration)

@@ -52,24 +52,14 @@ void CRegistry::Close()
 
 BOOL CRegistry::QueryValueType(const wchar_t* name, DWORD* type) const
 {
-    if (!type || !m_hKey)
-        return FALSE;
-    DWORD found = REG_NONE;
-    if (RegQueryValueExW(m_hKey.get(), name, nullptr, &found, nullptr, nullptr) != ERROR_SUCCESS)
-        return FALSE;
-    *type = found;
-    return TRUE;
+    DWORD bytes = 0;
+    return type && QueryValueTypeAndSize(name, type, &bytes);
 }
 
 BOOL CRegistry::QueryValueSize(const wchar_t* name, DWORD* size) const
 {
-    if (!size || !m_hKey)
-        return FALSE;
-    DWORD bytes = 0;
-    if (RegQueryValueExW(m_hKey.get(), name, nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
-        return FALSE;
-    *size = bytes;
-    return TRUE;
+    DWORD type = REG_NONE;
+    return size && QueryValueTypeAndSize(name, &type, size);
 }
 
 BOOL CRegistry::QueryValueLength(const wchar_t* name, DWORD* length) const

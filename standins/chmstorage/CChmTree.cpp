@@ -72,11 +72,7 @@ CChmTree::Node* CChmTree::Node::Add(std::unique_ptr<Node> child)
 
 CChmTree::~CChmTree()
 {
-    PlatformHeapCheck::Around("IStorage::Release", [this] {
-        m_root.reset();
-        m_component.reset();
-        return 0;
-    });
+    PlatformHeapCheck::Release("IStorage::Release", m_root, m_component);
 }
 
 HRESULT CChmTree::Load(const wchar_t* path, DWORD mode)
@@ -210,11 +206,7 @@ void CChmTree::List(Node& top)
         node->listsItself = true;
         node->depth = top.depth + 1;
     }
-    PlatformHeapCheck::Around("IEnumSTATSTG::Release", [&] {
-        elements.reset();
-        sub.reset();
-        return 0;
-    });
+    PlatformHeapCheck::Release("IEnumSTATSTG::Release", elements, sub);
 }
 
 CChmTree::Node* CChmTree::Insert(Node& top, const std::wstring& wholePath, DWORD type, ULARGE_INTEGER size)

@@ -21,10 +21,7 @@ CStandInStream::CStandInStream(ComPtr<IStream> inner) : m_inner(std::move(inner)
 
 CStandInStream::~CStandInStream()
 {
-    PlatformHeapCheck::Around("IStream::Release", [this] {
-        m_inner.reset();
-        return 0;
-    });
+    PlatformHeapCheck::Release("IStream::Release", m_inner);
     ServerLock::Decrement();
 }
 

@@ -26,6 +26,16 @@ public:
         return result;
     }
 
+    // Releases the component's objects, each one through the checks.
+    template <typename... Pointers>
+    static void Release(const char* what, Pointers&... pointers)
+    {
+        Around(what, [&] {
+            (pointers.reset(), ...);
+            return 0;
+        });
+    }
+
     static bool Enabled();
 
     // Where the checking thread stands, for a watchdog that finds it stuck: a

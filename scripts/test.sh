@@ -55,10 +55,11 @@ for b in "${builds[@]}"; do
     mkdir -p "$(dirname "$log")"
     if (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$log"; then :; else failed+=("$b"); fi
     # What ran and what was skipped, from CTest's own account.
-    ran=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* (Passed|\*\*\*Failed|Failed|\*\*\*Timeout|\*\*\*Exception)' "$log" || true)
-    skipped=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Skipped' "$log" | sed -E 's/^.*Test +#[0-9]+: ([^ ]+) .*/\1/' | tr '\n' ' ' || true)
-    line="$b build: $ran tests ran"
-    [ -n "$skipped" ] && line+="; skipped: ${skipped% }"
+    ran=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(Passed|Failed|Timeout|Exception)' "$log" || true)
+    skipped=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*Skipped' "$log" |
+        sed -E 's/^.*Test +#[0-9]+: ([^ ]+) .*/\1/' | tr '\n' ' ' || true)
+    line="$b build: $ran test$([ "$ran" = 1 ] || echo s) ran"
+    [ -n "$skipped" ] && line+=", skipped: ${skipped% }"
     summary+=("$line")
 done
 
@@ -69,10 +70,11 @@ for line in "${summary[@]}"; do
 done
 if [ "$runs32" = OFF ]; then
     echo "test: $TAVRINOLEX_RUNS_32BIT_WHY."
-    echo "test: the 32-bit build was compiled and its DLL checked (dll.format); its Wine tests, and the"
-    echo "test: 64-bit build's test that starts a 32-bit program, were skipped. The fuzzer and the main"
-    echo "test: command's tests ran in the 64-bit build instead. Run everything on a machine with IA-32"
-    echo "test: emulation: bash scripts/test.sh"
+    echo "test: so the 32-bit build was compiled and its DLL checked (dll.format), but its Wine tests"
+    echo "test: (wine.tests) and the 64-bit build's test that starts the 32-bit regsvr32"
+    echo "test: (registration_views) were skipped; the fuzzer and the main command's tests ran in the"
+    echo "test: 64-bit build instead. To run them all, run bash scripts/test.sh on a machine with IA-32"
+    echo "test: emulation."
 fi
 if [ ${#failed[@]} -gt 0 ]; then
     echo "test: failures in the ${failed[*]} build" >&2

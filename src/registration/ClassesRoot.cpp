@@ -32,6 +32,11 @@ LONG WriteString(HKEY key, const wchar_t* name, const wchar_t* value)
 
 LONG ReadDefault(HKEY key, wchar_t (&value)[kValueCapacity], bool& found)
 {
+    return ReadString(key, nullptr, value, found);
+}
+
+LONG ReadString(HKEY key, const wchar_t* name, wchar_t (&value)[kValueCapacity], bool& found)
+{
     found = false;
     value[0] = L'\0';
     wchar_t buffer[kValueCapacity] = {};
@@ -39,7 +44,7 @@ LONG ReadDefault(HKEY key, wchar_t (&value)[kValueCapacity], bool& found)
     // One character short of the buffer: the last one stays the terminator
     // whatever the stored data ends in.
     DWORD bytes = (kValueCapacity - 1) * sizeof(wchar_t);
-    const LONG rc = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
+    const LONG rc = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
     if (rc == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type != REG_SZ)

@@ -25,6 +25,8 @@ LONG WriteString(HKEY key, const wchar_t* name, const wchar_t* value);
 // string counts as none, since it names no key. A type other than REG_SZ is
 // kWrongType.
 LONG ReadDefault(HKEY key, wchar_t (&value)[kValueCapacity], bool& found);
+// The same for the named value `name`.
+LONG ReadString(HKEY key, const wchar_t* name, wchar_t (&value)[kValueCapacity], bool& found);
 // Whether the key has any subkeys (false when that cannot be told).
 bool HasSubkeys(HKEY key);
 // Whether the key holds no subkeys and no values.

@@ -32,6 +32,22 @@ LONG OpenOrCreate(const wchar_t* path, bool openOnly, const wchar_t* description
         return rc;
     return ClassesRoot::WriteString(key.get(), nullptr, descriptionIfNew);
 }
+
+// Before our link replaces another product's handler on an extension, the
+// displaced handler is noted beside it, so that unregistration can give the
+// extension back to that product instead of leaving it without a filter. A link
+// that already names our handler (registering again, or the other bitness's DLL)
+// keeps the note it has.
+LONG RememberDisplacedHandler(HKEY link, const wchar_t* handlerClass)
+{
+    wchar_t current[ClassesRoot::kValueCapacity];
+    bool found = false;
+    // A value that cannot be read names no handler to give back.
+    if (ClassesRoot::ReadDefault(link, current, found) != ERROR_SUCCESS || !found ||
+        ClassesRoot::SameName(current, handlerClass))
+        return ERROR_SUCCESS;
+    return ClassesRoot::WriteString(link, kPreviousHandlerValue, current);
+}
 }
 
 LONG RegisterClassPersistentHandler(const DocumentTypeRow& row, const wchar_t* handlerClass,
@@ -130,6 +146,11 @@ LONG RegisterExtensionHandler(const DocumentTypeRow& row, const wchar_t* handler
         if (rc != ERROR_SUCCESS)
             return rc;
         if (overwrite || created) {
+            if (!created) {
+                rc = RememberDisplacedHandler(handler.get(), handlerClass);
+                if (rc != ERROR_SUCCESS)
+                    return rc;
+            }
             rc = ClassesRoot::WriteString(handler.get(), nullptr, handlerClass);
             if (rc != ERROR_SUCCESS)
                 return rc;

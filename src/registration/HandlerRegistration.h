@@ -20,5 +20,6 @@ LONG RegisterProgIdHandler(const DocumentTypeRow& row, const wchar_t* handlerCla
                            bool openOnly);
 
 // Writes HKCR\<extension>\PersistentHandler (kept as it is when overwrite is
-// clear and it existed) and follows the extension's ProgID.
+// clear and it existed), noting another product's handler that it replaces, and
+// follows the extension's ProgID.
 LONG RegisterExtensionHandler(const DocumentTypeRow& row, const wchar_t* handlerClass, bool openOnly, bool overwrite);

@@ -42,3 +42,6 @@ constexpr const wchar_t kPersistentHandlerKey[] = L"PersistentHandler";
 constexpr const wchar_t kInprocServerKey[] = L"InprocServer32";
 constexpr const wchar_t kThreadingModelValue[] = L"ThreadingModel";
 constexpr const wchar_t kClsidKey[] = L"CLSID";
+// Kept in HKCR\<extension>\PersistentHandler beside the link: the other product's
+// handler that registration displaced there, put back by unregistration.
+constexpr const wchar_t kPreviousHandlerValue[] = L"TavrinolexPreviousHandler";

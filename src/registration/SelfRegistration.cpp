@@ -13,11 +13,22 @@
 #include "registration/ServerRegistration.h"
 
 namespace {
-// Removes HKCR\<extension>\PersistentHandler when it names our handler; one
-// that another handler has taken over since is left alone. The extension key is
+// Whether HKCR\CLSID\<classId> exists in either registry view.
+bool ClassExists(const wchar_t* classId)
+{
+    KeyPath path(kClsidKey);
+    if (!path.AppendKey(classId))
+        return false;
+    RegKey key;
+    return ClassesRoot::Open(path.Get(), key) == ERROR_SUCCESS || ClassesRoot::OtherViewHas(path.Get());
+}
+
+// Takes our link off HKCR\<extension>\PersistentHandler. The extension key is
 // shared by both registry views on 64-bit Windows: while the DLL of the other
 // bitness is still registered (its view still holds our handler class), the link
-// serves it and stays.
+// serves it and stays. A link that another handler has taken over since is left
+// alone. Otherwise the handler that our registration displaced gets the extension
+// back while its class is still there, and with none the link goes.
 LONG RemoveExtensionHandlerLink(const DocumentTypeRow& row, const wchar_t* handlerClass)
 {
     KeyPath path(row.extension);
@@ -36,8 +47,20 @@ LONG RemoveExtensionHandlerLink(const DocumentTypeRow& row, const wchar_t* handl
         wchar_t value[ClassesRoot::kValueCapacity];
         bool found = false;
         rc = ClassesRoot::ReadDefault(handler.get(), value, found);
-        if (rc == ERROR_SUCCESS && found && !ClassesRoot::SameName(value, handlerClass))
+        if (rc == ERROR_SUCCESS && found && !ClassesRoot::SameName(value, handlerClass)) {
+            // Our note goes with us; the link is theirs.
+            RegDeleteValueW(handler.get(), kPreviousHandlerValue);
             return ERROR_SUCCESS;
+        }
+        wchar_t previous[ClassesRoot::kValueCapacity];
+        bool noted = false;
+        if (ClassesRoot::ReadString(handler.get(), kPreviousHandlerValue, previous, noted) == ERROR_SUCCESS &&
+            noted && !ClassesRoot::SameName(previous, handlerClass) && ClassExists(previous)) {
+            rc = ClassesRoot::WriteString(handler.get(), nullptr, previous);
+            if (rc != ERROR_SUCCESS)
+                return rc;
+            return RegDeleteValueW(handler.get(), kPreviousHandlerValue);
+        }
     }
     RegKey extension;
     const LONG rc = ClassesRoot::Open(row.extension, extension);

@@ -105,6 +105,14 @@ std::vector<Scenario> Scenarios()
         {L"chm.file\\shell\\open", kNone},
         {L"chm.file\\shell\\open\\command", L"\"C:\\windows\\hh.exe\" \"%1\""},
     };
+    const std::wstring previous = kPreviousHandlerValue;
+    const RegistryTree::Entries otherProduct = {
+        {L".chm\\PersistentHandler", other},
+        {L"CLSID\\" + other, L"Other product's handler"},
+        {L"CLSID\\" + other + L"\\PersistentAddinsRegistered", kNone},
+        {L"CLSID\\" + other + L"\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}",
+         L"{0D1E2F30-0000-0000-0000-00000000F117}"},
+    };
     auto with = [](RegistryTree::Entries base, const RegistryTree::Entries& more) {
         for (const auto& [k, v] : more)
             base[k] = v;
@@ -128,8 +136,15 @@ std::vector<Scenario> Scenarios()
          {{L".chm\\PersistentHandler", handler}, {L"CLSID\\" + doc + L"\\PersistentHandler", handler}},
          // Left with no subkeys, the class goes, with or without a description.
          wine},
+        // The displaced handler is noted beside the link; its class is gone, so
+        // there is nothing to give the extension back to.
         {"open-only, another handler on .chm", kWindows7,
-         with(wine, {{L".chm\\PersistentHandler", other}}), {{L".chm\\PersistentHandler", handler}}, wine},
+         with(wine, {{L".chm\\PersistentHandler", other}}),
+         {{L".chm\\PersistentHandler", handler}, {L".chm\\PersistentHandler|" + previous, other}}, wine},
+        // Another product's handler, still installed, gets the extension back.
+        {"open-only, another product's handler on .chm", kWindows7, with(wine, otherProduct),
+         {{L".chm\\PersistentHandler", handler}, {L".chm\\PersistentHandler|" + previous, other}},
+         with(wine, otherProduct)},
         {"open-only, empty ProgID on .chm names nothing", kWindows7, {{L"CLSID", kNone}, {L".chm", L""}},
          {{L".chm\\PersistentHandler", handler}}, {{L"CLSID", kNone}, {L".chm", L""}}},
         {"older system, empty tree", kNt4, {{L"CLSID", kNone}},
@@ -269,6 +284,8 @@ TEST_F(Registration, UnregisterTakesHandlerOutOfOthersClasses)
         // Another handler's class and extension link stay.
         {foreign + L"\\PersistentHandler", L"{22222222-0000-0000-0000-000000000000}"},
         {L".chm\\PersistentHandler", L"{22222222-0000-0000-0000-000000000000}"},
+        // A note of ours from an earlier registration goes with us.
+        {std::wstring(L".chm\\PersistentHandler|") + kPreviousHandlerValue, L"{33333333-0000-0000-0000-000000000000}"},
     });
     UnregisterFilter();
     EXPECT_EQ((Entries{

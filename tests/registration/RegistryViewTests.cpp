@@ -188,4 +188,45 @@ TEST_F(RegistryViews, SharedProgIdKeepsItsClassLinkWhileTheOtherViewUsesIt)
     }
 }
 
+// Another product's handler held .chm before either DLL was registered: the
+// link comes back to it when the last of the two DLLs goes, whichever that is,
+// and its class (here only in the 64-bit view) is never touched.
+TEST_F(RegistryViews, AnotherProductGetsChmBackFromTheLastDll)
+{
+    constexpr const wchar_t* kTheirs = L"{5E1D0C3B-2A49-4F86-B7D5-E3C2A1F09B87}";
+    const std::wstring theirClass = std::wstring(L"CLSID\\") + kTheirs;
+    struct Cleanup {
+        const std::wstring& theirClass;
+        const Entries& chmBefore;
+        ~Cleanup()
+        {
+            RegDeleteKeyExW(HKEY_CLASSES_ROOT, theirClass.c_str(), KEY_WOW64_64KEY, 0);
+            if (chmBefore.count(L"PersistentHandler") == 0)
+                RegDeleteKeyW(HKEY_CLASSES_ROOT, L".chm\\PersistentHandler");
+        }
+    } cleanup{theirClass, m_chmBefore};
+    {
+        RegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, theirClass.c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key.put(), nullptr));
+    }
+    RegistryTree::Write(HKEY_CLASSES_ROOT, {{L".chm\\PersistentHandler", kTheirs}});
+    const Entries chmSeeded = RegistryTree::Read(HKEY_CLASSES_ROOT, L".chm");
+
+    struct Order { const Build& first; const Build& second; };
+    for (const Order& order : {Order{kX86, kX64}, Order{kX64, kX86}}) {
+        SCOPED_TRACE(std::string("unregister ") + order.first.name + " first");
+        ASSERT_EQ(0u, Regsvr32(order.second, L"/s"));
+        ASSERT_EQ(0u, Regsvr32(order.first, L"/s"));
+        EXPECT_EQ(kHandler, ChmHandler());
+
+        ASSERT_EQ(0u, Regsvr32(order.first, L"/u /s"));
+        EXPECT_EQ(kHandler, ChmHandler()) << "the other DLL still uses the link";
+
+        ASSERT_EQ(0u, Regsvr32(order.second, L"/u /s"));
+        EXPECT_EQ(chmSeeded, RegistryTree::Read(HKEY_CLASSES_ROOT, L".chm"));
+        EXPECT_TRUE(HasClass(KEY_WOW64_64KEY, kTheirs));
+    }
+}
+
 }  // namespace

@@ -71,10 +71,11 @@ done
 if [ "$runs32" = OFF ]; then
     echo "test: $TAVRINOLEX_RUNS_32BIT_WHY."
     echo "test: so the 32-bit build was compiled and its DLL checked (dll.format), but its Wine tests"
-    echo "test: (wine.tests) and the 64-bit build's test that starts the 32-bit regsvr32"
-    echo "test: (registration_views) were skipped; the fuzzer and the main command's tests ran in the"
-    echo "test: 64-bit build instead. To run them all, run bash scripts/test.sh on a machine with IA-32"
-    echo "test: emulation."
+    echo "test: (wine.tests), the 64-bit build's test that starts the 32-bit regsvr32"
+    echo "test: (registration_views) and the package tests that need a 32-bit prefix or the 32-bit"
+    echo "test: regsvr32 (package.x86.* but Refused, package.x64.*) were skipped; the fuzzer and the main"
+    echo "test: command's tests ran in the 64-bit build instead. To run them all, run"
+    echo "test: bash scripts/test.sh on a machine with IA-32 emulation."
 fi
 if [ ${#failed[@]} -gt 0 ]; then
     echo "test: failures in the ${failed[*]} build" >&2

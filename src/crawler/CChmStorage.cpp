@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <new>
 
+#include "crawler/CChmStructureCheck.h"
+
 namespace {
 // STGM_READ | STGM_SHARE_DENY_WRITE
 constexpr DWORD kOpenMode = 0x20;
@@ -17,6 +19,15 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
 {
     // A reader opened again starts over; nothing of the earlier file stays.
     Close();
+
+    // The storage component is not safe on damaged files: it is never given
+    // one that our own check refuses, and such a file fails as one the
+    // component refuses itself.
+    const ChmFault fault = CChmStructureCheck::Run(chmPath);
+    if (fault == ChmFault::Unreadable)
+        return STG_E_READFAULT;
+    if (fault != ChmFault::None)
+        return STG_E_DOCFILECORRUPT;
 
     HRESULT hr = m_component.receive([](IITStorage** out) {
         return CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,

@@ -1,0 +1,31 @@
+#include "crawler/CBoundedFileReader.h"
+
+bool CBoundedFileReader::Open(const wchar_t* path)
+{
+    m_size = 0;
+    m_file.reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file)
+        return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(m_file.get(), &size) || size.QuadPart < 0) {
+        m_file.reset();
+        return false;
+    }
+    m_size = static_cast<ULONGLONG>(size.QuadPart);
+    return true;
+}
+
+bool CBoundedFileReader::ReadAt(ULONGLONG offset, void* buffer, DWORD count) const
+{
+    if (!m_file || offset > m_size || count > m_size - offset)
+        return false;
+    if (count == 0)
+        return true;
+    // A synchronous handle reads at the offset the OVERLAPPED names.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ReadFile(m_file.get(), buffer, count, &read, &at) && read == count;
+}

@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+
+#include "crawler/ChmFault.h"
+
+// Checks a CHM's own structure with bounded reads of the file, before the
+// storage component is asked to open it: the file header, the directory and
+// every chunk and entry in it, and the compressed section's tables. Its time
+// and memory follow the size of the directory the file really holds, whatever
+// its headers claim.
+class CChmStructureCheck {
+public:
+    static ChmFault Run(const wchar_t* path);
+};

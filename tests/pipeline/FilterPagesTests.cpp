@@ -9,6 +9,8 @@
 #include "../registry/LookupFixture.h"
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/ChmBuilder.h"
+#include "support/ChmLayout.h"
+#include "support/FileBytes.h"
 
 namespace {
 
@@ -261,6 +263,36 @@ TEST_F(FilterPages, MalformedHelpFilesEndCleanly)
         EXPECT_TRUE(TempEntries().empty());
         EXPECT_EQ(0, LivePageFilters());
     }
+}
+
+// A file that the structure check refuses never reaches the storage component,
+// and the host sees what it sees when the component refuses a file: the title
+// chunk with the file's own name, no page, the end of the document, a run that
+// completed (the attempt record keeps no mark) and nothing left on disk.
+TEST_F(FilterPages, RefusedFileEndsAfterTheTitleLikeAFileTheComponentRefuses)
+{
+    const std::wstring sound = ChmBuilder(m_scratch).File("a.htm", Page("text alpha")).Build("Damaged Help");
+    std::string bytes = FileBytes(sound);
+    // A page in a third section: the component reads it from the compressed one.
+    const ChmLayout layout(bytes);
+    PutEncInt(bytes, layout.Entry("/a.htm").section, 2);
+    const std::wstring chm = m_scratch.WriteFile(L"damaged.chm", bytes);
+    WriteDebugSetting(L"BlackList", L"1");
+
+    const LONG loadedBefore = PagesLoaded();
+    for (int run = 1; run <= 6; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        auto filter = Start(chm);
+        const SeenDocument doc = Pull(filter.get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        ExpectWellFormed(doc);
+        ASSERT_EQ(1u, doc.chunks.size());
+        EXPECT_EQ(std::vector<std::wstring>{L"damaged"}, doc.chunks[0].values);
+        filter.reset();
+        EXPECT_EQ(L"", Marks(chm));
+        EXPECT_TRUE(TempEntries().empty());
+    }
+    EXPECT_EQ(0, PagesLoaded() - loadedBefore);
 }
 
 }  // namespace

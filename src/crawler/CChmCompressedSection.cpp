@@ -1,7 +1,9 @@
 #include "crawler/CChmCompressedSection.h"
 
 #include <cstring>
+#include <vector>
 
+#include "crawler/CChmPageCheck.h"
 #include "crawler/ChmBytes.h"
 
 namespace {
@@ -35,8 +37,9 @@ bool SectionName(const BYTE* data, ULONGLONG length, ULONGLONG& pos, const char*
 }
 
 ChmFault CChmCompressedSection::Check(const CBoundedFileReader& file, const CChmHeaders& headers,
-                                      const CChmDirectory& directory)
+                                      const CChmDirectory& directory, CChmPageCheck* pages)
 {
+    m_pages = pages;
     const CChmDirectory::Entry* own[] = {&directory.ControlData(), &directory.ResetTable(), &directory.Content()};
     bool any = directory.CompressedUsed();
     for (const CChmDirectory::Entry* entry : own)
@@ -83,7 +86,7 @@ ChmFault CChmCompressedSection::CheckNameList(const CBoundedFileReader& file, co
 }
 
 ChmFault CChmCompressedSection::CheckControlData(const CBoundedFileReader& file, const CChmHeaders& headers,
-                                                 const CChmDirectory::Entry& entry) const
+                                                 const CChmDirectory::Entry& entry)
 {
     if (entry.length < kMinControlData || entry.length > kMaxControlData)
         return ChmFault::ControlData;
@@ -112,11 +115,13 @@ ChmFault CChmCompressedSection::CheckControlData(const CBoundedFileReader& file,
     const ULONGLONG framesPerReset = resetInterval / (window / 2) * windowsPerReset;
     if (framesPerReset > 0xFFFFFFFFull)
         return ChmFault::ControlData;
+    m_window = static_cast<DWORD>(window);
+    m_framesPerReset = static_cast<DWORD>(framesPerReset);
     return ChmFault::None;
 }
 
 ChmFault CChmCompressedSection::CheckResetTable(const CBoundedFileReader& file, const CChmHeaders& headers,
-                                                const CChmDirectory& directory) const
+                                                const CChmDirectory& directory)
 {
     const CChmDirectory::Entry& table = directory.ResetTable();
     const CChmDirectory::Entry& content = directory.Content();
@@ -145,6 +150,14 @@ ChmFault CChmCompressedSection::CheckResetTable(const CBoundedFileReader& file, 
 
     // Each frame starts where the last ended and takes at least one byte and
     // no more than the component's buffer holds.
+    std::vector<ULONGLONG> starts;
+    if (m_pages) {
+        try {
+            starts.reserve(static_cast<size_t>(frames + 1));
+        } catch (...) {
+            return ChmFault::Unreadable;
+        }
+    }
     BYTE block[kEntriesPerRead * 8];
     ULONGLONG previous = 0;
     for (ULONGLONG first = 0; first < entries; first += kEntriesPerRead) {
@@ -167,10 +180,18 @@ ChmFault CChmCompressedSection::CheckResetTable(const CBoundedFileReader& file, 
             } else if (start >= compressed) {
                 return ChmFault::ResetTable;
             }
+            if (m_pages && index < frames)
+                starts.push_back(start);
             previous = start;
         }
     }
     if (entries == frames && frames != 0 && compressed - previous > kMaxCompressedFrame)
         return ChmFault::ResetTable;
+    if (m_pages) {
+        starts.push_back(compressed);
+        const ULONGLONG contentStart = headers.ContentOffset() + directory.Content().offset;
+        if (!m_pages->SetFrames(contentStart, std::move(starts), m_window, m_framesPerReset))
+            return ChmFault::Unreadable;
+    }
     return ChmFault::None;
 }

@@ -6,6 +6,8 @@
 #include "crawler/CChmHeaders.h"
 #include "crawler/ChmFault.h"
 
+class CChmPageCheck;
+
 // The compressed section's own streams, checked the way careful readers do
 // before they decompress anything: the section names, the LZX control data
 // (version, window size, reset interval) and the reset table (its entries,
@@ -18,13 +20,19 @@ public:
     static constexpr ULONGLONG kFrameSize = 0x8000;
     static constexpr ULONGLONG kMaxCompressedFrame = kFrameSize + 6144;
 
-    ChmFault Check(const CBoundedFileReader& file, const CChmHeaders& headers, const CChmDirectory& directory);
+    // pages, when given, receives the frames and the LZX parameters.
+    ChmFault Check(const CBoundedFileReader& file, const CChmHeaders& headers, const CChmDirectory& directory,
+                   CChmPageCheck* pages = nullptr);
 
 private:
     ChmFault CheckNameList(const CBoundedFileReader& file, const CChmHeaders& headers,
                            const CChmDirectory::Entry& entry, bool compressedUsed) const;
     ChmFault CheckControlData(const CBoundedFileReader& file, const CChmHeaders& headers,
-                              const CChmDirectory::Entry& entry) const;
+                              const CChmDirectory::Entry& entry);
     ChmFault CheckResetTable(const CBoundedFileReader& file, const CChmHeaders& headers,
-                             const CChmDirectory& directory) const;
+                             const CChmDirectory& directory);
+
+    DWORD m_window = 0;
+    DWORD m_framesPerReset = 0;
+    CChmPageCheck* m_pages = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "crawler/CChmPageCheck.h"
 #include "crawler/ChmBytes.h"
 
 namespace {
@@ -60,9 +61,10 @@ bool ChunkOrNone(LONG value, DWORD count)
 }
 }
 
-ChmFault CChmDirectory::Walk(const CBoundedFileReader& file, const CChmHeaders& headers)
+ChmFault CChmDirectory::Walk(const CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages)
 {
     m_headers = &headers;
+    m_pages = pages;
     const DWORD size = headers.ChunkSize();
     const DWORD count = headers.ChunkCount();
     const DWORD perRead = size >= kReadBytes ? 1 : kReadBytes / size;
@@ -156,6 +158,8 @@ ChmFault CChmDirectory::ListingEntry(const BYTE* chunk, DWORD end, DWORD& pos)
         if (entry.length != 0)
             m_compressedUsed = true;
     }
+    if (m_pages && !m_pages->AddEntry(name, nameLength, entry.section, entry.offset, entry.length))
+        return ChmFault::Unreadable;
     return Remember(name, nameLength, entry);
 }
 

@@ -5,6 +5,8 @@
 #include "crawler/CChmHeaders.h"
 #include "crawler/ChmFault.h"
 
+class CChmPageCheck;
+
 // Every chunk of a CHM's directory, read once and checked: each listing and
 // index chunk and each of their entries, the chain of listing chunks and the
 // index tree. Keeps what the compressed section's check needs: the entries of
@@ -21,7 +23,8 @@ public:
     // Names of no more bytes than this are read by the storage component whole.
     static constexpr ULONGLONG kMaxNameBytes = 511;
 
-    ChmFault Walk(const CBoundedFileReader& file, const CChmHeaders& headers);
+    // pages, when given, receives every entry with bytes.
+    ChmFault Walk(const CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages = nullptr);
 
     const Entry& NameList() const { return m_nameList; }
     const Entry& ControlData() const { return m_controlData; }
@@ -39,6 +42,7 @@ private:
     ChmFault Remember(const BYTE* name, ULONGLONG nameLength, const Entry& entry);
 
     const CChmHeaders* m_headers = nullptr;
+    CChmPageCheck* m_pages = nullptr;
     BYTE* m_flags = nullptr;
     LONG* m_next = nullptr;
     Entry m_nameList;

@@ -23,7 +23,10 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
     // The storage component is not safe on damaged files: it is never given
     // one that our own check refuses, and such a file fails as one the
     // component refuses itself.
-    const ChmFault fault = CChmStructureCheck::Run(chmPath);
+    std::unique_ptr<CChmPageCheck> pages(new (std::nothrow) CChmPageCheck);
+    if (!pages)
+        return E_OUTOFMEMORY;
+    const ChmFault fault = CChmStructureCheck::Run(chmPath, pages.get());
     if (fault == ChmFault::Unreadable)
         return STG_E_READFAULT;
     if (fault != ChmFault::None)
@@ -55,6 +58,7 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
         wmemcpy(m_mirrorRoot.get(), mirrorRoot, length + 1);
     }
     m_root = std::move(root);
+    m_pages = std::move(pages);
     return hr;
 }
 
@@ -77,15 +81,25 @@ HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, s
     return m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
 }
 
+bool CChmStorage::CurrentMayBeRead()
+{
+    const CChmStorageNode* current = m_rootLevel->Deepest();
+    // Without a current stream the node refuses the read itself.
+    return !m_pages || !current->CurrentName() || m_pages->Allows(current->RelativePath(), current->CurrentName(), current->CurrentSize());
+}
+
 HRESULT CChmStorage::ReadCurrent(BYTE** block, DWORD* byteCount)
 {
-    if (!m_rootLevel) {
-        if (block)
-            *block = nullptr;
-        if (byteCount)
-            *byteCount = 0;
+    if (block)
+        *block = nullptr;
+    if (byteCount)
+        *byteCount = 0;
+    if (!m_rootLevel)
         return E_FAIL;
-    }
+    // A page whose compressed frames would take the component's decoder out
+    // of its memory is refused as a damaged stream.
+    if (!CurrentMayBeRead())
+        return STG_E_DOCFILECORRUPT;
     return m_rootLevel->Deepest()->ReadCurrent(block, byteCount);
 }
 
@@ -93,11 +107,14 @@ HRESULT CChmStorage::ExtractCurrent(const wchar_t* filePath)
 {
     if (!m_rootLevel || !filePath)
         return E_FAIL;
+    if (!CurrentMayBeRead())
+        return STG_E_DOCFILECORRUPT;
     return m_rootLevel->Deepest()->ExtractCurrent(filePath);
 }
 
 void CChmStorage::Close()
 {
+    m_pages.reset();
     m_mirrorRoot.reset();
     m_rootLevel.reset();
     m_root.reset();

@@ -4,8 +4,9 @@
 #include "crawler/CChmCompressedSection.h"
 #include "crawler/CChmDirectory.h"
 #include "crawler/CChmHeaders.h"
+#include "crawler/CChmPageCheck.h"
 
-ChmFault CChmStructureCheck::Run(const wchar_t* path)
+ChmFault CChmStructureCheck::Run(const wchar_t* path, CChmPageCheck* pages)
 {
     CBoundedFileReader file;
     if (!path || !file.Open(path))
@@ -15,9 +16,12 @@ ChmFault CChmStructureCheck::Run(const wchar_t* path)
     if (fault != ChmFault::None)
         return fault;
     CChmDirectory directory;
-    fault = directory.Walk(file, headers);
+    fault = directory.Walk(file, headers, pages);
     if (fault != ChmFault::None)
         return fault;
     CChmCompressedSection section;
-    return section.Check(file, headers, directory);
+    fault = section.Check(file, headers, directory, pages);
+    if (fault == ChmFault::None && pages && !pages->Open(path))
+        return ChmFault::Unreadable;
+    return fault;
 }

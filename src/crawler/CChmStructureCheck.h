@@ -8,7 +8,11 @@
 // every chunk and entry in it, and the compressed section's tables. Its time
 // and memory follow the size of the directory the file really holds, whatever
 // its headers claim.
+class CChmPageCheck;
+
 class CChmStructureCheck {
 public:
-    static ChmFault Run(const wchar_t* path);
+    // pages, when given, is made ready to check the pages' LZX frames (and is
+    // opened on the file) when the file passes.
+    static ChmFault Run(const wchar_t* path, CChmPageCheck* pages = nullptr);
 };

@@ -10,7 +10,8 @@ on from the next mutant. Every failing input is kept in the output folder.
   fuzz.py --build BUILD --seeds CHM_FOLDER --mutants N --seed S --out FOLDER
 
 Exit code: 0 when nothing failed in our code (crashes inside the platform's storage
-component are listed apart and do not fail the run), 1 otherwise, 2 on a setup error.
+component are listed apart and do not fail the run unless --platform-faults-fail is
+given), 1 otherwise, 2 on a setup error.
 """
 import argparse
 import concurrent.futures
@@ -770,6 +771,9 @@ class Fuzzer:
                 print("fuzz:   %s: %d (%s)" % (what, sum(by_mutation.values()), ", ".join(
                     "%s %d" % (m, n) for m, n in sorted(by_mutation.items(), key=lambda x: (-x[1], x[0])))))
         print("fuzz: failing inputs kept in %s" % self.kept if self.failures else "fuzz: no failing input")
+        if self.args.platform_faults_fail and (platform or c["platform_hangs"]):
+            print("fuzz: faults inside the platform's itss.dll fail this run (--platform-faults-fail)")
+            return 1
         return 0 if (ours == 0 and not c["hangs"] and not c["leaks"] and not c["contract"]
                      and not c["heap_damaged"]) else 1
 
@@ -791,6 +795,8 @@ def main():
     p.add_argument("--replay", help="run the help files of this folder and its sub-folders as they are, each in a "
                    "worker of its own")
     p.add_argument("--dump", help="write the mutants into this folder instead of running them")
+    p.add_argument("--platform-faults-fail", action="store_true",
+                   help="count crashes and hangs inside the platform's itss.dll as failures too")
     args = p.parse_args()
     if args.replay:
         args.batch = 1

@@ -6,6 +6,10 @@
 // Reads a file by exact, bounded pieces at given offsets.
 class CBoundedFileReader {
 public:
+    CBoundedFileReader() = default;
+    CBoundedFileReader(CBoundedFileReader&&) = default;
+    CBoundedFileReader& operator=(CBoundedFileReader&&) = default;
+
     // Opens for reading; others may go on reading, writing or deleting it.
     bool Open(const wchar_t* path);
     ULONGLONG Size() const { return m_size; }

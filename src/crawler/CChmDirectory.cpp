@@ -71,7 +71,7 @@ ChmFault CChmDirectory::Walk(const CBoundedFileReader& file, const CChmHeaders& 
     std::unique_ptr<BYTE[]> chunks(new (std::nothrow) BYTE[static_cast<size_t>(perRead) * size]);
     std::unique_ptr<BYTE[]> flags(new (std::nothrow) BYTE[count]());
     std::unique_ptr<LONG[]> next(new (std::nothrow) LONG[count]());
-    if (!chunks || !flags || !next)
+    if (!chunks || !flags || !next || (pages && !pages->Reserve(static_cast<ULONGLONG>(count) * size)))
         return ChmFault::Unreadable;
     m_flags = flags.get();
     m_next = next.get();
@@ -165,6 +165,9 @@ ChmFault CChmDirectory::ListingEntry(const BYTE* chunk, DWORD end, DWORD& pos)
 
 ChmFault CChmDirectory::Remember(const BYTE* name, ULONGLONG nameLength, const Entry& entry)
 {
+    // The section's own streams are named "::DataSpace/...": pages never are.
+    if (nameLength < 2 || name[0] != ':' || name[1] != ':')
+        return ChmFault::None;
     static const struct {
         const char* name;
         Entry CChmDirectory::*slot;

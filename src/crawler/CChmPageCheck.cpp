@@ -24,6 +24,19 @@ ULONGLONG Hash(const char* data, size_t length)
 CChmPageCheck::CChmPageCheck() = default;
 CChmPageCheck::~CChmPageCheck() = default;
 
+bool CChmPageCheck::Reserve(ULONGLONG directoryBytes)
+{
+    // Names take less room than the chunks that hold them; an entry takes at
+    // least a few bytes of its chunk, most take some forty.
+    try {
+        m_names.reserve(static_cast<size_t>(directoryBytes));
+        m_entries.reserve(static_cast<size_t>(directoryBytes / 32));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool CChmPageCheck::AddEntry(const BYTE* name, ULONGLONG nameLength, ULONGLONG section, ULONGLONG offset,
                              ULONGLONG length)
 {
@@ -55,11 +68,6 @@ bool CChmPageCheck::SetFrames(ULONGLONG contentStart, std::vector<ULONGLONG> fra
     } catch (...) {
         return false;
     }
-}
-
-bool CChmPageCheck::Open(const wchar_t* path)
-{
-    return m_file.Open(path);
 }
 
 const CChmPageCheck::Entry* CChmPageCheck::Find(const char* name, size_t length)

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "crawler/CBoundedFileReader.h"
@@ -19,14 +20,16 @@ public:
     CChmPageCheck(const CChmPageCheck&) = delete;
     CChmPageCheck& operator=(const CChmPageCheck&) = delete;
 
+    // Room for the entries of a directory of that many bytes, made once.
+    bool Reserve(ULONGLONG directoryBytes);
     // From the directory: every entry with bytes.
     bool AddEntry(const BYTE* name, ULONGLONG nameLength, ULONGLONG section, ULONGLONG offset, ULONGLONG length);
     // From the compressed section's tables. frameStarts: where each frame
     // begins in the content, then the compressed length.
     bool SetFrames(ULONGLONG contentStart, std::vector<ULONGLONG> frameStarts, DWORD windowSize,
                    DWORD framesPerReset);
-    // Opens the file for reading frames, once the structure check passed.
-    bool Open(const wchar_t* path);
+    // Takes the structure check's reader of the file, once the file passed.
+    void Adopt(CBoundedFileReader file) { m_file = std::move(file); }
 
     // Whether the component may read the stream of that name in that folder
     // (elements joined by '\', empty at the root), which holds size bytes.

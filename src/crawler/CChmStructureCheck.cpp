@@ -1,5 +1,7 @@
 #include "crawler/CChmStructureCheck.h"
 
+#include <utility>
+
 #include "crawler/CBoundedFileReader.h"
 #include "crawler/CChmCompressedSection.h"
 #include "crawler/CChmDirectory.h"
@@ -21,7 +23,7 @@ ChmFault CChmStructureCheck::Run(const wchar_t* path, CChmPageCheck* pages)
         return fault;
     CChmCompressedSection section;
     fault = section.Check(file, headers, directory, pages);
-    if (fault == ChmFault::None && pages && !pages->Open(path))
-        return ChmFault::Unreadable;
+    if (fault == ChmFault::None && pages)
+        pages->Adopt(std::move(file));
     return fault;
 }

@@ -12,7 +12,7 @@ class CChmPageCheck;
 
 class CChmStructureCheck {
 public:
-    // pages, when given, is made ready to check the pages' LZX frames (and is
-    // opened on the file) when the file passes.
+    // pages, when given, is made ready to check the pages' LZX frames when the
+    // file passes, and keeps the check's reader of the file.
     static ChmFault Run(const wchar_t* path, CChmPageCheck* pages = nullptr);
 };

@@ -36,7 +36,7 @@ bool SectionName(const BYTE* data, ULONGLONG length, ULONGLONG& pos, const char*
 }
 }
 
-ChmFault CChmCompressedSection::Check(const CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::Check(CBoundedFileReader& file, const CChmHeaders& headers,
                                       const CChmDirectory& directory, CChmPageCheck* pages)
 {
     m_pages = pages;
@@ -63,7 +63,7 @@ ChmFault CChmCompressedSection::Check(const CBoundedFileReader& file, const CChm
     return CheckResetTable(file, headers, directory);
 }
 
-ChmFault CChmCompressedSection::CheckNameList(const CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::CheckNameList(CBoundedFileReader& file, const CChmHeaders& headers,
                                               const CChmDirectory::Entry& entry, bool compressedUsed) const
 {
     if (!entry.present || entry.section != 0 || entry.length < 4 || entry.length > kMaxNameList)
@@ -85,7 +85,7 @@ ChmFault CChmCompressedSection::CheckNameList(const CBoundedFileReader& file, co
     return ChmFault::None;
 }
 
-ChmFault CChmCompressedSection::CheckControlData(const CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::CheckControlData(CBoundedFileReader& file, const CChmHeaders& headers,
                                                  const CChmDirectory::Entry& entry)
 {
     if (entry.length < kMinControlData || entry.length > kMaxControlData)
@@ -120,7 +120,7 @@ ChmFault CChmCompressedSection::CheckControlData(const CBoundedFileReader& file,
     return ChmFault::None;
 }
 
-ChmFault CChmCompressedSection::CheckResetTable(const CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::CheckResetTable(CBoundedFileReader& file, const CChmHeaders& headers,
                                                 const CChmDirectory& directory)
 {
     const CChmDirectory::Entry& table = directory.ResetTable();

@@ -21,15 +21,15 @@ public:
     static constexpr ULONGLONG kMaxCompressedFrame = kFrameSize + 6144;
 
     // pages, when given, receives the frames and the LZX parameters.
-    ChmFault Check(const CBoundedFileReader& file, const CChmHeaders& headers, const CChmDirectory& directory,
+    ChmFault Check(CBoundedFileReader& file, const CChmHeaders& headers, const CChmDirectory& directory,
                    CChmPageCheck* pages = nullptr);
 
 private:
-    ChmFault CheckNameList(const CBoundedFileReader& file, const CChmHeaders& headers,
+    ChmFault CheckNameList(CBoundedFileReader& file, const CChmHeaders& headers,
                            const CChmDirectory::Entry& entry, bool compressedUsed) const;
-    ChmFault CheckControlData(const CBoundedFileReader& file, const CChmHeaders& headers,
+    ChmFault CheckControlData(CBoundedFileReader& file, const CChmHeaders& headers,
                               const CChmDirectory::Entry& entry);
-    ChmFault CheckResetTable(const CBoundedFileReader& file, const CChmHeaders& headers,
+    ChmFault CheckResetTable(CBoundedFileReader& file, const CChmHeaders& headers,
                              const CChmDirectory& directory);
 
     DWORD m_window = 0;

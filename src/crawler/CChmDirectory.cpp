@@ -61,13 +61,15 @@ bool ChunkOrNone(LONG value, DWORD count)
 }
 }
 
-ChmFault CChmDirectory::Walk(const CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages)
+ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages)
 {
     m_headers = &headers;
     m_pages = pages;
     const DWORD size = headers.ChunkSize();
     const DWORD count = headers.ChunkCount();
-    const DWORD perRead = size >= kReadBytes ? 1 : kReadBytes / size;
+    DWORD perRead = size >= kReadBytes ? 1 : kReadBytes / size;
+    if (perRead > count)
+        perRead = count;
     std::unique_ptr<BYTE[]> chunks(new (std::nothrow) BYTE[static_cast<size_t>(perRead) * size]);
     std::unique_ptr<BYTE[]> flags(new (std::nothrow) BYTE[count]());
     std::unique_ptr<LONG[]> next(new (std::nothrow) LONG[count]());
@@ -219,4 +221,40 @@ ChmFault CChmDirectory::IndexChunk(const BYTE* chunk)
         m_flags[static_cast<DWORD>(child)] |= kChild;
     }
     return entries == ChmWord(chunk + size - kCountSize) ? ChmFault::None : ChmFault::EntryCount;
+}
+
+bool CChmDirectory::Find(CBoundedFileReader& file, const CChmHeaders& headers, const BYTE* name, size_t length,
+                         Entry& found)
+{
+    const DWORD size = headers.ChunkSize();
+    std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[size]);
+    if (!chunk)
+        return false;
+    for (DWORD c = 0; c < headers.ChunkCount(); ++c) {
+        if (!file.ReadAt(headers.ChunksOffset() + static_cast<ULONGLONG>(c) * size, chunk.get(), size) ||
+            memcmp(chunk.get(), "PMGL", 4) != 0)
+            continue;
+        // Bounded as in the walk: the file may have changed since.
+        const DWORD freeSpace = ChmDword(chunk.get() + 4);
+        if (freeSpace < kCountSize || freeSpace > size - kListingHeader)
+            return false;
+        const DWORD end = size - freeSpace;
+        for (DWORD pos = kListingHeader; pos < end;) {
+            ULONGLONG nameLength = 0;
+            if (!EncInt(chunk.get(), end, pos, nameLength) || !NameFits(chunk.get(), end, pos, nameLength))
+                return false;
+            const bool same = nameLength == length && memcmp(chunk.get() + pos, name, length) == 0;
+            pos += static_cast<DWORD>(nameLength);
+            Entry entry;
+            entry.present = true;
+            if (!EncInt(chunk.get(), end, pos, entry.section) || !EncInt(chunk.get(), end, pos, entry.offset) ||
+                !EncInt(chunk.get(), end, pos, entry.length))
+                return false;
+            if (same) {
+                found = entry;
+                return true;
+            }
+        }
+    }
+    return false;
 }

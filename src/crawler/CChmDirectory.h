@@ -24,7 +24,12 @@ public:
     static constexpr ULONGLONG kMaxNameBytes = 511;
 
     // pages, when given, receives every entry with bytes.
-    ChmFault Walk(const CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages = nullptr);
+    ChmFault Walk(CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages = nullptr);
+
+    // The entry of that name in a directory that passed the walk, read from
+    // the listing chunks in turn up to it; false when none has the name.
+    static bool Find(CBoundedFileReader& file, const CChmHeaders& headers, const BYTE* name, size_t length,
+                     Entry& found);
 
     const Entry& NameList() const { return m_nameList; }
     const Entry& ControlData() const { return m_controlData; }

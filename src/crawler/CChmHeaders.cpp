@@ -15,7 +15,7 @@ bool ChunkIndex(LONG value, DWORD count)
 }
 }
 
-ChmFault CChmHeaders::Read(const CBoundedFileReader& file)
+ChmFault CChmHeaders::Read(CBoundedFileReader& file)
 {
     const ULONGLONG size = file.Size();
     BYTE header[kFileHeaderRead];

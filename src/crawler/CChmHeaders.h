@@ -14,7 +14,7 @@ public:
     // Beyond any help file compiled: a million chunks of the usual 4 KB.
     static constexpr DWORD kMaxChunkCount = 0x100000;
 
-    ChmFault Read(const CBoundedFileReader& file);
+    ChmFault Read(CBoundedFileReader& file);
 
     ULONGLONG ChunksOffset() const { return m_chunksOffset; }
     DWORD ChunkSize() const { return m_chunkSize; }

@@ -1,5 +1,7 @@
 #include "crawler/CChmPageCheck.h"
 
+#include "crawler/CChmDirectory.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -7,6 +9,7 @@
 namespace {
 // The most a compressed frame may take: the storage component's buffer.
 constexpr DWORD kMaxFrameBytes = CLzxFrameCheck::kFrameSize + 6144;
+constexpr ULONGLONG kReserveCap = 8 << 20;
 // UTF-8 of a path of up to the crawler's 2048 characters per part.
 constexpr int kMaxPathBytes = 3 * 4096 + 2;
 
@@ -27,10 +30,12 @@ CChmPageCheck::~CChmPageCheck() = default;
 bool CChmPageCheck::Reserve(ULONGLONG directoryBytes)
 {
     // Names take less room than the chunks that hold them; an entry takes at
-    // least a few bytes of its chunk, most take some forty.
+    // least a few bytes of its chunk, most take some forty. Beyond a directory
+    // of 8 MB (some 200,000 entries) the lists grow as they fill.
+    const ULONGLONG bytes = directoryBytes < kReserveCap ? directoryBytes : kReserveCap;
     try {
-        m_names.reserve(static_cast<size_t>(directoryBytes));
-        m_entries.reserve(static_cast<size_t>(directoryBytes / 32));
+        m_names.reserve(static_cast<size_t>(bytes));
+        m_entries.reserve(static_cast<size_t>(bytes / 32));
         return true;
     } catch (...) {
         return false;
@@ -58,10 +63,7 @@ bool CChmPageCheck::SetFrames(ULONGLONG contentStart, std::vector<ULONGLONG> fra
     m_contentStart = contentStart;
     m_frameStarts = std::move(frameStarts);
     m_framesPerReset = framesPerReset;
-    m_lzx.reset(new (std::nothrow) CLzxFrameCheck(windowSize));
-    m_frame.reset(new (std::nothrow) BYTE[kMaxFrameBytes]);
-    if (!m_lzx || !m_frame)
-        return false;
+    m_windowSize = windowSize;
     try {
         m_frameState.assign(m_frameStarts.empty() ? 0 : m_frameStarts.size() - 1, 0);
         return true;
@@ -70,24 +72,40 @@ bool CChmPageCheck::SetFrames(ULONGLONG contentStart, std::vector<ULONGLONG> fra
     }
 }
 
+void CChmPageCheck::ListDirectory()
+{
+    m_listed = true;
+    CChmDirectory directory;
+    if (directory.Walk(m_file, m_headers, this) != ChmFault::None) {
+        // The file changed since its check: nothing is found, every frame is followed.
+        m_entries.clear();
+        return;
+    }
+    try {
+        m_hashes.resize(m_entries.size());
+        m_byHash.resize(m_entries.size());
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            m_hashes[i] = Hash(m_names.data() + m_entries[i].nameStart, m_entries[i].nameLength);
+            m_byHash[i] = static_cast<DWORD>(i);
+        }
+        std::sort(m_byHash.begin(), m_byHash.end(), [this](DWORD a, DWORD b) { return m_hashes[a] < m_hashes[b]; });
+    } catch (...) {
+        m_byHash.clear();
+        m_hashes.clear();
+    }
+}
+
 const CChmPageCheck::Entry* CChmPageCheck::Find(const char* name, size_t length)
 {
-    // Few lookups (a title read) scan; a walk over the pages gets an index.
-    if (++m_lookups == 2 && m_byHash.empty()) {
-        try {
-            m_hashes.resize(m_entries.size());
-            m_byHash.resize(m_entries.size());
-            for (size_t i = 0; i < m_entries.size(); ++i) {
-                m_hashes[i] = Hash(m_names.data() + m_entries[i].nameStart, m_entries[i].nameLength);
-                m_byHash[i] = static_cast<DWORD>(i);
-            }
-            std::sort(m_byHash.begin(), m_byHash.end(),
-                      [this](DWORD a, DWORD b) { return m_hashes[a] < m_hashes[b]; });
-        } catch (...) {
-            m_byHash.clear();
-            m_hashes.clear();
-        }
+    if (!m_listed && m_lookups++ == 0) {
+        CChmDirectory::Entry entry;
+        if (!CChmDirectory::Find(m_file, m_headers, reinterpret_cast<const BYTE*>(name), length, entry))
+            return nullptr;
+        m_found = {0, 0, entry.section, entry.offset, entry.length};
+        return &m_found;
     }
+    if (!m_listed)
+        ListDirectory();
     const auto same = [&](const Entry& entry) {
         return entry.nameLength == length && memcmp(m_names.data() + entry.nameStart, name, length) == 0;
     };
@@ -150,6 +168,13 @@ bool CChmPageCheck::FramePasses(size_t frame)
 {
     if (m_frameState[frame] != 0)
         return m_frameState[frame] == 1;
+    // Made when first needed: a title read from the uncompressed section needs none.
+    if (!m_lzx)
+        m_lzx.reset(new (std::nothrow) CLzxFrameCheck(m_windowSize));
+    if (!m_frame)
+        m_frame.reset(new (std::nothrow) BYTE[kMaxFrameBytes]);
+    if (!m_lzx || !m_frame)
+        return false;
     // The component decodes from the last reset point on, or goes on from the
     // frame it decoded last when that lies between.
     const size_t reset = frame - frame % m_framesPerReset;

@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "crawler/CBoundedFileReader.h"
+#include "crawler/CChmHeaders.h"
 #include "crawler/CLzxFrameCheck.h"
 
 // Before the storage component reads a stream of the compressed section, the
 // LZX frames it will decode for that stream are followed in our own code (see
 // CLzxFrameCheck), once each, from the reset point the component starts from.
-// A stream whose frames do not pass is not read. Filled by the structure
-// check, which has read the directory and the reset table already.
+// A stream whose frames do not pass is not read. Set up by the structure
+// check, which has read the reset table already. A stream is found in the
+// directory by its name: the first lookup (a title read, mostly) reads the
+// directory up to it, a second one lists the whole directory once.
 class CChmPageCheck {
 public:
     CChmPageCheck();
@@ -22,14 +25,19 @@ public:
 
     // Room for the entries of a directory of that many bytes, made once.
     bool Reserve(ULONGLONG directoryBytes);
-    // From the directory: every entry with bytes.
+    // From the directory's walk: every entry with bytes.
     bool AddEntry(const BYTE* name, ULONGLONG nameLength, ULONGLONG section, ULONGLONG offset, ULONGLONG length);
     // From the compressed section's tables. frameStarts: where each frame
     // begins in the content, then the compressed length.
     bool SetFrames(ULONGLONG contentStart, std::vector<ULONGLONG> frameStarts, DWORD windowSize,
                    DWORD framesPerReset);
-    // Takes the structure check's reader of the file, once the file passed.
-    void Adopt(CBoundedFileReader file) { m_file = std::move(file); }
+    // Takes the structure check's reader of the file and its headers, once
+    // the file passed.
+    void Adopt(CBoundedFileReader file, const CChmHeaders& headers)
+    {
+        m_file = std::move(file);
+        m_headers = headers;
+    }
 
     // Whether the component may read the stream of that name in that folder
     // (elements joined by '\', empty at the root), which holds size bytes.
@@ -45,13 +53,17 @@ private:
     };
 
     const Entry* Find(const char* name, size_t length);
+    void ListDirectory();
     bool FramesPass(size_t first, size_t last);
     bool FramePasses(size_t frame);
 
     CBoundedFileReader m_file;
+    CChmHeaders m_headers;
+    bool m_listed = false;
+    Entry m_found = {};
     std::vector<char> m_names;
     std::vector<Entry> m_entries;
-    // Entry numbers ordered by their names' hashes, made at the second lookup.
+    // Entry numbers ordered by their names' hashes.
     std::vector<DWORD> m_byHash;
     std::vector<ULONGLONG> m_hashes;
     DWORD m_lookups = 0;
@@ -59,6 +71,7 @@ private:
     ULONGLONG m_contentStart = 0;
     std::vector<ULONGLONG> m_frameStarts;
     DWORD m_framesPerReset = 1;
+    DWORD m_windowSize = 0;
     std::unique_ptr<CLzxFrameCheck> m_lzx;
     // Per frame: 0 not yet followed, 1 passed, 2 failed.
     std::vector<BYTE> m_frameState;

@@ -18,12 +18,12 @@ ChmFault CChmStructureCheck::Run(const wchar_t* path, CChmPageCheck* pages)
     if (fault != ChmFault::None)
         return fault;
     CChmDirectory directory;
-    fault = directory.Walk(file, headers, pages);
+    fault = directory.Walk(file, headers);
     if (fault != ChmFault::None)
         return fault;
     CChmCompressedSection section;
     fault = section.Check(file, headers, directory, pages);
     if (fault == ChmFault::None && pages)
-        pages->Adopt(std::move(file));
+        pages->Adopt(std::move(file), headers);
     return fault;
 }

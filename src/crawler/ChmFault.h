@@ -4,7 +4,7 @@
 // is wrong. None: the storage component may be given the file.
 enum class ChmFault {
     None,
-    Unreadable,        // the file cannot be opened or read
+    Unreadable,        // the file cannot be opened or read, or no memory is left to check it
     ItsfHeader,        // signature, version or header length; a file shorter than the header
     SectionTable,      // a header section, the directory or the content lies outside the file
     DirectoryHeader,   // the directory header's signature, version or length

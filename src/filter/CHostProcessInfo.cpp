@@ -131,14 +131,18 @@ BOOL CHostProcessInfo::FindFilter(const wchar_t* path, FilterLookupRecord& recor
             return FALSE;
         m_dllsInformation.verifyTrust = FALSE;
         record.dllsInformation = &m_dllsInformation;
-        return helper->FindFilter(extension + 1, record);
+        if (!helper->FindFilter(extension + 1, record))
+            return FALSE;
+        // A DLL that faulted in a call of ours is not called again: as if the
+        // product had no filter for the extension.
+        return m_dllsInformation.Faults().Contains(record.filterDllPath) ? FALSE : TRUE;
     } catch (...) {
         // The probe cache raises its XML errors; they mean "no filter".
         return FALSE;
     }
 }
 
-CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ComPtr<IFilter>& filter)
+CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter)
 {
     try {
         FilterLookupRecord record;
@@ -151,25 +155,36 @@ CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ComPtr<IFi
 }
 
 CoLibraryHandle CHostProcessInfo::CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
-                                                   ComPtr<IFilter>& filter)
+                                                   ForeignPtr<IFilter>& filter)
 {
     filter.reset();
+    ForeignFaults& faults = m_dllsInformation.Faults();
+    const size_t faultsBefore = faults.Count();
+    CoLibraryHandle module;
     try {
         wchar_t moduleName[kPartCapacity];
         UpperBaseName(record.filterDllPath, moduleName, kPartCapacity);
-        for (const wchar_t* known : kLoadIFilterModules) {
-            if (wcscmp(moduleName, known) == 0)
-                return CreateThroughLoadIFilter(path, moduleName, filter);
-        }
-        return CreateFromClassObject(path, record, filter);
+        bool throughLoadIFilter = false;
+        for (const wchar_t* known : kLoadIFilterModules)
+            throughLoadIFilter = throughLoadIFilter || wcscmp(moduleName, known) == 0;
+        module = throughLoadIFilter ? CreateThroughLoadIFilter(path, moduleName, filter)
+                                    : CreateFromClassObject(path, record, filter);
     } catch (...) {
         filter.reset();
-        return CoLibraryHandle();
+        module.reset();
     }
+    if (faults.Count() != faultsBefore) {
+        // The DLL is named by its registration too, for a fault whose module
+        // could not be told; it stays loaded and its objects are abandoned.
+        faults.Add(nullptr, record.filterDllPath);
+        filter.Abandon();
+        module.detach();
+    }
+    return module;
 }
 
 CoLibraryHandle CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, const wchar_t* moduleName,
-                                                           ComPtr<IFilter>& filter)
+                                                           ForeignPtr<IFilter>& filter)
 {
     if (!m_loadIFilter) {
         if (!m_indexingLibrary)
@@ -182,26 +197,37 @@ CoLibraryHandle CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, 
             return CoLibraryHandle();
     }
 
-    ComPtr<IUnknown> object;
-    if (FAILED(object.receive([&](IUnknown** out) {
-            return m_loadIFilter(path, nullptr, reinterpret_cast<void**>(out));
-        })) || !object)
+    // The indexing library runs the filter's own class object, constructor
+    // and Load inside this call.
+    IUnknown* raw = nullptr;
+    HRESULT hr = E_FAIL;
+    LoadIFilterFn loadIFilter = m_loadIFilter;
+    const bool returned = CallForeign([&hr, &raw, loadIFilter, path] {
+        hr = loadIFilter(path, nullptr, reinterpret_cast<void**>(&raw));
+    });
+    // The indexing library loaded the DLL on its own account.
+    const HMODULE owner = GetModuleHandleW(moduleName);
+    ForeignFaults& faults = m_dllsInformation.Faults();
+    if (!returned) {
+        faults.Add(owner, nullptr);
         return CoLibraryHandle();
-    ComPtr<IFilter> made;
-    if (FAILED(made.receive([&](IFilter** out) {
-            return object->QueryInterface(IID_IFilter, reinterpret_cast<void**>(out));
-        })) || !made)
+    }
+    ForeignPtr<IUnknown> object(SUCCEEDED(hr) ? raw : nullptr, &faults, owner);
+    if (!object || !owner)
+        return CoLibraryHandle();  // an object of a DLL we cannot tell is not used
+    ForeignPtr<IFilter> made = object.Query<IFilter>(IID_IFilter);
+    if (!made)
         return CoLibraryHandle();
+    object.reset();
     filter = std::move(made);
 
-    // The indexing library loaded the DLL on its own account. The page's handle
-    // gets a reference of its own, so freeing it after the page leaves the
-    // library's reference, and the host's, alone.
-    return CoLibraryHandle(AddModuleReference(GetModuleHandleW(moduleName)));
+    // The page's handle gets a reference of its own, so freeing it after the
+    // page leaves the library's reference, and the host's, alone.
+    return CoLibraryHandle(AddModuleReference(owner));
 }
 
 CoLibraryHandle CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
-                                                        ComPtr<IFilter>& filter)
+                                                        ForeignPtr<IFilter>& filter)
 {
     CDLLsInformationBase* dlls = record.dllsInformation ? record.dllsInformation : &m_dllsInformation;
 
@@ -212,18 +238,26 @@ CoLibraryHandle CHostProcessInfo::CreateFromClassObject(const wchar_t* path, con
     // Declared before the object, so that on every path out the object is
     // released before the module reference is given back.
     CoLibraryHandle module;
-    ComPtr<IFilter> object;
-    HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object.put());
+    ForeignPtr<IFilter> object;
+    HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object);
+    if (dlls->Faults().Contains(loaded))
+        return CoLibraryHandle();  // not one call more, and it stays loaded
     module.reset(wasLoaded ? AddModuleReference(loaded) : loaded);
     if (!object || !module)
         return CoLibraryHandle();
 
-    ComPtr<IPersistFile> file;
-    if (FAILED(file.receive([&](IPersistFile** out) {
-            return object->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(out));
-        })) || !file)
+    ForeignPtr<IPersistFile> file = object.Query<IPersistFile>(IID_IPersistFile);
+    HRESULT hr = E_FAIL;
+    const bool pageLoaded =
+        file && file.Call([&hr, path](IPersistFile* f) { hr = f->Load(path, STGM_READ); }) && SUCCEEDED(hr);
+    file.reset();
+    if (object.Faulted()) {
+        // Not one call more into it, not even to release: it stays loaded.
+        object.Abandon();
+        module.detach();
         return CoLibraryHandle();
-    if (FAILED(file->Load(path, STGM_READ)))
+    }
+    if (!pageLoaded)
         return CoLibraryHandle();
     filter = std::move(object);
     return module;

@@ -4,16 +4,17 @@
 
 #include <cwchar>
 #include <new>
+#include <string>
 
 #include "crawler/CChmStorage.h"
 #include "filter/ChmSystemTitle.h"
-#include "filter/ForeignCall.h"
 #include "filter/NamedMutexLock.h"
 #include "util/BoundedString.h"
 #include "util/CoTaskMemBlock.h"
 #include "util/FileExists.h"
 #include "util/FilterClassId.h"
 #include "util/FindHandle.h"
+#include "util/FolderFind.h"
 #include "util/LocalBlock.h"
 #include "util/SplitPath.h"
 
@@ -37,6 +38,20 @@ bool EndsWithBackslash(const wchar_t* text)
 {
     const size_t length = wcslen(text);
     return length > 0 && text[length - 1] == L'\\';
+}
+
+// The key of a file in the attempt record: its path. The profile functions end
+// a key at its first '=', so a path holding one would never be found again;
+// there '=' is written as '|', which no file path can hold. Every other path
+// stays its own key, as the records on disk have it.
+std::wstring AttemptKey(const wchar_t* fileName)
+{
+    std::wstring key(fileName);
+    for (wchar_t& c : key) {
+        if (c == L'=')
+            c = L'|';
+    }
+    return key;
 }
 
 bool IsBlankedValue(const wchar_t* text)
@@ -72,21 +87,11 @@ CIFilterBase::~CIFilterBase()
 void CIFilterBase::DropPageFilter()
 {
     m_relay.Clear();
-    ReleaseForeign(m_pageFilter);
-    m_pageFilterModule.reset();
-}
-
-void CIFilterBase::ForgetPageFilter()
-{
-    m_relay.Clear();
-    m_pageFilter.detach();
-    m_pageFilterModule.detach();
-}
-
-void CIFilterBase::AbandonRun()
-{
-    ForgetPageFilter();
-    m_crawler.reset();
+    m_pageFilter.reset();
+    if (m_hostInfo->Faults().Contains(m_pageFilterModule.get()))
+        m_pageFilterModule.detach();  // its objects may still be alive
+    else
+        m_pageFilterModule.reset();
 }
 
 // IUnknown
@@ -125,6 +130,7 @@ STDMETHODIMP_(ULONG) CIFilterBase::Release()
 STDMETHODIMP CIFilterBase::Init(ULONG grfFlags, ULONG cAttributes, const FULLPROPSPEC* aAttributes, ULONG* pFlags)
 {
     try {
+        EndAttempt();
         // The page filter and the crawler of an earlier run go before its folder:
         // a page file still open in a page filter could not be deleted.
         DropPageFilter();
@@ -203,16 +209,17 @@ bool CIFilterBase::BlackListEnter()
 {
     if (!m_blackList)
         return true;
+    const std::wstring key = AttemptKey(m_fileName.get());
     NamedMutexLock lock(kBlackListMutex);
     if (!lock.Taken())
         return false;
     wchar_t marks[kMarksCapacity] = {};
-    GetPrivateProfileStringW(m_hostInfo->HostPath(), m_fileName.get(), L"", marks, kMarksCapacity - 1,
+    GetPrivateProfileStringW(m_hostInfo->HostPath(), key.c_str(), L"", marks, kMarksCapacity - 1,
                              m_settingsPath.get());
     if (wcslen(marks) >= kMaxAttempts)
         return false;
     BoundedAppend(marks, kMarksCapacity, L"x");
-    WritePrivateProfileStringW(m_hostInfo->HostPath(), m_fileName.get(), marks, m_settingsPath.get());
+    WritePrivateProfileStringW(m_hostInfo->HostPath(), key.c_str(), marks, m_settingsPath.get());
     return true;
 }
 
@@ -220,14 +227,21 @@ void CIFilterBase::BlackListLeave()
 {
     if (!m_blackList || !m_completed || !m_fileName || !m_settingsPath)
         return;
+    const std::wstring key = AttemptKey(m_fileName.get());
     NamedMutexLock lock(kBlackListMutex);
     if (!lock.Taken())
         return;
     wchar_t marks[kMarksCapacity] = {};
-    GetPrivateProfileStringW(m_hostInfo->HostPath(), m_fileName.get(), L"", marks, kMarksCapacity - 1,
+    GetPrivateProfileStringW(m_hostInfo->HostPath(), key.c_str(), L"", marks, kMarksCapacity - 1,
                              m_settingsPath.get());
     if (wcslen(marks) < kMaxAttempts)
-        WritePrivateProfileStringW(m_hostInfo->HostPath(), m_fileName.get(), nullptr, m_settingsPath.get());
+        WritePrivateProfileStringW(m_hostInfo->HostPath(), key.c_str(), nullptr, m_settingsPath.get());
+}
+
+void CIFilterBase::EndAttempt()
+{
+    BlackListLeave();
+    m_completed = false;
 }
 
 void CIFilterBase::WriteGuidLog(const wchar_t* folderName)
@@ -275,7 +289,7 @@ void CIFilterBase::DeleteFolderTree(const wchar_t* folder)
         FAILED(BoundedAppend(pattern.get(), kTempPathCapacity, L"\\*.*")))
         return;
     WIN32_FIND_DATAW entry;
-    FindHandle find(FindFirstFileW(pattern.get(), &entry));
+    FindHandle find(FindFirstEntry(pattern.get(), &entry));
     if (find) {
         do {
             if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0)
@@ -294,7 +308,7 @@ void CIFilterBase::DeleteFolderTree(const wchar_t* folder)
                 SetFileAttributesW(child.get(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileW(child.get());
             }
-        } while (FindNextFileW(find.get(), &entry));
+        } while (FindNextEntry(find.get(), &entry));
     }
     find.reset();
     RemoveDirectoryW(folder);
@@ -339,10 +353,10 @@ STDMETHODIMP CIFilterBase::BindRegion(FILTERREGION, REFIID, void**)
 HRESULT CIFilterBase::DoGetChunk(STAT_CHUNK* pStat)
 {
     try {
-        if (!m_crawler) {
-            m_completed = true;
+        // No crawler: the run was refused, could not start, or has ended. Only
+        // the end of the entries counts as completed (AdvancePage says so).
+        if (!m_crawler)
             return FILTER_E_END_OF_CHUNKS;
-        }
         m_pendingTitle.reset();
         if (m_chunkCounter == 0) {
             m_chunkCounter = 1;
@@ -353,27 +367,19 @@ HRESULT CIFilterBase::DoGetChunk(STAT_CHUNK* pStat)
             if (!m_pageFilter) {
                 ULONG pageFlags = 0;
                 const HRESULT advanced = AdvancePage(&pageFlags);
-                if (advanced == kPageFaulted) {
-                    AbandonRun();
-                    return FILTER_E_END_OF_CHUNKS;
-                }
                 if (advanced == 1)
                     continue;
                 if (advanced != S_OK)
                     return FILTER_E_END_OF_CHUNKS;
             }
             const HRESULT hr = m_relay.GetChunk(pStat);
-            if (m_relay.Faulted()) {
-                AbandonRun();
-                return FILTER_E_END_OF_CHUNKS;
-            }
             if (hr == S_OK) {
                 pStat->idChunk = m_chunkCounter;
                 pStat->idChunkSource = m_chunkCounter;
                 return S_OK;
             }
             // Anything else ends this page only, the codes that ask to be called
-            // again included.
+            // again and a fault included.
             DropPageFilter();
         }
     } catch (...) {
@@ -402,38 +408,26 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
     if (target[0] == L'\0')
         return 1;  // no page filter for this entry
 
-    // Loading runs the page filter's factory and Load: foreign code.
-    CoLibraryHandle module;
-    ComPtr<IFilter> filter;
-    CHostProcessInfo* host = m_hostInfo.get();
-    const wchar_t* path = target.get();
-    if (!CallForeign([&module, &filter, host, path] { module = host->LoadPageFilter(path, filter); })) {
-        // Whatever it left there is not touched again.
-        filter.detach();
-        module.detach();
-        return kPageFaulted;
-    }
-    m_pageFilter = std::move(filter);
-    m_pageFilterModule = std::move(module);
+    // Every call into the page filter's DLL is guarded where it is made; a
+    // fault leaves no filter and the DLL in the record of faults.
+    m_pageFilterModule = m_hostInfo->LoadPageFilter(target.get(), m_pageFilter);
     if (!m_pageFilter) {
         DropPageFilter();
         return 1;
     }
 
     HRESULT init = E_FAIL;
-    IFilter* page = m_pageFilter.get();
     const ULONG flags = m_initFlags;
     const ULONG count = m_attributes.Count();
     const FULLPROPSPEC* attributes = m_attributes.Data();
-    if (!CallForeign([&init, page, flags, count, attributes, pageFlags] {
+    if (!m_pageFilter.Call([&init, flags, count, attributes, pageFlags](IFilter* page) {
             init = page->Init(flags, count, attributes, pageFlags);
-        }))
-        return kPageFaulted;
-    if (init != S_OK) {
+        }) ||
+        init != S_OK) {
         DropPageFilter();
         return 1;
     }
-    m_relay.Hold(m_pageFilter.get());
+    m_relay.Hold(m_pageFilter);
     return S_OK;
 }
 
@@ -483,7 +477,7 @@ HRESULT CIFilterBase::DoGetText(ULONG* pcwcBuffer, WCHAR* awcBuffer)
             return FILTER_E_NO_TEXT;
         const HRESULT hr = m_relay.GetText(pcwcBuffer, awcBuffer);
         if (m_relay.Faulted()) {
-            ForgetPageFilter();
+            DropPageFilter();  // the next GetChunk moves on to the next page
             return FILTER_E_NO_TEXT;
         }
         return hr;
@@ -521,7 +515,7 @@ HRESULT CIFilterBase::DoGetValue(PROPVARIANT** ppPropValue)
             return FILTER_E_NO_VALUES;
         const HRESULT hr = m_relay.GetValue(ppPropValue);
         if (m_relay.Faulted()) {
-            ForgetPageFilter();
+            DropPageFilter();  // the next GetChunk moves on to the next page
             return FILTER_E_END_OF_CHUNKS;
         }
         if (hr != S_OK)
@@ -591,6 +585,8 @@ STDMETHODIMP CIFilterBase::Load(LPCOLESTR pszFileName, DWORD)
             return E_INVALIDARG;
         const size_t length = wcslen(pszFileName);  // below MAX_PATH: FileExists checked it
 
+        // The run of the file before ends here, as far as its record goes.
+        EndAttempt();
         m_fileName.reset();
         std::unique_ptr<wchar_t[]> name(new (std::nothrow) wchar_t[length + 1]);
         if (!name)

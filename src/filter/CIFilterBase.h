@@ -10,7 +10,7 @@
 #include "filter/FullPropSpecArray.h"
 #include "filter/SubFilterRelay.h"
 #include "util/CoLibraryHandle.h"
-#include "util/ComPtr.h"
+#include "util/ForeignPtr.h"
 #include "util/ModuleCount.h"
 
 // The CHM filter object: IFilter is its primary interface, IPersistFile names
@@ -68,29 +68,27 @@ protected:
     bool BuildSettingsPaths();
     bool BlackListEnter();
     void BlackListLeave();
+    // Leaves the attempt record of the run before, as its end would, before the
+    // object starts another run or takes another file.
+    void EndAttempt();
     void WriteGuidLog(const wchar_t* folderName);
     std::unique_ptr<CChmFileCrawler> CreateCrawler(const wchar_t* filePath, const wchar_t* tempFolder);
     // Deletes the run's temporary folder and forgets the title and settings paths.
     void Cleanup();
 
-    // The pipeline. AdvancePage answers kPageFaulted when the page filter
-    // raised an exception while it was made or initialised.
-    static constexpr HRESULT kPageFaulted = E_UNEXPECTED;
+    // The pipeline. A fault in a page filter's DLL ends its page; the document
+    // goes on, and that DLL is not called again for the object's life.
     HRESULT AdvancePage(ULONG* pageFlags);
     HRESULT EmitTitleChunk(STAT_CHUNK* pStat);
     void GetTitle(wchar_t* text, size_t capacity, ULONG* flags);
 
-    // Lets go of the current page's filter and, where the filter loaded it, its DLL.
+    // Lets go of the current page's filter and, where the filter loaded it, its
+    // DLL; a filter whose DLL faulted is abandoned and its DLL stays loaded.
     void DropPageFilter();
-    // After a page filter raised an exception: it is not called again, and its
-    // DLL stays loaded because the object may still be alive.
-    void ForgetPageFilter();
-    // Ends the run after a page filter raised an exception inside a call.
-    void AbandonRun();
 
     // First: counts the object from construction to the end of destruction.
     ModuleLock m_moduleLock;
-    ComPtr<IFilter> m_pageFilter;
+    ForeignPtr<IFilter> m_pageFilter;
     ULONG m_initFlags = 0;
     FullPropSpecArray m_attributes;
     ULONG m_chunkCounter = 0;

@@ -18,7 +18,7 @@ namespace {
 // Filter DLLs that are opened through the indexing library's own lookup.
 constexpr const wchar_t* kLoadIFilterModules[] = {L"PDFFILT", L"ACRORDIF"};
 
-bool IsSeparator(wchar_t c)
+bool IsSlashOrColon(wchar_t c)
 {
     return c == L'\\' || c == L'/' || c == L':';
 }
@@ -29,7 +29,7 @@ const wchar_t* FileNamePart(const wchar_t* path, const wchar_t** dot)
     const wchar_t* name = path;
     *dot = nullptr;
     for (const wchar_t* p = path; *p; ++p) {
-        if (IsSeparator(*p)) {
+        if (IsSlashOrColon(*p)) {
             name = p + 1;
             *dot = nullptr;
         } else if (*p == L'.') {
@@ -140,6 +140,12 @@ BOOL CHostProcessInfo::FindFilter(const wchar_t* path, FilterLookupRecord& recor
         // The probe cache raises its XML errors; they mean "no filter".
         return FALSE;
     }
+}
+
+bool CHostProcessInfo::HasPageFilter(const wchar_t* name)
+{
+    FilterLookupRecord record;
+    return FindFilter(name, record) != FALSE;
 }
 
 CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter)

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "crawler/IPageFilterLocator.h"
 #include "environment/CDLLsInformation.h"
 #include "registry/CIFilterRegistryHelperBase.h"
 #include "registry/FilterLookupRecord.h"
@@ -15,7 +16,7 @@
 // Who is hosting the filter: the host executable's path and its upper-cased
 // base name (for example "MSSDMN"), read once when the filter object is made,
 // and the filter-DLL information with its probe cache for this filter object.
-class CHostProcessInfo {
+class CHostProcessInfo : public IPageFilterLocator {
 public:
     static constexpr size_t kPathCapacity = 2048;
     // An extension or a base name part.
@@ -37,6 +38,9 @@ public:
     // extension; the record's status tells whether it is usable. A filter whose
     // DLL has faulted in a call of ours is not found again.
     BOOL FindFilter(const wchar_t* path, FilterLookupRecord& record);
+    // For the crawler: whether FindFilter finds one (usable or not; the page
+    // filter is made later from the extracted file).
+    bool HasPageFilter(const wchar_t* name) override;
     // The page filter for an extracted page file, in filter (empty when none can
     // be made), and the module to free when the page is done. The handle holds a
     // reference of its own, so freeing it never unloads a DLL someone else uses.

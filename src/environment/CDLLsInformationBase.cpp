@@ -105,8 +105,11 @@ void CDLLsInformationBase::ProbePersistInterfaces(const wchar_t* path, const wch
     }
 }
 
-HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_t* clsid, ForeignPtr<IFilter>& object)
+HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_t* clsid, ForeignPtr<IFilter>& object,
+                                               bool* loadedHere)
 {
+    if (loadedHere)
+        *loadedHere = false;
     // What the caller held goes first.
     object.reset();
     if (!path || path[0] == L'\0' || !clsid || m_faults.Contains(path))
@@ -133,6 +136,8 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
             SetCurrentDirectoryW(previous);
         if (!module)
             return nullptr;
+        if (loadedHere)
+            *loadedHere = true;
     }
     if (m_faults.Contains(module))
         return module;

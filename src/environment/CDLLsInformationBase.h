@@ -35,8 +35,10 @@ public:
     // be loaded, the CLSID string is not one, or the DLL has faulted before. A
     // DLL loaded here is loaded with CoLoadLibrary and may be released with
     // CoFreeLibrary. Every call into the DLL is guarded; a fault is recorded in
-    // Faults() and gives no object.
-    HMODULE LoadFilterObject(const wchar_t* path, const wchar_t* clsid, ForeignPtr<IFilter>& object);
+    // Faults() and gives no object. *loadedHere tells whether the handle
+    // carries a reference taken here.
+    HMODULE LoadFilterObject(const wchar_t* path, const wchar_t* clsid, ForeignPtr<IFilter>& object,
+                             bool* loadedHere = nullptr);
 
     // Which persistence interfaces an object of the class offers; all 0 when
     // none can be made. Known filters answer IPersistFile only, unloaded.

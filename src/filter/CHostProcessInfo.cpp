@@ -53,12 +53,27 @@ void UpperBaseName(const wchar_t* path, wchar_t* out, size_t capacity)
     CharUpperW(out);
 }
 
-// A reference of our own on a module that is already loaded: LoadLibrary on
-// its own path finds it and counts one more user. Null when it cannot be had.
+// A reference of our own on a module that is already loaded. GetModuleHandleExW
+// counts one in a single call; systems before it (it is looked up at run time)
+// take one with LoadLibrary on the module's own path. Null when it cannot be had.
 HMODULE AddModuleReference(HMODULE module)
 {
     if (!module)
         return nullptr;
+    using GetModuleHandleExFn = BOOL(WINAPI*)(DWORD, LPCWSTR, HMODULE*);
+    static const GetModuleHandleExFn getModuleHandleEx = reinterpret_cast<GetModuleHandleExFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetModuleHandleExW")));
+    if (getModuleHandleEx) {
+        HMODULE referenced = nullptr;
+        if (!getModuleHandleEx(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(module),
+                               &referenced))
+            return nullptr;
+        if (referenced != module) {
+            FreeLibrary(referenced);
+            return nullptr;
+        }
+        return referenced;
+    }
     wchar_t path[CHostProcessInfo::kPathCapacity];
     const DWORD length = GetModuleFileNameW(module, path, CHostProcessInfo::kPathCapacity);
     if (length == 0 || length >= CHostProcessInfo::kPathCapacity)
@@ -240,15 +255,15 @@ CoLibraryHandle CHostProcessInfo::CreateFromClassObject(const wchar_t* path, con
     // LoadFilterObject takes a reference only when it loads the DLL itself;
     // for a DLL already loaded (by the probe, the host, an earlier page) the
     // page takes its own, so that the one freed after the page is ours.
-    const bool wasLoaded = GetModuleHandleW(record.filterDllPath) != nullptr;
     // Declared before the object, so that on every path out the object is
     // released before the module reference is given back.
     CoLibraryHandle module;
     ForeignPtr<IFilter> object;
-    HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object);
+    bool loadedHere = false;
+    HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object, &loadedHere);
     if (dlls->Faults().Contains(loaded))
         return CoLibraryHandle();  // not one call more, and it stays loaded
-    module.reset(wasLoaded ? AddModuleReference(loaded) : loaded);
+    module.reset(loadedHere ? loaded : AddModuleReference(loaded));
     if (!object || !module)
         return CoLibraryHandle();
 
@@ -300,7 +315,9 @@ std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::MatchInstalledProd
         if (!product || !product->IsProductInstalled())
             continue;
         work[0] = L'\0';
-        if (!product->GetProductBinDirectory(work.get(), kMatchCapacity))
+        // The folder is read with the registry reads' limit of 2048 characters, in
+        // one question for its type and size and one for its text.
+        if (!product->GetProductBinDirectory(work.get(), kMatchCapacity - 1))
             continue;
         // The program folder is at most 260 characters, the size AppendPath works in.
         if (!AppendPath(work.get(), m_hostBaseName) || FAILED(BoundedAppend(work.get(), kMatchCapacity, L".exe")))

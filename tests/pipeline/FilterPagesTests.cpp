@@ -246,17 +246,11 @@ TEST_F(FilterPages, GetValueOnATextChunkNeverReachesThePageFilter)
 size_t CountPages(const std::wstring& folder, bool top)
 {
     size_t count = 0;
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find)
-        return 0;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        const std::wstring name = entry.cFileName;
         if (top && (name[0] == L'#' || name[0] == L'$'))
             continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (IsFolder(entry)) {
             count += CountPages(folder + L"\\" + name, false);
             continue;
         }
@@ -266,7 +260,7 @@ size_t CountPages(const std::wstring& folder, bool top)
             c = static_cast<wchar_t>(towlower(c));
         if (extension == L".htm" || extension == L".html")
             ++count;
-    } while (FindNextFileW(find.get(), &data));
+    }
     return count;
 }
 

@@ -1,28 +1,32 @@
 #!/usr/bin/env bash
 # The benchmark: where the time and memory of a CHM go, beside a peer.
-#   bash bench/run.sh [repeats]        (default 5; BUILD_DIR defaults to build/)
-# Builds the 32-bit filter, its stand-ins and chm_bench into the build, prepares
-# the main command's Wine prefix (build/showprefix), compiles synthetic CHMs of
+#   bash bench/run.sh [repeats]        (default 5)
+# Builds the filter, its stand-ins and chm_bench into the main command's build (the
+# 32-bit one, build/ or $BUILD_DIR, where 32-bit programs start, otherwise the
+# 64-bit one, build64/ or $BUILD64_DIR; TAVRINOLEX_ARCH=x86 or x64 chooses),
+# prepares the main command's Wine prefix (showprefix in the build), compiles synthetic CHMs of
 # 1,000 and 10,000 pages in nested folders with chmcmd, and measures every CHM of
 # ../shared/chm/real/ and the two synthetic ones in one run. Prints one table and
-# writes it as CSV to build/bench/results.csv. Not part of the tests or CI.
+# writes it as CSV to bench/results.csv in the build. Not part of the tests or CI.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
 repeats=${1:-5}
 jobs=$(nproc 2>/dev/null || echo 2)
-out=$build/bench
 real=$(realpath -m "$here/../shared/chm/real")
-mkdir -p "$out"
 
 bash "$here/scripts/setup.sh" >/dev/null
+. "$here/scripts/machine.sh"
+tavrinolex_choose_build "$here" bench || exit 1
+build=$tavrinolex_build
+out=$build/bench
+mkdir -p "$out"
 # The peer is not needed by the tests; only the benchmark installs it.
 if ! /usr/bin/python3 -c 'import chm.chm' 2>/dev/null; then
     apt-get install -y --no-install-recommends python3-chm >/dev/null
 fi
 
 if [ ! -x "$build/show-run.sh" ]; then
-    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$tavrinolex_toolchain" \
         -DCMAKE_BUILD_TYPE=Release >"$out/build.log" 2>&1
 fi
 cmake --build "$build" -j "$jobs" --target show_parts chm_bench >>"$out/build.log" 2>&1 \
@@ -49,8 +53,8 @@ for pages in 1000 10000; do
     rm -rf "$work"
 done
 
-export WINEPREFIX=$build/showprefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml=;winedbg.exe=d'
+# Every Windows program runs in the main command's prefix, with its loader.
+wine() { "$build/show-run.sh" --wine "$@"; }
 raw=$out/raw.txt
 : >"$raw"
 files=()
@@ -66,7 +70,8 @@ for f in "${files[@]}"; do
         /usr/bin/python3 -c 'import resource, subprocess, sys
 subprocess.run(sys.argv[1:], check=True)
 print("linux_maxrss_mb %.3f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024.0))' \
-            wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" "$repeats" </dev/null | tr -d '\r'
+            "$build/show-run.sh" --wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" "$repeats" </dev/null |
+            tr -d '\r'
         # The storage walk alone in a process of its own: the part of the peak
         # that belongs to the storage component.
         wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" 1 read </dev/null | tr -d '\r' |

@@ -4,9 +4,11 @@
 # With no file it shows the sample help file built from docs/. The first run
 # installs what is missing, builds, and makes a Wine prefix of its own beside the
 # build, with the filter and its stand-ins registered; later runs reuse all that.
+# It runs the 32-bit build (build/, or $BUILD_DIR) where 32-bit programs start,
+# and the 64-bit build (build64/, or $BUILD64_DIR) where they cannot;
+# TAVRINOLEX_ARCH=x86 or x64 chooses.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 if ! setup_out=$(bash "$here/scripts/setup.sh" 2>&1); then
@@ -15,6 +17,10 @@ if ! setup_out=$(bash "$here/scripts/setup.sh" 2>&1); then
     exit 1
 fi
 
+. "$here/scripts/machine.sh"
+tavrinolex_choose_build "$here" show || exit 1
+build=$tavrinolex_build
+
 mkdir -p "$build"
 log=$build/show-build.log
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -22,7 +28,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 # Configure only when the build does not know the main command yet.
 if [ ! -x "$build/show-run.sh" ]; then
-    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$tavrinolex_toolchain" \
         -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 \
         || { echo "show: configuring the build failed; the end of $log:" >&2; tail -20 "$log" >&2; exit 1; }
 fi

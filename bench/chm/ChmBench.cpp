@@ -300,7 +300,7 @@ double RunPageFilters(const std::vector<Entry>& entries, std::map<std::wstring, 
         if (record->second.filterDllPath[0] == L'\0')
             continue;
         const double start = NowMs();
-        ComPtr<IFilter> filter;
+        ForeignPtr<IFilter> filter;
         CoLibraryHandle module = host.CreatePageFilter(entry.page.c_str(), record->second, filter);
         if (filter) {
             ChunkTimes times;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "crawler/CChmStructureCheck.h"
+#include "util/CopyOf.h"
 
 namespace {
 // STGM_READ | STGM_SHARE_DENY_WRITE
@@ -51,11 +52,9 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
         return E_FAIL;
 
     if (mirrorRoot) {
-        const size_t length = wcslen(mirrorRoot);
-        m_mirrorRoot.reset(new (std::nothrow) wchar_t[length + 1]);
+        m_mirrorRoot = CopyOf(mirrorRoot);
         if (!m_mirrorRoot)
             return E_OUTOFMEMORY;
-        wmemcpy(m_mirrorRoot.get(), mirrorRoot, length + 1);
     }
     m_root = std::move(root);
     m_pages = std::move(pages);

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# What this machine can run, asked in one place for every script and for CMake.
+#
+# Some Linux kernels run 64-bit programs only (IA-32 emulation off). There no
+# 32-bit Linux program starts, Wine's 32-bit loader included, so no 32-bit
+# Windows program runs under Wine either: not the 32-bit build's tests, not the
+# 32-bit regsvr32 of a 64-bit prefix. The question is answered by starting the
+# 32-bit loader, not guessed from the kernel's name.
+#
+# Sourced:  . scripts/machine.sh; if tavrinolex_runs_32bit; then ...; fi
+#           "$TAVRINOLEX_RUNS_32BIT_WHY" then says why not, in one line;
+#           tavrinolex_choose_build picks the build of the main command.
+# Run:      bash scripts/machine.sh runs-32bit   exit 0 if it can, 1 if not (prints why)
+#
+# TAVRINOLEX_RUN32=yes or no forces the answer, to check either kind of run on
+# one machine (a "no" on a machine that can run them skips what such a machine
+# would skip).
+
+tavrinolex_wine32_loader=${TAVRINOLEX_WINE32_LOADER:-/usr/lib/wine/wine}
+
+tavrinolex_runs_32bit() {
+    if [ -n "${TAVRINOLEX_RUNS_32BIT_ANSWER:-}" ]; then
+        [ "$TAVRINOLEX_RUNS_32BIT_ANSWER" = yes ]
+        return
+    fi
+    local answer=yes why=
+    case "${TAVRINOLEX_RUN32:-}" in
+    yes | 1 | on | ON) ;;
+    no | 0 | off | OFF)
+        answer=no
+        why="TAVRINOLEX_RUN32=$TAVRINOLEX_RUN32: run as a machine that cannot start 32-bit programs"
+        ;;
+    *)
+        local out
+        if [ ! -x "$tavrinolex_wine32_loader" ]; then
+            answer=no
+            why="Wine's 32-bit loader $tavrinolex_wine32_loader is not installed (run scripts/setup.sh)"
+        elif ! out=$("$tavrinolex_wine32_loader" --version 2>&1 </dev/null); then
+            answer=no
+            # The shell's own complaint names the cause ("Exec format error").
+            out=$(printf '%s' "$out" | tail -1 | sed 's/^.*: //')
+            why="this machine cannot start 32-bit programs ($tavrinolex_wine32_loader --version: ${out:-failed}); its kernel runs 64-bit programs only"
+        fi
+        ;;
+    esac
+    TAVRINOLEX_RUNS_32BIT_ANSWER=$answer
+    TAVRINOLEX_RUNS_32BIT_WHY=$why
+    export TAVRINOLEX_RUNS_32BIT_ANSWER TAVRINOLEX_RUNS_32BIT_WHY
+    [ "$answer" = yes ]
+}
+
+# The build that runs the main command and the benchmark: the 32-bit one, as the
+# 32-bit search hosts load it, where 32-bit programs start, and the 64-bit one
+# otherwise. TAVRINOLEX_ARCH=x86 or x64 chooses. Sets tavrinolex_arch (x86 or x64),
+# tavrinolex_build (the tree: $BUILD_DIR or build/, $BUILD64_DIR or build64/) and
+# tavrinolex_toolchain; says in one line on standard error when it takes the
+# 64-bit build by itself. Returns 1, with the reason on standard error, when the
+# chosen build cannot run here.
+#   tavrinolex_choose_build <project folder> <who, for the messages>
+tavrinolex_choose_build() {
+    local here=$1 who=$2
+    case "${TAVRINOLEX_ARCH:-}" in
+    x86)
+        if ! tavrinolex_runs_32bit; then
+            echo "$who: TAVRINOLEX_ARCH=x86, but $TAVRINOLEX_RUNS_32BIT_WHY; use TAVRINOLEX_ARCH=x64" >&2
+            return 1
+        fi
+        tavrinolex_arch=x86
+        ;;
+    x64) tavrinolex_arch=x64 ;;
+    "" | both)
+        if tavrinolex_runs_32bit; then
+            tavrinolex_arch=x86
+        else
+            tavrinolex_arch=x64
+            echo "$who: using the 64-bit build: $TAVRINOLEX_RUNS_32BIT_WHY" >&2
+        fi
+        ;;
+    *)
+        echo "$who: TAVRINOLEX_ARCH must be x86 or x64" >&2
+        return 1
+        ;;
+    esac
+    if [ "$tavrinolex_arch" = x86 ]; then
+        tavrinolex_build=${BUILD_DIR:-$here/build}
+        tavrinolex_toolchain=$here/cmake/mingw-i686.cmake
+    else
+        tavrinolex_build=${BUILD64_DIR:-$here/build64}
+        tavrinolex_toolchain=$here/cmake/mingw-x86_64.cmake
+    fi
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    case "${1:-}" in
+    runs-32bit)
+        if tavrinolex_runs_32bit; then
+            echo yes
+            exit 0
+        fi
+        echo "no: $TAVRINOLEX_RUNS_32BIT_WHY"
+        exit 1
+        ;;
+    *)
+        echo "usage: bash scripts/machine.sh runs-32bit" >&2
+        exit 2
+        ;;
+    esac
+fi

@@ -8,6 +8,11 @@
 //              gap_ms: the longest time between two chunks)
 //   read       the storage reader alone, every stream read into memory (open_ms:
 //              opening the file through the storage component)
+//   check      the structure check alone, as the reader runs it before it opens
+//              the file (check_pct: its share of the same repeat's title_ms;
+//              check_fault: what it found, 0 when nothing); frames_ms: every LZX
+//              frame of the compressed section followed once, as the reader does
+//              before the component decodes a page's frames
 //   extract    the crawler, every page entry written and deleted, no lookups
 //   lookups    the FindFilter calls the pipeline makes for those entries: one for
 //              each entry, one more for each extracted page
@@ -32,7 +37,9 @@
 #include <vector>
 
 #include "crawler/CChmFileCrawler.h"
+#include "crawler/CChmPageCheck.h"
 #include "crawler/CChmStorage.h"
+#include "crawler/CChmStructureCheck.h"
 #include "filter/CHostProcessInfo.h"
 #include "util/ComPtr.h"
 #include "util/FilterClassId.h"
@@ -242,6 +249,20 @@ double RunExtract(const std::wstring& chm, const std::wstring& temp, std::vector
     return NowMs() - start;
 }
 
+// The structure check as the reader runs it; then every frame, once.
+double RunCheck(const std::wstring& chm, int* fault, double* framesMs)
+{
+    const double start = NowMs();
+    CChmPageCheck pages;
+    *fault = static_cast<int>(CChmStructureCheck::Run(chm.c_str(), &pages));
+    const double checked = NowMs();
+    // No directory holds this name: the whole compressed section is followed.
+    if (*fault == 0)
+        pages.Allows(L"", L"\x01", 1);
+    *framesMs = NowMs() - checked;
+    return checked - start;
+}
+
 double RunLookups(const std::vector<Entry>& entries, size_t* found)
 {
     const double start = NowMs();
@@ -279,7 +300,7 @@ double RunPageFilters(const std::vector<Entry>& entries, std::map<std::wstring, 
         if (record->second.filterDllPath[0] == L'\0')
             continue;
         const double start = NowMs();
-        ComPtr<IFilter> filter;
+        ForeignPtr<IFilter> filter;
         CoLibraryHandle module = host.CreatePageFilter(entry.page.c_str(), record->second, filter);
         if (filter) {
             ChunkTimes times;
@@ -325,8 +346,17 @@ int wmain(int argc, wchar_t** argv)
     }
     const std::wstring chm = argv[1];
     const int repeats = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
-    // "whole" or "read": only that, to see which one the memory belongs to.
+    // "whole" or "read": only that, to see which one the memory belongs to;
+    // "check": the structure check and the frames alone, once.
     const std::wstring only = argc > 3 ? argv[3] : L"";
+    if (only == L"check") {
+        int fault = 0;
+        double framesMs = 0;
+        Print("check_ms", RunCheck(chm, &fault, &framesMs));
+        Print("check_fault", static_cast<double>(fault));
+        Print("frames_ms", framesMs);
+        return fault == 0 ? 0 : 1;
+    }
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 1;
     int status = 0;
@@ -348,7 +378,9 @@ int wmain(int argc, wchar_t** argv)
         std::vector<Entry> entries;
         std::map<std::wstring, FilterLookupRecord> records;
         size_t gapAt = 0;
-        std::vector<double> whole, title, gap, early, late, read, open, extract, lookups, pages, own;
+        std::vector<double> whole, title, gap, early, late, read, open, extract, lookups, pages, own, check, checkShare,
+            frames;
+        int fault = 0;
         ReadRun sizes;
         size_t chunks = 0, found = 0;
         double peakAfterWhole = 0;
@@ -384,6 +416,10 @@ int wmain(int argc, wchar_t** argv)
                 peakAfterWhole = static_cast<double>(after.PeakWorkingSetSize) / 1048576.0;
                 RunExtract(chm, temp, &entries, pagesFolder);
             }
+            double framesMs = 0;
+            check.push_back(RunCheck(chm, &fault, &framesMs));
+            checkShare.push_back(100.0 * check.back() / title.back());
+            frames.push_back(framesMs);
             ReadRun r;
             RunRead(chm, r);
             read.push_back(r.totalMs);
@@ -412,6 +448,10 @@ int wmain(int argc, wchar_t** argv)
         Print("peak_ws_end_mb", static_cast<double>(end.PeakWorkingSetSize) / 1048576.0);
         Print("read_ms", Median(read));
         Print("open_ms", Median(open));
+        Print("check_ms", Median(check));
+        Print("check_pct", Median(checkShare));
+        Print("check_fault", static_cast<double>(fault));
+        Print("frames_ms", Median(frames));
         Print("extract_ms", Median(extract));
         Print("lookups_ms", Median(lookups));
         Print("pagefilter_ms", Median(pages));

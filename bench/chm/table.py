@@ -19,6 +19,8 @@ COLUMNS = [
     ("file", "CHM"), ("pages", "pages"), ("entries", "entries"), ("whole_ms", "whole ms"), ("per_page_ms", "ms/page"),
     ("read_ms", "walk+read ms"), ("extract_ms", "walk+extract ms"), ("lookups_ms", "lookups ms"),
     ("pagefilter_ms", "page filter ms"), ("own_pct", "own %"), ("title_ms", "Init→title ms"), ("open_ms", "of which storage open ms"),
+    ("check_ms", "of which structure check ms"), ("check_pct", "check % of title"), ("check_fault", "refused"),
+    ("frames_ms", "all frames followed ms"),
     ("gap_ms", "longest gap ms"), ("peak_ws_mb", "peak WS MB"), ("walk_peak_ws_mb", "peak WS, storage walk alone MB"), ("peak_ws_end_mb", "peak WS at end MB"), ("linux_maxrss_mb", "Linux max RSS MB"),
     ("peer_ms", "peer ms"),
 ]
@@ -39,10 +41,14 @@ def shown(key, value):
         return value
     if key in ("pages", "entries"):
         return "%d" % value
+    if key == "check_fault":
+        return "no" if value == 0 else "yes (%d)" % value
     if key in ("own_pct", "peak_ws_mb", "walk_peak_ws_mb", "peak_ws_end_mb", "linux_maxrss_mb"):
         return "%.1f" % value
-    if key in ("per_page_ms", "title_ms", "gap_ms", "open_ms"):
+    if key in ("per_page_ms", "title_ms", "gap_ms", "open_ms", "check_ms", "frames_ms"):
         return "%.2f" % value
+    if key == "check_pct":
+        return "%.1f" % value
     return "%.0f" % value
 
 

@@ -53,8 +53,11 @@ bool IsDeviceName(const wchar_t* name, size_t length)
         if (end == wcslen(device) && SameAsciiName(name, device, end))
             return true;
     }
-    return end == 4 && (SameAsciiName(name, L"COM", 3) || SameAsciiName(name, L"LPT", 3)) && name[3] >= L'1' &&
-           name[3] <= L'9';
+    // Windows reserves COM1 to COM9 and LPT1 to LPT9, and the same with the
+    // superscript digits one to three.
+    const bool portDigit = end == 4 && ((name[3] >= L'1' && name[3] <= L'9') || name[3] == L'\u00B9' ||
+                                        name[3] == L'\u00B2' || name[3] == L'\u00B3');
+    return portDigit && (SameAsciiName(name, L"COM", 3) || SameAsciiName(name, L"LPT", 3));
 }
 
 // Whether any element of a backslash-separated path is a device name.

@@ -3,6 +3,9 @@
 #include <cwchar>
 #include <new>
 
+#include "crawler/CChmStructureCheck.h"
+#include "util/CopyOf.h"
+
 namespace {
 // STGM_READ | STGM_SHARE_DENY_WRITE
 constexpr DWORD kOpenMode = 0x20;
@@ -17,6 +20,18 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
 {
     // A reader opened again starts over; nothing of the earlier file stays.
     Close();
+
+    // The storage component is not safe on damaged files: it is never given
+    // one that our own check refuses, and such a file fails as one the
+    // component refuses itself.
+    std::unique_ptr<CChmPageCheck> pages(new (std::nothrow) CChmPageCheck);
+    if (!pages)
+        return E_OUTOFMEMORY;
+    const ChmFault fault = CChmStructureCheck::Run(chmPath, pages.get());
+    if (fault == ChmFault::Unreadable)
+        return STG_E_READFAULT;
+    if (fault != ChmFault::None)
+        return STG_E_DOCFILECORRUPT;
 
     HRESULT hr = m_component.receive([](IITStorage** out) {
         return CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,
@@ -37,13 +52,12 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
         return E_FAIL;
 
     if (mirrorRoot) {
-        const size_t length = wcslen(mirrorRoot);
-        m_mirrorRoot.reset(new (std::nothrow) wchar_t[length + 1]);
+        m_mirrorRoot = CopyOf(mirrorRoot);
         if (!m_mirrorRoot)
             return E_OUTOFMEMORY;
-        wmemcpy(m_mirrorRoot.get(), mirrorRoot, length + 1);
     }
     m_root = std::move(root);
+    m_pages = std::move(pages);
     return hr;
 }
 
@@ -66,15 +80,25 @@ HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, s
     return m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
 }
 
+bool CChmStorage::CurrentMayBeRead()
+{
+    const CChmStorageNode* current = m_rootLevel->Deepest();
+    // Without a current stream the node refuses the read itself.
+    return !m_pages || !current->CurrentName() || m_pages->Allows(current->RelativePath(), current->CurrentName(), current->CurrentSize());
+}
+
 HRESULT CChmStorage::ReadCurrent(BYTE** block, DWORD* byteCount)
 {
-    if (!m_rootLevel) {
-        if (block)
-            *block = nullptr;
-        if (byteCount)
-            *byteCount = 0;
+    if (block)
+        *block = nullptr;
+    if (byteCount)
+        *byteCount = 0;
+    if (!m_rootLevel)
         return E_FAIL;
-    }
+    // A page whose compressed frames would take the component's decoder out
+    // of its memory is refused as a damaged stream.
+    if (!CurrentMayBeRead())
+        return STG_E_DOCFILECORRUPT;
     return m_rootLevel->Deepest()->ReadCurrent(block, byteCount);
 }
 
@@ -82,11 +106,14 @@ HRESULT CChmStorage::ExtractCurrent(const wchar_t* filePath)
 {
     if (!m_rootLevel || !filePath)
         return E_FAIL;
+    if (!CurrentMayBeRead())
+        return STG_E_DOCFILECORRUPT;
     return m_rootLevel->Deepest()->ExtractCurrent(filePath);
 }
 
 void CChmStorage::Close()
 {
+    m_pages.reset();
     m_mirrorRoot.reset();
     m_rootLevel.reset();
     m_root.reset();

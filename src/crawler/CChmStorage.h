@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "crawler/CChmPageCheck.h"
 #include "crawler/CChmStorageNode.h"
 #include "crawler/IITStorage.h"
 #include "util/ComPtr.h"
@@ -31,8 +32,12 @@ public:
     void Close();
 
 private:
+    // Whether the component may read the walk's current stream.
+    bool CurrentMayBeRead();
+
     ComPtr<IITStorage> m_component;
     ComPtr<IStorage> m_root;
     std::unique_ptr<CChmStorageNode> m_rootLevel;
     std::unique_ptr<wchar_t[]> m_mirrorRoot;
+    std::unique_ptr<CChmPageCheck> m_pages;
 };

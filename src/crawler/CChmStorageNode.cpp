@@ -5,22 +5,13 @@
 
 #include "crawler/PageFileWriter.h"
 #include "util/BoundedString.h"
+#include "util/CopyOf.h"
 #include "util/LocalBlock.h"
 #include "util/UniqueHandle.h"
 
 namespace {
 constexpr DWORD kReadExclusive = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
-std::unique_ptr<wchar_t[]> CopyOf(const wchar_t* text)
-{
-    if (!text)
-        return nullptr;
-    const size_t length = wcslen(text);
-    std::unique_ptr<wchar_t[]> copy(new (std::nothrow) wchar_t[length + 1]);
-    if (copy)
-        wmemcpy(copy.get(), text, length + 1);
-    return copy;
-}
 
 // Element names come from the file and a CHM can be crafted: a name that is
 // empty, "." or "..", or holds a separator or a drive would make a folder or

@@ -29,6 +29,11 @@ public:
     // The level whose current element is the walk's current stream.
     CChmStorageNode* Deepest();
 
+    // The current element, for checks made before it is read.
+    const wchar_t* RelativePath() const { return m_relativePath; }
+    const wchar_t* CurrentName() const { return m_currentName.get(); }
+    ULONGLONG CurrentSize() const { return m_current.cbSize.QuadPart; }
+
     HRESULT ReadCurrent(BYTE** block, DWORD* byteCount);
     HRESULT ExtractCurrent(const wchar_t* filePath);
 

@@ -5,19 +5,17 @@
 #include <cwchar>
 #include <new>
 
-#include "filter/CHostProcessInfo.h"
-#include "registry/FilterLookupRecord.h"
 #include "util/BoundedString.h"
+#include "util/CopyOf.h"
 #include "util/FileExists.h"
 
 namespace {
+// A crawler cannot go on without its paths: no memory for them fails its making.
 std::unique_ptr<wchar_t[]> CopyString(const wchar_t* text)
 {
-    if (!text)
-        return nullptr;
-    const size_t length = wcslen(text);
-    std::unique_ptr<wchar_t[]> copy(new wchar_t[length + 1]);
-    wmemcpy(copy.get(), text, length + 1);
+    std::unique_ptr<wchar_t[]> copy = CopyOf(text);
+    if (text && !copy)
+        throw std::bad_alloc();
     return copy;
 }
 
@@ -69,8 +67,7 @@ HRESULT CFileCrawlerBase::Advance(wchar_t* name, size_t nameCapacity, wchar_t* f
 
     // Only whether a filter exists counts here; the page filter is made later
     // from the extracted file.
-    FilterLookupRecord record;
-    const bool known = m_locator && m_locator->FindFilter(name, record);
+    const bool known = m_locator && m_locator->HasPageFilter(name);
 
     if (known) {
         const HRESULT hr = ExtractCurrent(target, targetCapacity);

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-class CHostProcessInfo;
+#include "crawler/IPageFilterLocator.h"
 
 // Turns one container file into a sequence of page files on disk, one at a time:
 // the bookkeeping that does not depend on the container's format. A page file
@@ -19,7 +19,7 @@ public:
 
     // Asked, for each entry, whether a page filter exists for its extension.
     // Not owned; set before the first Advance.
-    void SetLocator(CHostProcessInfo* locator) { m_locator = locator; }
+    void SetLocator(IPageFilterLocator* locator) { m_locator = locator; }
 
     // S_OK: the next entry is current; target holds its extracted file, or is
     // empty when no page filter is known for it. S_FALSE: its extraction failed.
@@ -39,7 +39,7 @@ protected:
     virtual HRESULT ExtractCurrent(wchar_t* target, size_t targetCapacity);
     virtual bool DeleteExtracted();
 
-    CHostProcessInfo* m_locator = nullptr;
+    IPageFilterLocator* m_locator = nullptr;
     std::unique_ptr<wchar_t[]> m_containerPath;
     std::unique_ptr<wchar_t[]> m_tempFolder;
     std::unique_ptr<wchar_t[]> m_currentName;

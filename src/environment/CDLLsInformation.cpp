@@ -106,11 +106,10 @@ BOOL CDLLsInformation::GetDisplayPath(wchar_t* path, size_t capacity)
         return CDLLsInformationBase::GetDisplayPath(path, capacity);
     if (!path || capacity == 0 || capacity > kMaxBoundedCapacity || path[0] == L'\0')
         return FALSE;
-    ComPtr<IXMLDOMNode> element = FindOrAddDllElement(path);
-    if (!element)
+    const DllAnswers* dll = FindOrAddDll(path);
+    if (!dll)
         return FALSE;
-    const std::wstring display = CXMLAttributesHelper(element.get()).GetAttribute(L"display");
-    return BoundedCopy(path, capacity, display.c_str()) == S_OK ? TRUE : FALSE;
+    return BoundedCopy(path, capacity, dll->display.c_str()) == S_OK ? TRUE : FALSE;
 }
 
 BOOL CDLLsInformation::QueryFileStatus(const wchar_t* path, BOOL* found, BOOL* trusted)
@@ -119,12 +118,11 @@ BOOL CDLLsInformation::QueryFileStatus(const wchar_t* path, BOOL* found, BOOL* t
         return CDLLsInformationBase::QueryFileStatus(path, found, trusted);
     if (!path || path[0] == L'\0' || !found || !trusted)
         return FALSE;
-    ComPtr<IXMLDOMNode> element = FindOrAddDllElement(path);
-    if (!element)
+    const DllAnswers* dll = FindOrAddDll(path);
+    if (!dll)
         return FALSE;
-    CXMLAttributesHelper attributes(element.get());
-    *found = IsYes(attributes.GetAttribute(L"found"));
-    *trusted = IsYes(attributes.GetAttribute(L"trusted"));
+    *found = dll->found;
+    *trusted = dll->trusted;
     return TRUE;
 }
 
@@ -136,42 +134,46 @@ BOOL CDLLsInformation::QueryPersistSupport(const wchar_t* path, const wchar_t* c
     if (!path || path[0] == L'\0' || !clsid || clsid[0] == L'\0' || !persistFile || !persistStream ||
         !persistStorage)
         return FALSE;
-    ComPtr<IXMLDOMNode> element = FindOrAddGuidElement(path, clsid);
-    if (!element)
+    const ClassAnswers* answers = FindOrAddClass(path, clsid);
+    if (!answers)
         return FALSE;
-    CXMLAttributesHelper attributes(element.get());
-    *persistFile = IsYes(attributes.GetAttribute(L"ipersistfile"));
-    *persistStream = IsYes(attributes.GetAttribute(L"ipersiststream"));
-    *persistStorage = IsYes(attributes.GetAttribute(L"ipersiststorage"));
+    *persistFile = answers->persistFile;
+    *persistStream = answers->persistStream;
+    *persistStorage = answers->persistStorage;
     return TRUE;
 }
 
-ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddDllElement(const wchar_t* path)
+CDLLsInformation::DllAnswers* CDLLsInformation::FindOrAddDll(const wchar_t* path)
 {
     wchar_t key[kKeyCapacity] = {};
     if (!PathKey(path, key))
-        return ComPtr<IXMLDOMNode>();
-    return FindOrAddDllElement(path, key);
+        return nullptr;
+    return FindOrAddDll(path, key);
 }
 
-ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddDllElement(const wchar_t* path, const wchar_t* key)
+CDLLsInformation::DllAnswers* CDLLsInformation::FindOrAddDll(const wchar_t* path, const wchar_t* key)
 {
-    // Built for known keys too: its limits decide which keys the cache takes.
+    const auto known = m_dlls.find(key);
+    if (known != m_dlls.end())
+        return &known->second;
+
+    // Its limits decide which keys the cache takes: every key in the map passed them.
     wchar_t expression[kExpressionCapacity] = {};
     if (!BuildLookup(expression, L"DLL", L"path", key))
-        return ComPtr<IXMLDOMNode>();
-    const auto known = m_dllElements.find(key);
-    if (known != m_dllElements.end())
-        return known->second;
-
+        return nullptr;
     ComPtr<IXMLDOMNode> root = m_xmlHelper->GetRoot();
     if (!root)
         throw CComError(E_POINTER, IID_IXMLDOMDocument);  // the cache document never got its root
     ComPtr<IXMLDOMNode> element = SelectChild(root.get(), expression);
     if (!element)
         element = AddDllElement(path, key);
-    m_dllElements.emplace(key, element);
-    return element;
+    DllAnswers answers;
+    CXMLAttributesHelper attributes(element.get());
+    answers.display = attributes.GetAttribute(L"display");
+    answers.found = IsYes(attributes.GetAttribute(L"found"));
+    answers.trusted = IsYes(attributes.GetAttribute(L"trusted"));
+    answers.element = std::move(element);
+    return &m_dlls.emplace(key, std::move(answers)).first->second;
 }
 
 ComPtr<IXMLDOMNode> CDLLsInformation::AppendElement(IXMLDOMNode* parent, const wchar_t* name)
@@ -208,41 +210,38 @@ ComPtr<IXMLDOMNode> CDLLsInformation::AddDllElement(const wchar_t* path, const w
     return element;
 }
 
-ComPtr<IXMLDOMNode> CDLLsInformation::FindOrAddGuidElement(const wchar_t* path, const wchar_t* clsid)
+const CDLLsInformation::ClassAnswers* CDLLsInformation::FindOrAddClass(const wchar_t* path, const wchar_t* clsid)
 {
-    wchar_t key[kKeyCapacity] = {};
-    if (!PathKey(path, key))
-        return ComPtr<IXMLDOMNode>();
-    ComPtr<IXMLDOMNode> dll = FindOrAddDllElement(path, key);
+    DllAnswers* dll = FindOrAddDll(path);
     if (!dll)
-        return ComPtr<IXMLDOMNode>();
+        return nullptr;
 
     wchar_t classKey[kClsidCapacity] = {};
     if (BoundedCopy(classKey, kClsidCapacity, clsid) != S_OK)
-        return ComPtr<IXMLDOMNode>();
+        return nullptr;
     CharLowerW(classKey);
+    const auto known = dll->classes.find(classKey);
+    if (known != dll->classes.end())
+        return &known->second;
 
     wchar_t expression[kExpressionCapacity] = {};
     if (!BuildLookup(expression, L"GUID", L"guid", classKey))
-        return ComPtr<IXMLDOMNode>();
-    std::pair<std::wstring, std::wstring> both(key, classKey);
-    const auto known = m_guidElements.find(both);
-    if (known != m_guidElements.end())
-        return known->second;
-
-    ComPtr<IXMLDOMNode> element = SelectChild(dll.get(), expression);
-    if (!element) {
-        element = AppendElement(dll.get(), L"GUID");
+        return nullptr;
+    ClassAnswers answers;
+    ComPtr<IXMLDOMNode> element = SelectChild(dll->element.get(), expression);
+    if (element) {
+        CXMLAttributesHelper attributes(element.get());
+        answers.persistFile = IsYes(attributes.GetAttribute(L"ipersistfile"));
+        answers.persistStream = IsYes(attributes.GetAttribute(L"ipersiststream"));
+        answers.persistStorage = IsYes(attributes.GetAttribute(L"ipersiststorage"));
+    } else {
+        element = AppendElement(dll->element.get(), L"GUID");
         CXMLAttributesHelper attributes(element.get());
         attributes.SetAttribute(L"guid", classKey);
-        BOOL persistFile = FALSE;
-        BOOL persistStream = FALSE;
-        BOOL persistStorage = FALSE;
-        ProbePersistInterfaces(path, classKey, &persistFile, &persistStream, &persistStorage);
-        attributes.SetAttribute(L"ipersistfile", YesNo(persistFile));
-        attributes.SetAttribute(L"ipersiststream", YesNo(persistStream));
-        attributes.SetAttribute(L"ipersiststorage", YesNo(persistStorage));
+        ProbePersistInterfaces(path, classKey, &answers.persistFile, &answers.persistStream, &answers.persistStorage);
+        attributes.SetAttribute(L"ipersistfile", YesNo(answers.persistFile));
+        attributes.SetAttribute(L"ipersiststream", YesNo(answers.persistStream));
+        attributes.SetAttribute(L"ipersiststorage", YesNo(answers.persistStorage));
     }
-    m_guidElements.emplace(std::move(both), element);
-    return element;
+    return &dll->classes.emplace(classKey, answers).first->second;
 }

@@ -2,10 +2,10 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "environment/CDLLsInformationBase.h"
 #include "util/ComPtr.h"
@@ -35,19 +35,34 @@ public:
     CXMLHelper* XmlHelper() const { return m_xmlHelper.get(); }
 
 private:
-    ComPtr<IXMLDOMNode> FindOrAddDllElement(const wchar_t* path);
-    ComPtr<IXMLDOMNode> FindOrAddDllElement(const wchar_t* path, const wchar_t* key);
+    // What the document says of one class in a DLL, decoded once.
+    struct ClassAnswers {
+        BOOL persistFile = FALSE;
+        BOOL persistStream = FALSE;
+        BOOL persistStorage = FALSE;
+    };
+    // What the document says of one DLL, decoded once, with its element and
+    // the classes asked for in it.
+    struct DllAnswers {
+        ComPtr<IXMLDOMNode> element;
+        std::wstring display;
+        BOOL found = FALSE;
+        BOOL trusted = FALSE;
+        std::map<std::wstring, ClassAnswers, std::less<>> classes;
+    };
+
+    DllAnswers* FindOrAddDll(const wchar_t* path);
+    DllAnswers* FindOrAddDll(const wchar_t* path, const wchar_t* key);
     ComPtr<IXMLDOMNode> AddDllElement(const wchar_t* path, const wchar_t* key);
-    ComPtr<IXMLDOMNode> FindOrAddGuidElement(const wchar_t* path, const wchar_t* clsid);
+    const ClassAnswers* FindOrAddClass(const wchar_t* path, const wchar_t* clsid);
     ComPtr<IXMLDOMNode> AppendElement(IXMLDOMNode* parent, const wchar_t* name);
 
     std::unique_ptr<CXMLHelper> m_xmlHelper;
     BOOL m_xmlAvailable = FALSE;
-    // The elements of the document by key: every lookup after the first for a
-    // DLL or class is one map search, however many elements the document
-    // holds, instead of an XPath evaluation per question. The document stays
-    // the record; a key missing here is still looked for there before an
-    // element is added.
-    std::map<std::wstring, ComPtr<IXMLDOMNode>> m_dllElements;
-    std::map<std::pair<std::wstring, std::wstring>, ComPtr<IXMLDOMNode>> m_guidElements;
+    // The answers of the document by key: every lookup after the first for a
+    // DLL or class is a map search, with no temporary key and no attribute
+    // read, however many elements the document holds. The answers never change
+    // once an element exists. The document stays the record: a key missing
+    // here is still looked for there before an element is added.
+    std::map<std::wstring, DllAnswers, std::less<>> m_dlls;
 };

@@ -2,7 +2,6 @@
 
 #include "environment/VerifyFileTrust.h"
 #include "util/BoundedString.h"
-#include "util/ComPtr.h"
 #include "util/FileExists.h"
 #include "util/SplitPath.h"
 
@@ -36,13 +35,10 @@ bool DllFolder(const wchar_t* path, wchar_t* folder, size_t capacity)
     return BoundedCopy(folder, capacity, drive) == S_OK && BoundedAppend(folder, capacity, directory) == S_OK;
 }
 
-// Whether a foreign object answers the interface; what a failed query leaves
-// behind is not ours to release.
-bool Offers(IUnknown* object, REFIID iid)
+// Whether a foreign object answers the interface.
+bool Offers(ForeignPtr<IFilter>& object, REFIID iid)
 {
-    ComPtr<IUnknown> answer;
-    answer.receive([&](IUnknown** out) { return object->QueryInterface(iid, reinterpret_cast<void**>(out)); });
-    return static_cast<bool>(answer);
+    return static_cast<bool>(object.Query<IUnknown>(iid));
 }
 
 }  // namespace
@@ -96,27 +92,27 @@ void CDLLsInformationBase::ProbePersistInterfaces(const wchar_t* path, const wch
     }
 
     try {
-        ComPtr<IFilter> object;
-        LoadFilterObject(path, clsid, object.put());
+        ForeignPtr<IFilter> object;
+        LoadFilterObject(path, clsid, object);
         if (!object)
             return;
-        *persistFile = Offers(object.get(), IID_IPersistFile) ? TRUE : FALSE;
-        *persistStream = Offers(object.get(), IID_IPersistStream) ? TRUE : FALSE;
-        *persistStorage = Offers(object.get(), IID_IPersistStorage) ? TRUE : FALSE;
+        *persistFile = Offers(object, IID_IPersistFile) ? TRUE : FALSE;
+        *persistStream = Offers(object, IID_IPersistStream) ? TRUE : FALSE;
+        *persistStorage = Offers(object, IID_IPersistStorage) ? TRUE : FALSE;
+        object.reset();
     } catch (...) {
-        // A foreign filter's failure leaves the answers reached so far.
+        // Our own failure (memory) leaves the answers reached so far.
     }
 }
 
-HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_t* clsid, IFilter** object)
+HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_t* clsid, ForeignPtr<IFilter>& object,
+                                               bool* loadedHere)
 {
-    if (!object)
-        return nullptr;
+    if (loadedHere)
+        *loadedHere = false;
     // What the caller held goes first.
-    ComPtr<IFilter> previous(*object);
-    *object = nullptr;
-    previous.reset();
-    if (!path || path[0] == L'\0' || !clsid)
+    object.reset();
+    if (!path || path[0] == L'\0' || !clsid || m_faults.Contains(path))
         return nullptr;
 
     wchar_t folder[kSplitCapacity] = {};
@@ -127,41 +123,52 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
     if (FAILED(CLSIDFromString(clsid, &classId)))
         return nullptr;
 
-    HMODULE module = nullptr;
-    try {
-        module = GetModuleHandleW(path);
-        if (!module) {
-            // The DLL's own dependencies may lie beside it; some filters find
-            // them only through the current directory.
-            wchar_t previous[MAX_PATH] = {};
-            const DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
-            const bool remembered = length != 0 && length < MAX_PATH;
-            const bool moved = remembered && folder[0] != L'\0' && SetCurrentDirectoryW(folder);
-            module = CoLoadLibrary(const_cast<wchar_t*>(path), TRUE);
-            if (moved)
-                SetCurrentDirectoryW(previous);
-            if (!module)
-                return nullptr;
-        }
-
-        auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-        if (!getClassObject)
-            return module;
-
-        ComPtr<IClassFactory> factory;
-        factory.receive([&](IClassFactory** out) {
-            return getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(out));
-        });
-        if (!factory)
-            return module;
-        ComPtr<IFilter> created;
-        created.receive([&](IFilter** out) {
-            return factory->CreateInstance(nullptr, IID_IFilter, reinterpret_cast<void**>(out));
-        });
-        *object = created.detach();
-    } catch (...) {
-        // A foreign DLL's failure gives no object; the handle obtained stands.
+    HMODULE module = GetModuleHandleW(path);
+    if (!module) {
+        // The DLL's own dependencies may lie beside it; some filters find
+        // them only through the current directory.
+        wchar_t previous[MAX_PATH] = {};
+        const DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
+        const bool remembered = length != 0 && length < MAX_PATH;
+        const bool moved = remembered && folder[0] != L'\0' && SetCurrentDirectoryW(folder);
+        module = CoLoadLibrary(const_cast<wchar_t*>(path), TRUE);
+        if (moved)
+            SetCurrentDirectoryW(previous);
+        if (!module)
+            return nullptr;
+        if (loadedHere)
+            *loadedHere = true;
     }
+    if (m_faults.Contains(module))
+        return module;
+
+    auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    if (!getClassObject)
+        return module;
+
+    IClassFactory* rawFactory = nullptr;
+    HRESULT hr = E_FAIL;
+    if (!CallForeign([&hr, &rawFactory, getClassObject, &classId] {
+            hr = getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&rawFactory));
+        })) {
+        m_faults.Add(module, path);
+        return module;
+    }
+    // What a failed call leaves in its out parameter is not ours.
+    ForeignPtr<IClassFactory> factory(SUCCEEDED(hr) ? rawFactory : nullptr, &m_faults, module);
+    if (!factory)
+        return module;
+    IFilter* rawFilter = nullptr;
+    if (!factory.Call([&hr, &rawFilter](IClassFactory* f) {
+            hr = f->CreateInstance(nullptr, IID_IFilter, reinterpret_cast<void**>(&rawFilter));
+        }))
+        return module;
+    if (SUCCEEDED(hr) && rawFilter)
+        object = ForeignPtr<IFilter>(rawFilter, &m_faults, module);
+    factory.reset();
+    // A factory that faulted on Release takes its DLL, and the new object, with it.
+    if (m_faults.Contains(module))
+        object.Abandon();
     return module;
 }

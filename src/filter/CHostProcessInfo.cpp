@@ -18,7 +18,7 @@ namespace {
 // Filter DLLs that are opened through the indexing library's own lookup.
 constexpr const wchar_t* kLoadIFilterModules[] = {L"PDFFILT", L"ACRORDIF"};
 
-bool IsSeparator(wchar_t c)
+bool IsSlashOrColon(wchar_t c)
 {
     return c == L'\\' || c == L'/' || c == L':';
 }
@@ -29,7 +29,7 @@ const wchar_t* FileNamePart(const wchar_t* path, const wchar_t** dot)
     const wchar_t* name = path;
     *dot = nullptr;
     for (const wchar_t* p = path; *p; ++p) {
-        if (IsSeparator(*p)) {
+        if (IsSlashOrColon(*p)) {
             name = p + 1;
             *dot = nullptr;
         } else if (*p == L'.') {
@@ -53,12 +53,27 @@ void UpperBaseName(const wchar_t* path, wchar_t* out, size_t capacity)
     CharUpperW(out);
 }
 
-// A reference of our own on a module that is already loaded: LoadLibrary on
-// its own path finds it and counts one more user. Null when it cannot be had.
+// A reference of our own on a module that is already loaded. GetModuleHandleExW
+// counts one in a single call; systems before it (it is looked up at run time)
+// take one with LoadLibrary on the module's own path. Null when it cannot be had.
 HMODULE AddModuleReference(HMODULE module)
 {
     if (!module)
         return nullptr;
+    using GetModuleHandleExFn = BOOL(WINAPI*)(DWORD, LPCWSTR, HMODULE*);
+    static const GetModuleHandleExFn getModuleHandleEx = reinterpret_cast<GetModuleHandleExFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetModuleHandleExW")));
+    if (getModuleHandleEx) {
+        HMODULE referenced = nullptr;
+        if (!getModuleHandleEx(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(module),
+                               &referenced))
+            return nullptr;
+        if (referenced != module) {
+            FreeLibrary(referenced);
+            return nullptr;
+        }
+        return referenced;
+    }
     wchar_t path[CHostProcessInfo::kPathCapacity];
     const DWORD length = GetModuleFileNameW(module, path, CHostProcessInfo::kPathCapacity);
     if (length == 0 || length >= CHostProcessInfo::kPathCapacity)
@@ -131,14 +146,24 @@ BOOL CHostProcessInfo::FindFilter(const wchar_t* path, FilterLookupRecord& recor
             return FALSE;
         m_dllsInformation.verifyTrust = FALSE;
         record.dllsInformation = &m_dllsInformation;
-        return helper->FindFilter(extension + 1, record);
+        if (!helper->FindFilter(extension + 1, record))
+            return FALSE;
+        // A DLL that faulted in a call of ours is not called again: as if the
+        // product had no filter for the extension.
+        return m_dllsInformation.Faults().Contains(record.filterDllPath) ? FALSE : TRUE;
     } catch (...) {
         // The probe cache raises its XML errors; they mean "no filter".
         return FALSE;
     }
 }
 
-CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ComPtr<IFilter>& filter)
+bool CHostProcessInfo::HasPageFilter(const wchar_t* name)
+{
+    FilterLookupRecord record;
+    return FindFilter(name, record) != FALSE;
+}
+
+CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter)
 {
     try {
         FilterLookupRecord record;
@@ -151,25 +176,36 @@ CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ComPtr<IFi
 }
 
 CoLibraryHandle CHostProcessInfo::CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
-                                                   ComPtr<IFilter>& filter)
+                                                   ForeignPtr<IFilter>& filter)
 {
     filter.reset();
+    ForeignFaults& faults = m_dllsInformation.Faults();
+    const size_t faultsBefore = faults.Count();
+    CoLibraryHandle module;
     try {
         wchar_t moduleName[kPartCapacity];
         UpperBaseName(record.filterDllPath, moduleName, kPartCapacity);
-        for (const wchar_t* known : kLoadIFilterModules) {
-            if (wcscmp(moduleName, known) == 0)
-                return CreateThroughLoadIFilter(path, moduleName, filter);
-        }
-        return CreateFromClassObject(path, record, filter);
+        bool throughLoadIFilter = false;
+        for (const wchar_t* known : kLoadIFilterModules)
+            throughLoadIFilter = throughLoadIFilter || wcscmp(moduleName, known) == 0;
+        module = throughLoadIFilter ? CreateThroughLoadIFilter(path, moduleName, filter)
+                                    : CreateFromClassObject(path, record, filter);
     } catch (...) {
         filter.reset();
-        return CoLibraryHandle();
+        module.reset();
     }
+    if (faults.Count() != faultsBefore) {
+        // The DLL is named by its registration too, for a fault whose module
+        // could not be told; it stays loaded and its objects are abandoned.
+        faults.Add(nullptr, record.filterDllPath);
+        filter.Abandon();
+        module.detach();
+    }
+    return module;
 }
 
 CoLibraryHandle CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, const wchar_t* moduleName,
-                                                           ComPtr<IFilter>& filter)
+                                                           ForeignPtr<IFilter>& filter)
 {
     if (!m_loadIFilter) {
         if (!m_indexingLibrary)
@@ -182,48 +218,67 @@ CoLibraryHandle CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, 
             return CoLibraryHandle();
     }
 
-    ComPtr<IUnknown> object;
-    if (FAILED(object.receive([&](IUnknown** out) {
-            return m_loadIFilter(path, nullptr, reinterpret_cast<void**>(out));
-        })) || !object)
+    // The indexing library runs the filter's own class object, constructor
+    // and Load inside this call.
+    IUnknown* raw = nullptr;
+    HRESULT hr = E_FAIL;
+    LoadIFilterFn loadIFilter = m_loadIFilter;
+    const bool returned = CallForeign([&hr, &raw, loadIFilter, path] {
+        hr = loadIFilter(path, nullptr, reinterpret_cast<void**>(&raw));
+    });
+    // The indexing library loaded the DLL on its own account.
+    const HMODULE owner = GetModuleHandleW(moduleName);
+    ForeignFaults& faults = m_dllsInformation.Faults();
+    if (!returned) {
+        faults.Add(owner, nullptr);
         return CoLibraryHandle();
-    ComPtr<IFilter> made;
-    if (FAILED(made.receive([&](IFilter** out) {
-            return object->QueryInterface(IID_IFilter, reinterpret_cast<void**>(out));
-        })) || !made)
+    }
+    ForeignPtr<IUnknown> object(SUCCEEDED(hr) ? raw : nullptr, &faults, owner);
+    if (!object || !owner)
+        return CoLibraryHandle();  // an object of a DLL we cannot tell is not used
+    ForeignPtr<IFilter> made = object.Query<IFilter>(IID_IFilter);
+    if (!made)
         return CoLibraryHandle();
+    object.reset();
     filter = std::move(made);
 
-    // The indexing library loaded the DLL on its own account. The page's handle
-    // gets a reference of its own, so freeing it after the page leaves the
-    // library's reference, and the host's, alone.
-    return CoLibraryHandle(AddModuleReference(GetModuleHandleW(moduleName)));
+    // The page's handle gets a reference of its own, so freeing it after the
+    // page leaves the library's reference, and the host's, alone.
+    return CoLibraryHandle(AddModuleReference(owner));
 }
 
 CoLibraryHandle CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
-                                                        ComPtr<IFilter>& filter)
+                                                        ForeignPtr<IFilter>& filter)
 {
     CDLLsInformationBase* dlls = record.dllsInformation ? record.dllsInformation : &m_dllsInformation;
 
     // LoadFilterObject takes a reference only when it loads the DLL itself;
     // for a DLL already loaded (by the probe, the host, an earlier page) the
     // page takes its own, so that the one freed after the page is ours.
-    const bool wasLoaded = GetModuleHandleW(record.filterDllPath) != nullptr;
     // Declared before the object, so that on every path out the object is
     // released before the module reference is given back.
     CoLibraryHandle module;
-    ComPtr<IFilter> object;
-    HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object.put());
-    module.reset(wasLoaded ? AddModuleReference(loaded) : loaded);
+    ForeignPtr<IFilter> object;
+    bool loadedHere = false;
+    HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object, &loadedHere);
+    if (dlls->Faults().Contains(loaded))
+        return CoLibraryHandle();  // not one call more, and it stays loaded
+    module.reset(loadedHere ? loaded : AddModuleReference(loaded));
     if (!object || !module)
         return CoLibraryHandle();
 
-    ComPtr<IPersistFile> file;
-    if (FAILED(file.receive([&](IPersistFile** out) {
-            return object->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(out));
-        })) || !file)
+    ForeignPtr<IPersistFile> file = object.Query<IPersistFile>(IID_IPersistFile);
+    HRESULT hr = E_FAIL;
+    const bool pageLoaded =
+        file && file.Call([&hr, path](IPersistFile* f) { hr = f->Load(path, STGM_READ); }) && SUCCEEDED(hr);
+    file.reset();
+    if (object.Faulted()) {
+        // Not one call more into it, not even to release: it stays loaded.
+        object.Abandon();
+        module.detach();
         return CoLibraryHandle();
-    if (FAILED(file->Load(path, STGM_READ)))
+    }
+    if (!pageLoaded)
         return CoLibraryHandle();
     filter = std::move(object);
     return module;
@@ -260,7 +315,9 @@ std::unique_ptr<CIFilterRegistryHelperBase> CHostProcessInfo::MatchInstalledProd
         if (!product || !product->IsProductInstalled())
             continue;
         work[0] = L'\0';
-        if (!product->GetProductBinDirectory(work.get(), kMatchCapacity))
+        // The folder is read with the registry reads' limit of 2048 characters, in
+        // one question for its type and size and one for its text.
+        if (!product->GetProductBinDirectory(work.get(), kMatchCapacity - 1))
             continue;
         // The program folder is at most 260 characters, the size AppendPath works in.
         if (!AppendPath(work.get(), m_hostBaseName) || FAILED(BoundedAppend(work.get(), kMatchCapacity, L".exe")))

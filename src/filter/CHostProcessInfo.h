@@ -5,17 +5,18 @@
 
 #include <memory>
 
+#include "crawler/IPageFilterLocator.h"
 #include "environment/CDLLsInformation.h"
 #include "registry/CIFilterRegistryHelperBase.h"
 #include "registry/FilterLookupRecord.h"
 #include "util/CoLibraryHandle.h"
-#include "util/ComPtr.h"
+#include "util/ForeignPtr.h"
 #include "util/LibraryHandle.h"
 
 // Who is hosting the filter: the host executable's path and its upper-cased
 // base name (for example "MSSDMN"), read once when the filter object is made,
 // and the filter-DLL information with its probe cache for this filter object.
-class CHostProcessInfo {
+class CHostProcessInfo : public IPageFilterLocator {
 public:
     static constexpr size_t kPathCapacity = 2048;
     // An extension or a base name part.
@@ -34,14 +35,21 @@ public:
     CDLLsInformation& DLLsInformation() { return m_dllsInformation; }
 
     // Whether the host's search product registers a filter for the file's
-    // extension; the record's status tells whether it is usable.
+    // extension; the record's status tells whether it is usable. A filter whose
+    // DLL has faulted in a call of ours is not found again.
     BOOL FindFilter(const wchar_t* path, FilterLookupRecord& record);
-    // The page filter for an extracted page file, in filter (null when none can
+    // For the crawler: whether FindFilter finds one (usable or not; the page
+    // filter is made later from the extracted file).
+    bool HasPageFilter(const wchar_t* name) override;
+    // The page filter for an extracted page file, in filter (empty when none can
     // be made), and the module to free when the page is done. The handle holds a
     // reference of its own, so freeing it never unloads a DLL someone else uses.
-    CoLibraryHandle LoadPageFilter(const wchar_t* path, ComPtr<IFilter>& filter);
+    // Every call into the filter's DLL is guarded; after a fault there the DLL
+    // is in Faults(), nothing of it is released and no handle is given.
+    CoLibraryHandle LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter);
     CoLibraryHandle CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
-                                     ComPtr<IFilter>& filter);
+                                     ForeignPtr<IFilter>& filter);
+    ForeignFaults& Faults() { return m_dllsInformation.Faults(); }
 
     // The search-product helper for this host, owned by the caller.
     std::unique_ptr<CIFilterRegistryHelperBase> CreateHelperForHost();
@@ -57,9 +65,9 @@ private:
 
     void SetHostPath(const wchar_t* hostPath);
     CoLibraryHandle CreateThroughLoadIFilter(const wchar_t* path, const wchar_t* moduleName,
-                                             ComPtr<IFilter>& filter);
+                                             ForeignPtr<IFilter>& filter);
     CoLibraryHandle CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
-                                          ComPtr<IFilter>& filter);
+                                          ForeignPtr<IFilter>& filter);
 
     // Built before the strings.
     CDLLsInformation m_dllsInformation;

@@ -7,14 +7,20 @@
 
 #include "crawler/CChmFileCrawler.h"
 #include "filter/CHostProcessInfo.h"
+#include "filter/CRunFolder.h"
+#include "filter/CRunSettings.h"
 #include "filter/FullPropSpecArray.h"
 #include "filter/SubFilterRelay.h"
 #include "util/CoLibraryHandle.h"
-#include "util/ComPtr.h"
+#include "util/ForeignPtr.h"
 #include "util/ModuleCount.h"
 
 // The CHM filter object: IFilter is its primary interface, IPersistFile names
 // the file. The IUnknown reached through IPersistFile is the object's identity.
+//
+// This file holds the COM surface and the chunk pipeline; a run's settings and
+// attempt record are CRunSettings, its temporary folder CRunFolder, the title's
+// #SYSTEM walk ReadChmSystemTitle.
 class CIFilterBase : public IFilter, public IPersistFile {
 public:
     CIFilterBase();
@@ -42,11 +48,11 @@ public:
     STDMETHODIMP SaveCompleted(LPCOLESTR pszFileName) override;
     STDMETHODIMP GetCurFile(LPOLESTR* ppszFileName) override;
 
-    static constexpr size_t kSettingsPathCapacity = 2048;
-    static constexpr size_t kTempPathCapacity = 2049;
+    static constexpr size_t kSettingsPathCapacity = CRunSettings::kPathCapacity;
+    static constexpr size_t kTempPathCapacity = CRunFolder::kPathCapacity;
     static constexpr size_t kTitleCapacity = 16384;
-    static constexpr size_t kFolderNameCapacity = 37;
-    static constexpr DWORD kMaxAttempts = 5;
+    static constexpr size_t kFolderNameCapacity = CRunFolder::kNameCapacity;
+    static constexpr DWORD kMaxAttempts = CRunSettings::kMaxAttempts;
 
     // Deletes a folder's files (read-only ones too) and subfolders, then the folder.
     static void DeleteFolderTree(const wchar_t* folder);
@@ -56,6 +62,7 @@ public:
 protected:
     virtual ~CIFilterBase();
 
+    // The work of the IFilter calls; the entry points catch what they raise.
     virtual HRESULT DoGetChunk(STAT_CHUNK* pStat);
     virtual HRESULT DoGetText(ULONG* pcwcBuffer, WCHAR* awcBuffer);
     virtual HRESULT DoGetValue(PROPVARIANT** ppPropValue);
@@ -64,47 +71,45 @@ protected:
     virtual bool GetTitleA(const char* path, char* title, size_t titleSize, ULONG* chunkFlags);
     virtual bool GetTitleW(const wchar_t* path, wchar_t* title, size_t titleCapacity, ULONG* chunkFlags);
 
-    // Settings, attempt records and the GUID log.
+    // Settings, attempt records and the GUID log, for this object's file and host.
     bool BuildSettingsPaths();
     bool BlackListEnter();
     void BlackListLeave();
     void WriteGuidLog(const wchar_t* folderName);
+    // Leaves the attempt record of the run before, as its end would, before the
+    // object starts another run or takes another file.
+    void EndAttempt();
     std::unique_ptr<CChmFileCrawler> CreateCrawler(const wchar_t* filePath, const wchar_t* tempFolder);
     // Deletes the run's temporary folder and forgets the title and settings paths.
     void Cleanup();
 
-    // The pipeline. AdvancePage answers kPageFaulted when the page filter
-    // raised an exception while it was made or initialised.
-    static constexpr HRESULT kPageFaulted = E_UNEXPECTED;
+    // What AdvancePage answers besides FILTER_E_END_OF_CHUNKS. A fault in a page
+    // filter's DLL ends its page; the document goes on, and that DLL is not
+    // called again for the object's life.
+    static constexpr HRESULT kPageReady = S_OK;
+    static constexpr HRESULT kEntrySkipped = S_FALSE;  // nothing from this entry: try the next
     HRESULT AdvancePage(ULONG* pageFlags);
     HRESULT EmitTitleChunk(STAT_CHUNK* pStat);
     void GetTitle(wchar_t* text, size_t capacity, ULONG* flags);
 
-    // Lets go of the current page's filter and, where the filter loaded it, its DLL.
+    // Lets go of the current page's filter and, where the filter loaded it, its
+    // DLL; a filter whose DLL faulted is abandoned and its DLL stays loaded.
     void DropPageFilter();
-    // After a page filter raised an exception: it is not called again, and its
-    // DLL stays loaded because the object may still be alive.
-    void ForgetPageFilter();
-    // Ends the run after a page filter raised an exception inside a call.
-    void AbandonRun();
 
     // First: counts the object from construction to the end of destruction.
     ModuleLock m_moduleLock;
-    ComPtr<IFilter> m_pageFilter;
+    ForeignPtr<IFilter> m_pageFilter;
     ULONG m_initFlags = 0;
     FullPropSpecArray m_attributes;
     ULONG m_chunkCounter = 0;
-    std::unique_ptr<wchar_t[]> m_tempFolder;
+    CRunFolder m_tempFolder;
     std::unique_ptr<CChmFileCrawler> m_crawler;
     std::unique_ptr<wchar_t[]> m_pendingTitle;
     bool m_titleHandedOut = false;
     volatile LONG m_refCount = 1;
     std::unique_ptr<wchar_t[]> m_fileName;
-    std::unique_ptr<wchar_t[]> m_settingsPath;
-    std::unique_ptr<wchar_t[]> m_guidLogPath;
+    CRunSettings m_settings;
     bool m_wideTitles = false;
-    bool m_logGuid = false;
-    bool m_blackList = false;
     bool m_completed = false;
     std::unique_ptr<CHostProcessInfo> m_hostInfo;
     CoLibraryHandle m_pageFilterModule;

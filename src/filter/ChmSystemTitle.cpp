@@ -1,5 +1,11 @@
 #include "filter/ChmSystemTitle.h"
 
+#include <cwchar>
+#include <memory>
+
+#include "crawler/CChmStorage.h"
+#include "util/LocalBlock.h"
+
 namespace {
 constexpr WORD kTitleRecord = 3;
 constexpr WORD kLanguageRecord = 4;
@@ -68,4 +74,27 @@ bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t c
     }
     text[written] = L'\0';
     return true;
+}
+
+bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity)
+{
+    CChmStorage storage;
+    if (!path || FAILED(storage.Open(path, nullptr)))
+        return false;
+    constexpr size_t kNameCapacity = 2048;
+    std::unique_ptr<wchar_t[]> name(new wchar_t[kNameCapacity]());
+    std::unique_ptr<wchar_t[]> folder(new wchar_t[kNameCapacity]());
+    HRESULT hr = storage.First(name.get(), kNameCapacity, folder.get(), kNameCapacity);
+    for (; hr == S_OK; hr = storage.Next(name.get(), kNameCapacity, folder.get(), kNameCapacity)) {
+        CharUpperW(name.get());
+        if (folder[0] == L'\0' && wcscmp(name.get(), L"#SYSTEM") == 0)
+            break;
+    }
+    if (hr != S_OK)
+        return false;
+    LocalBlock<BYTE> block;
+    DWORD size = 0;
+    if (FAILED(storage.ReadCurrent(block.put(), &size)) || !block)
+        return false;
+    return DecodeChmSystemTitle(block.get(), size, text, capacity);
 }

@@ -15,3 +15,8 @@ bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t c
 // The ANSI code page that text of the given locale uses, when it is installed
 // here; CP_ACP otherwise.
 UINT AnsiCodePageOfLocale(LCID locale);
+
+// The title of the help file at path: the #SYSTEM stream at its root, read
+// through the storage reader and decoded as above. False when the file cannot
+// be opened, has no such stream, or no title that fits.
+bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity);

@@ -2,37 +2,28 @@
 
 #include <filterr.h>
 
-#include "filter/ForeignCall.h"
-
-void ReleaseForeign(ComPtr<IFilter>& filter)
-{
-    IFilter* raw = filter.detach();
-    if (raw)
-        CallForeign([raw] { raw->Release(); });
-}
-
-void SubFilterRelay::Hold(IFilter* filter)
+void SubFilterRelay::Hold(ForeignPtr<IFilter>& filter)
 {
     Clear();
-    m_filter.copy_from(filter);
+    m_filter.CopyFrom(filter);
     m_lastText = S_OK;
     m_faulted = false;
 }
 
 void SubFilterRelay::Clear()
 {
-    ReleaseForeign(m_filter);
+    m_filter.reset();
     m_lastText = S_OK;
 }
 
 template <typename Call>
 HRESULT SubFilterRelay::Relay(Call&& call)
 {
+    if (!m_filter)
+        return E_FAIL;
     HRESULT hr = E_FAIL;
-    IFilter* filter = m_filter.get();
-    if (!CallForeign([&hr, filter, &call] { hr = call(filter); })) {
-        // Its state is unknown now: it is not called again, not even to release it.
-        m_filter.detach();
+    if (!m_filter.Call([&hr, &call](IFilter* filter) { hr = call(filter); })) {
+        // Its state is unknown now: the pointer has let go of it without a call.
         m_lastText = S_OK;
         m_faulted = true;
         return kFaulted;
@@ -48,7 +39,10 @@ HRESULT SubFilterRelay::GetChunk(STAT_CHUNK* stat)
 
 HRESULT SubFilterRelay::GetText(ULONG* count, WCHAR* buffer)
 {
-    if (m_lastText != S_OK && m_lastText != FILTER_S_LAST_TEXT && m_lastText != FILTER_E_NO_MORE_TEXT)
+    // An error the page filter gave for this chunk's text is given again without
+    // asking it; a success, even an unusual one, is always asked for anew, so
+    // that the caller's count and buffer are written by the call that answers.
+    if (FAILED(m_lastText) && m_lastText != FILTER_E_NO_MORE_TEXT)
         return m_lastText;
     const HRESULT hr = Relay([count, buffer](IFilter* f) { return f->GetText(count, buffer); });
     if (!m_faulted)

@@ -2,23 +2,24 @@
 #include <windows.h>
 #include <filter.h>
 
-#include "util/ComPtr.h"
+#include "util/ForeignPtr.h"
 
 // The pipeline's way to the current page's filter: holds a reference of its own
 // and the result of the last GetText on the current chunk, so that a page filter
 // that reported an error for a chunk's text is not asked for it again.
 //
-// A page filter that raises an exception inside a call is let go without
-// another call into it (not even Release): the call answers kFaulted and
-// Faulted() tells the caller, which answers the host as its contract says.
+// Every call into the page filter is guarded. One that faults answers kFaulted
+// and Faulted() tells the caller; the filter's DLL is then in the record of
+// faults, and the filter is let go without another call into it (not even
+// Release).
 class SubFilterRelay {
 public:
     SubFilterRelay() = default;
     SubFilterRelay(const SubFilterRelay&) = delete;
     SubFilterRelay& operator=(const SubFilterRelay&) = delete;
 
-    void Hold(IFilter* filter);
-    // Lets go of the page filter; one that faulted is forgotten without a call.
+    void Hold(ForeignPtr<IFilter>& filter);
+    // Lets go of the page filter; one whose DLL faulted is forgotten without a call.
     void Clear();
     bool Holds() const { return static_cast<bool>(m_filter); }
 
@@ -35,11 +36,7 @@ private:
     template <typename Call>
     HRESULT Relay(Call&& call);
 
-    ComPtr<IFilter> m_filter;
+    ForeignPtr<IFilter> m_filter;
     HRESULT m_lastText = S_OK;
     bool m_faulted = false;
 };
-
-// Releases a reference on a page filter, guarded like every call into it. A
-// filter that faults on Release is given up.
-void ReleaseForeign(ComPtr<IFilter>& filter);

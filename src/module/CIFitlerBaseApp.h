@@ -3,6 +3,7 @@
 
 // The module's application object: remembers the DLL's instance handle and
 // switches off thread notifications, which the module never needs.
+// The class name keeps its old spelling on purpose: the design names it so.
 class CIFitlerBaseApp {
 public:
     BOOL InitInstance(HINSTANCE instance);

@@ -10,10 +10,21 @@ namespace {
 // Room for any key name (255 characters at most).
 constexpr DWORD kNameCapacity = 256;
 
-LONG EnumKey(HKEY parent, DWORD index, wchar_t (&name)[kNameCapacity])
+// Calls visit(name) for each subkey of parent. visit answers whether it
+// deleted keys there; the walk then starts over, since the indexes have moved.
+template <typename Visit>
+LONG ForEachSubkey(HKEY parent, Visit&& visit)
 {
-    DWORD length = kNameCapacity;
-    return RegEnumKeyExW(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    wchar_t name[kNameCapacity];
+    for (DWORD index = 0;;) {
+        DWORD length = kNameCapacity;
+        const LONG rc = RegEnumKeyExW(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return ERROR_SUCCESS;
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        index = visit(static_cast<const wchar_t*>(name)) ? 0 : index + 1;
+    }
 }
 
 // Whether HKCR\<path> has a string default value equal to `want`. A key or
@@ -46,39 +57,28 @@ LONG UnregisterPersistentHandler(const PersistentHandlerRecord& handler)
     LONG rc = ClassesRoot::Open(kClsidKey, classes);
     if (rc != ERROR_SUCCESS)
         return rc;
-    wchar_t name[kNameCapacity];
-    for (DWORD index = 0;;) {
-        rc = EnumKey(classes.get(), index, name);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        if (rc != ERROR_SUCCESS)
-            return rc;
-
+    rc = ForEachSubkey(classes.get(), [&](const wchar_t* name) {
         KeyPath classPath(kClsidKey);
         classPath.AppendKey(name);
         KeyPath handlerPath = classPath;
         handlerPath.AppendKey(kPersistentHandlerKey);
-        if (!DefaultNames(handlerPath, handler.handlerClass, &failure)) {
-            ++index;
-            continue;
-        }
+        if (!DefaultNames(handlerPath, handler.handlerClass, &failure))
+            return false;
         RegKey cls;
-        rc = ClassesRoot::Open(classPath.Get(), cls);
-        if (rc == ERROR_SUCCESS)
-            rc = RegDeleteKeyW(cls.get(), kPersistentHandlerKey);
-        if (rc != ERROR_SUCCESS) {
-            failure = rc;
-            ++index;
-            continue;
+        LONG deleted = ClassesRoot::Open(classPath.Get(), cls);
+        if (deleted == ERROR_SUCCESS)
+            deleted = RegDeleteKeyW(cls.get(), kPersistentHandlerKey);
+        if (deleted != ERROR_SUCCESS) {
+            failure = deleted;
+            return false;
         }
         const bool empty = !ClassesRoot::HasSubkeys(cls.get());
         cls.reset();
         if (empty)
             RemoveClassAndProgIds(name);
-        // Keys were deleted: indexes have moved.
-        index = 0;
-    }
-    return failure;
+        return true;
+    });
+    return rc != ERROR_SUCCESS ? rc : failure;
 }
 
 LONG RemoveClassAndProgIds(const wchar_t* classId)
@@ -97,28 +97,19 @@ LONG RemoveClassAndProgIds(const wchar_t* classId)
     KeyPath classPath(kClsidKey);
     if (!classPath.AppendKey(classId) || ClassesRoot::OtherViewHas(classPath.Get()))
         return ERROR_SUCCESS;
-    wchar_t name[kNameCapacity];
-    for (DWORD index = 0;;) {
-        const LONG rc = EnumKey(HKEY_CLASSES_ROOT, index, name);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
-        if (rc != ERROR_SUCCESS)
-            return rc;
-
+    return ForEachSubkey(HKEY_CLASSES_ROOT, [classId](const wchar_t* name) {
         KeyPath clsidPath(name);
         clsidPath.AppendKey(kClsidKey);
         RegKey progId;
         if (!DefaultNames(clsidPath, classId) || ClassesRoot::Open(name, progId) != ERROR_SUCCESS ||
-            RegDeleteKeyW(progId.get(), kClsidKey) != ERROR_SUCCESS) {
-            ++index;
-            continue;
-        }
+            RegDeleteKeyW(progId.get(), kClsidKey) != ERROR_SUCCESS)
+            return false;
         const bool empty = !ClassesRoot::HasSubkeys(progId.get());
         progId.reset();
         if (empty)
             RemoveProgIdAndExtensions(name);
-        index = 0;
-    }
+        return true;
+    });
 }
 
 LONG RemoveProgIdAndExtensions(const wchar_t* progId)
@@ -127,30 +118,14 @@ LONG RemoveProgIdAndExtensions(const wchar_t* progId)
     const LONG deleted = RegDeleteKeyW(HKEY_CLASSES_ROOT, progId);
     if (deleted != ERROR_SUCCESS)
         return deleted;
-    wchar_t name[kNameCapacity];
-    for (DWORD index = 0;;) {
-        const LONG rc = EnumKey(HKEY_CLASSES_ROOT, index, name);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
-        if (rc != ERROR_SUCCESS)
-            return rc;
-
-        if (!DefaultNames(KeyPath(name), progId)) {
-            ++index;
-            continue;
-        }
+    return ForEachSubkey(HKEY_CLASSES_ROOT, [progId](const wchar_t* name) {
         RegKey extension;
-        if (ClassesRoot::Open(name, extension) != ERROR_SUCCESS) {
-            ++index;
-            continue;
-        }
+        if (!DefaultNames(KeyPath(name), progId) || ClassesRoot::Open(name, extension) != ERROR_SUCCESS)
+            return false;
         RegDeleteValueW(extension.get(), nullptr);
         // Only a key with nothing left goes: other values in it belong to others.
         const bool empty = ClassesRoot::IsEmpty(extension.get());
         extension.reset();
-        if (empty && RegDeleteKeyW(HKEY_CLASSES_ROOT, name) == ERROR_SUCCESS)
-            index = 0;
-        else
-            ++index;
-    }
+        return empty && RegDeleteKeyW(HKEY_CLASSES_ROOT, name) == ERROR_SUCCESS;
+    });
 }

@@ -15,11 +15,11 @@ BOOL ReadHandlerValue(const wchar_t* keyPath, wchar_t* out, size_t capacity)
     CRegistry key;
     if (!key.Open(HKEY_LOCAL_MACHINE, keyPath))
         return FALSE;
-    DWORD length = 0;
-    if (!key.QueryValueLength(nullptr, &length) || length != kHandlerLength)
-        return FALSE;
+    // The read's own measure of the value says whether it has a class id's length.
     wchar_t handler[kHandlerLength];
-    if (!ReadRegistryText(key, nullptr, handler, kHandlerLength, kHandlerLength))
+    DWORD length = 0;
+    if (!ReadRegistryText(key, nullptr, handler, kHandlerLength, kHandlerLength, nullptr, &length) ||
+        length != kHandlerLength)
         return FALSE;
     size_t handlerLength = 0;
     if (FAILED(BoundedLength(handler, kHandlerLength, &handlerLength)) || handlerLength >= capacity)

@@ -13,7 +13,7 @@ constexpr DWORD kLimitSizedBuffer = 2048;
 }
 
 BOOL ReadRegistryText(const CRegistry& key, const wchar_t* name, wchar_t* out, size_t capacity, DWORD limit,
-                      BOOL* expandable)
+                      BOOL* expandable, DWORD* stored)
 {
     if (!out || capacity == 0)
         return FALSE;
@@ -48,5 +48,7 @@ BOOL ReadRegistryText(const CRegistry& key, const wchar_t* name, wchar_t* out, s
         return FALSE;
     if (expandable)
         *expandable = expand;
+    if (stored)
+        *stored = bytes / static_cast<DWORD>(sizeof(wchar_t));
     return TRUE;
 }

@@ -10,6 +10,7 @@
 // written past a buffer whatever the registry holds. Without `expandable` the
 // value must be REG_SZ or REG_MULTI_SZ (its first string is taken); with it,
 // REG_SZ or REG_EXPAND_SZ, and *expandable tells which (references are left
-// unexpanded). out and *expandable are written only on success.
+// unexpanded). out and *expandable are written only on success; *stored,
+// when given, receives the stored value's length in characters.
 BOOL ReadRegistryText(const CRegistry& key, const wchar_t* name, wchar_t* out, size_t capacity, DWORD limit,
-                      BOOL* expandable = nullptr);
+                      BOOL* expandable = nullptr, DWORD* stored = nullptr);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "comserver/ClassesRegistry.h"
 #include "util/RegKey.h"
 
 // The start of the image this code is linked into: the server DLL itself.
@@ -20,12 +21,7 @@ inline bool ModulePath(wchar_t (&path)[MAX_PATH + 1])
     return length != 0 && length < MAX_PATH;
 }
 
-inline std::wstring GuidText(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
+using ClassesRegistry::GuidText;
 
 // Sets a string value (the default value when name is null) of
 // HKEY_CLASSES_ROOT\path, creating the key.

@@ -8,13 +8,12 @@
 #include "comserver/ServerRegistration.h"
 #include "util/RegKey.h"
 
-using ServerRegistration::GuidText;
+using ClassesRegistry::GuidText;
+using ClassesRegistry::kIFilterAddin;
+using ClassesRegistry::ReadDefault;
 using ServerRegistration::SetClassesString;
 
 namespace {
-// The IFilter add-in category under a persistent handler.
-const wchar_t kIFilterAddin[] = L"{89BCB740-6119-101A-BCB7-00DD010655AF}";
-
 struct FilterClass {
     const CLSID* filter;
     const CLSID* handler;
@@ -39,21 +38,6 @@ const Extension kExtensions[] = {
     {L".html", &CLSID_ReferenceHtmlHandler},
     {L".txt", &CLSID_ReferenceTextHandler},
 };
-
-std::wstring ReadDefault(const std::wstring& path)
-{
-    RegKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return {};
-    wchar_t value[64] = {};
-    DWORD size = sizeof(value) - sizeof(wchar_t);
-    DWORD type = 0;
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return {};
-    return value;
-}
 
 bool KeyIsEmpty(const std::wstring& path)
 {

@@ -18,6 +18,8 @@ constexpr DWORD kCapacity = 1024;
 CRITICAL_SECTION g_lock;
 // Modules this library holds a reference on.
 HMODULE g_held[64] = {};
+// Calls of LoadIFilter, for tests that must tell which way a page filter was made.
+LONG g_calls = 0;
 
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 
@@ -105,8 +107,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
     return TRUE;
 }
 
+extern "C" LONG WINAPI QueryStandInLoadIFilterCalls()
+{
+    return g_calls;
+}
+
 extern "C" HRESULT WINAPI LoadIFilter(LPCWSTR path, IUnknown* outer, void** object)
 {
+    InterlockedIncrement(&g_calls);
     if (!object)
         return E_POINTER;
     *object = nullptr;

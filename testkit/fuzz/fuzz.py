@@ -10,7 +10,8 @@ on from the next mutant. Every failing input is kept in the output folder.
   fuzz.py --build BUILD --seeds CHM_FOLDER --mutants N --seed S --out FOLDER
 
 Exit code: 0 when nothing failed in our code (crashes inside the platform's storage
-component are listed apart and do not fail the run), 1 otherwise, 2 on a setup error.
+component are listed apart and do not fail the run unless --platform-faults-fail is
+given), 1 otherwise, 2 on a setup error.
 """
 import argparse
 import concurrent.futures
@@ -369,6 +370,39 @@ OPERATORS = [
 ]
 
 
+# The kind of damage a mutation did, read from its description (an operator that
+# found nothing to work on falls back to another, and its description says which).
+MUTATION_KINDS = [
+    ("ITSF+", "ITSF header"), ("ITSP+", "directory header"), ("PMGL@", "directory chunk header"),
+    ("PMGI@", "directory chunk header"), ("name length of ", "directory entry"), ("name ", "directory entry"),
+    ("section of ", "directory entry"), ("offset of ", "directory entry"), ("length of ", "directory entry"),
+    ("index ", "index entry"), ("#SYSTEM", "#SYSTEM record"), ("reset table", "reset table"),
+    ("control data", "control data"), ("compressed data", "compressed data"), ("random bytes", "random bytes"),
+    ("cut at", "truncation"), ("as made", "structure case"), ("kept input", "kept input"),
+]
+
+
+def mutation_kinds(ops):
+    """The distinct kinds of a mutant's mutations, in the order they were made."""
+    found = []
+    for op in ops:
+        if " skipped (" in op:
+            continue
+        kind = next((k for prefix, k in MUTATION_KINDS if op.startswith(prefix)), "other")
+        if kind not in found:
+            found.append(kind)
+    return found or ["none"]
+
+
+def fault_kind(fault):
+    """What a fatal fault line ("F i code address module ...") says happened."""
+    if not fault:
+        return "no fault seen"
+    code = fault.split(" ")[0].upper()
+    return {"C0000005": "access violation", "C0000094": "divide by zero", "C0000374": "heap corruption found",
+            "C0000409": "stack buffer overrun", "C00000FD": "stack overflow"}.get(code, "fault 0x" + code)
+
+
 # What feeds damaged compressed data to the platform's decoder, whose heap damage
 # surfaces in whatever runs next (see the README).
 DECODER_OPERATORS = {mutate_reset_table, mutate_content}
@@ -467,7 +501,7 @@ class Fuzzer:
         self.inputs = self.out / "inputs"
         self.kept = self.out / "failures"
         self.counts = dict(mutants=0, ok=0, crashes={}, hangs=0, platform_hangs=0, heap_damaged=0, leaks=0, contract=0,
-                           faults_handled=0)
+                           faults_handled=0, mutants_by_kind={}, platform_by_kind={})
         self.failures = []
 
     def setup(self):
@@ -602,13 +636,22 @@ class Fuzzer:
             self.judge(base + k, item, status.get(k, []), faults.get(k, []), names[k])
         shutil.rmtree(names[0].parent)
 
+    def count_platform(self, item, what):
+        """One failure inside Wine's itss.dll, by what happened and by the mutation that led there."""
+        table = self.counts["platform_by_kind"].setdefault(what, {})
+        mutation = " + ".join(mutation_kinds(item[2]))
+        table[mutation] = table.get(mutation, 0) + 1
+
     def judge(self, index, item, events, faults, path):
         self.counts["mutants"] += 1
+        mutation = " + ".join(mutation_kinds(item[2]))
+        self.counts["mutants_by_kind"][mutation] = self.counts["mutants_by_kind"].get(mutation, 0) + 1
         kinds = [kind for kind, _ in events]
         if "P" in kinds:
             call = [text for kind, text in events if kind == "P"][0]
             where = "platform storage (itss.dll), heap damaged inside its %s" % call
             self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
+            self.count_platform(item, "heap damage inside %s" % call)
             self.record(index, item, "platform-heap", where, path)
         elif "X" in kinds:
             fault = fatal_fault(faults)
@@ -619,6 +662,8 @@ class Fuzzer:
             if fault and fault.split(" ")[2].lower() in RUNTIME:
                 where += ", heap"
             self.counts["crashes"][where] = self.counts["crashes"].get(where, 0) + 1
+            if where.startswith("platform storage (itss.dll)"):
+                self.count_platform(item, fault_kind(fault))
             # What the dead worker could not clean up belongs to the crash, not to the filter.
             after = [text for kind, text in events if kind == "L"]
             exit_code = [text for kind, text in events if kind == "X"]
@@ -635,6 +680,7 @@ class Fuzzer:
                 where = checks + where
             if module.lower() == "itss.dll":
                 self.counts["platform_hangs"] += 1
+                self.count_platform(item, "hang")
                 kind = "platform-hang"
             else:
                 self.counts["hangs"] += 1
@@ -663,7 +709,8 @@ class Fuzzer:
         name = "%s-%06d.chm" % (kind, index)
         if path.exists():
             shutil.copyfile(path, self.kept / name)
-        entry = dict(mutant=index, kind=kind, detail=detail, seed=seed, mutations=ops, kept=name)
+        entry = dict(mutant=index, kind=kind, detail=detail, seed=seed, mutations=ops,
+                     mutation_kinds=mutation_kinds(ops), kept=name)
         self.failures.append(entry)
         print("fuzz: %s in mutant %d (%s; %s): %s" % (kind, index, seed, ", ".join(ops), detail))
 
@@ -718,7 +765,15 @@ class Fuzzer:
                                                    c["faults_handled"]))
         print("fuzz: files after which the process heap was found damaged outside the storage component: %d" %
               c["heap_damaged"])
+        if c["platform_by_kind"]:
+            print("fuzz: inside the platform's itss.dll, by what happened and by the mutation that led there:")
+            for what, by_mutation in sorted(c["platform_by_kind"].items()):
+                print("fuzz:   %s: %d (%s)" % (what, sum(by_mutation.values()), ", ".join(
+                    "%s %d" % (m, n) for m, n in sorted(by_mutation.items(), key=lambda x: (-x[1], x[0])))))
         print("fuzz: failing inputs kept in %s" % self.kept if self.failures else "fuzz: no failing input")
+        if self.args.platform_faults_fail and (platform or c["platform_hangs"]):
+            print("fuzz: faults inside the platform's itss.dll fail this run (--platform-faults-fail)")
+            return 1
         return 0 if (ours == 0 and not c["hangs"] and not c["leaks"] and not c["contract"]
                      and not c["heap_damaged"]) else 1
 
@@ -740,6 +795,8 @@ def main():
     p.add_argument("--replay", help="run the help files of this folder and its sub-folders as they are, each in a "
                    "worker of its own")
     p.add_argument("--dump", help="write the mutants into this folder instead of running them")
+    p.add_argument("--platform-faults-fail", action="store_true",
+                   help="count crashes and hangs inside the platform's itss.dll as failures too")
     args = p.parse_args()
     if args.replay:
         args.batch = 1

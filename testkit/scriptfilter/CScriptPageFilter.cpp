@@ -24,6 +24,7 @@ void RaiseLikeAThrow()
 
 CScriptPageFilter::CScriptPageFilter()
 {
+    ScriptFilterModule::Entered("constructor");
     ScriptFilterModule::ObjectCreated();
 }
 
@@ -34,6 +35,7 @@ CScriptPageFilter::~CScriptPageFilter()
 
 STDMETHODIMP CScriptPageFilter::QueryInterface(REFIID riid, void** ppv)
 {
+    ScriptFilterModule::Entered("queryinterface");
     if (!ppv)
         return E_POINTER;
     if (riid == IID_IUnknown || riid == __uuidof(IFilter))
@@ -50,11 +52,13 @@ STDMETHODIMP CScriptPageFilter::QueryInterface(REFIID riid, void** ppv)
 
 STDMETHODIMP_(ULONG) CScriptPageFilter::AddRef()
 {
+    ScriptFilterModule::Entered("addref");
     return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
 }
 
 STDMETHODIMP_(ULONG) CScriptPageFilter::Release()
 {
+    ScriptFilterModule::Entered("release");
     const LONG count = InterlockedDecrement(&m_refCount);
     if (count == 0)
         delete this;
@@ -63,6 +67,7 @@ STDMETHODIMP_(ULONG) CScriptPageFilter::Release()
 
 STDMETHODIMP CScriptPageFilter::Init(ULONG grfFlags, ULONG cAttributes, const FULLPROPSPEC* aAttributes, ULONG* pFlags)
 {
+    ScriptFilterModule::Entered("init");
     ScriptFilterModule::RecordInit(grfFlags, cAttributes, aAttributes);
     if (m_script.throwInInit)
         RaiseLikeAThrow();
@@ -85,6 +90,7 @@ STDMETHODIMP CScriptPageFilter::Init(ULONG grfFlags, ULONG cAttributes, const FU
 
 STDMETHODIMP CScriptPageFilter::GetChunk(STAT_CHUNK* pStat)
 {
+    ScriptFilterModule::Entered("getchunk");
     if (m_script.throwInChunk)
         RaiseLikeAThrow();
     if (!pStat)
@@ -115,6 +121,7 @@ STDMETHODIMP CScriptPageFilter::GetChunk(STAT_CHUNK* pStat)
 
 STDMETHODIMP CScriptPageFilter::GetText(ULONG* pcwcBuffer, WCHAR* awcBuffer)
 {
+    ScriptFilterModule::Entered("gettext");
     if (m_script.throwInText)
         RaiseLikeAThrow();
     if (!m_current || m_current->kind != PageScript::Kind::Text)
@@ -137,6 +144,7 @@ STDMETHODIMP CScriptPageFilter::GetText(ULONG* pcwcBuffer, WCHAR* awcBuffer)
 
 STDMETHODIMP CScriptPageFilter::GetValue(PROPVARIANT** ppPropValue)
 {
+    ScriptFilterModule::Entered("getvalue");
     if (m_script.throwInValue)
         RaiseLikeAThrow();
     if (!m_current || m_current->kind != PageScript::Kind::Value)
@@ -165,11 +173,13 @@ STDMETHODIMP CScriptPageFilter::GetValue(PROPVARIANT** ppPropValue)
 
 STDMETHODIMP CScriptPageFilter::BindRegion(FILTERREGION, REFIID, void**)
 {
+    ScriptFilterModule::Entered("bindregion");
     return E_NOTIMPL;
 }
 
 STDMETHODIMP CScriptPageFilter::GetClassID(CLSID* pClassID)
 {
+    ScriptFilterModule::Entered("getclassid");
     if (!pClassID)
         return E_POINTER;
     *pClassID = ScriptFilter::ClassId;
@@ -178,11 +188,13 @@ STDMETHODIMP CScriptPageFilter::GetClassID(CLSID* pClassID)
 
 STDMETHODIMP CScriptPageFilter::IsDirty()
 {
+    ScriptFilterModule::Entered("isdirty");
     return S_FALSE;
 }
 
 STDMETHODIMP CScriptPageFilter::Load(LPCOLESTR pszFileName, DWORD)
 {
+    ScriptFilterModule::Entered("load");
     if (!pszFileName)
         return E_INVALIDARG;
     HANDLE file = CreateFileW(pszFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -208,15 +220,18 @@ STDMETHODIMP CScriptPageFilter::Load(LPCOLESTR pszFileName, DWORD)
 
 STDMETHODIMP CScriptPageFilter::Save(LPCOLESTR, BOOL)
 {
+    ScriptFilterModule::Entered("save");
     return E_NOTIMPL;
 }
 
 STDMETHODIMP CScriptPageFilter::SaveCompleted(LPCOLESTR)
 {
+    ScriptFilterModule::Entered("savecompleted");
     return S_OK;
 }
 
 STDMETHODIMP CScriptPageFilter::GetCurFile(LPOLESTR*)
 {
+    ScriptFilterModule::Entered("getcurfile");
     return E_NOTIMPL;
 }

@@ -19,4 +19,12 @@ using LiveObjectsFn = LONG(WINAPI*)();
 // What the last Init received: flags, attribute count, and the name of the first
 // attribute when it is given by name (empty otherwise).
 using LastInitFn = void(WINAPI*)(ULONG* flags, ULONG* count, wchar_t* firstName, ULONG capacity);
+// Plans an access violation in the nth call (1 the next) of one kind from now
+// on: "classobject" (DllGetClassObject), "constructor" (the filter object's, so
+// inside the factory's CreateInstance), "queryinterface", "load", "release"
+// (the filter object's). A null call or 0 cancels the plan.
+using PlanFaultFn = void(WINAPI*)(const char* call, LONG nth);
+// Calls into the DLL from outside since it was loaded: DllGetClassObject and
+// every method of the filter objects (not DllCanUnloadNow, which COM calls).
+using CallsFn = LONG(WINAPI*)();
 }  // namespace ScriptFilter

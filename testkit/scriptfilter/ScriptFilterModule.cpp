@@ -18,6 +18,9 @@ struct ScriptClass {
 const ScriptClass kClasses[] = {{&ScriptFilter::ClassId}};
 
 LONG g_loads = 0;
+LONG g_calls = 0;
+char g_faultCall[32] = {};
+LONG g_faultCountdown = 0;
 ULONG g_initFlags = 0;
 ULONG g_initCount = 0;
 wchar_t g_firstName[256] = {};
@@ -47,6 +50,15 @@ void ScriptFilterModule::RecordInit(ULONG flags, ULONG count, const FULLPROPSPEC
         lstrcpynW(g_firstName, attributes[0].psProperty.lpwstr, 256);
 }
 
+void ScriptFilterModule::Entered(const char* call)
+{
+    InterlockedIncrement(&g_calls);
+    if (g_faultCountdown > 0 && lstrcmpA(call, g_faultCall) == 0 && --g_faultCountdown == 0) {
+        volatile ULONG_PTR address = 16;
+        *reinterpret_cast<volatile LONG*>(address) = 1;
+    }
+}
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 {
     if (reason == DLL_PROCESS_ATTACH)
@@ -56,6 +68,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
+    ScriptFilterModule::Entered("classobject");
     return ServeClassObject(kClasses, clsid, riid, ppv);
 }
 
@@ -72,6 +85,20 @@ extern "C" LONG WINAPI ScriptFilterLoads()
 extern "C" LONG WINAPI ScriptFilterLiveObjects()
 {
     return ServerLock::Count();
+}
+
+extern "C" void WINAPI ScriptFilterPlanFault(const char* call, LONG nth)
+{
+    g_faultCountdown = 0;
+    if (!call || nth <= 0)
+        return;
+    lstrcpynA(g_faultCall, call, sizeof(g_faultCall));
+    g_faultCountdown = nth;
+}
+
+extern "C" LONG WINAPI ScriptFilterCalls()
+{
+    return g_calls;
 }
 
 extern "C" void WINAPI ScriptFilterLastInit(ULONG* flags, ULONG* count, wchar_t* firstName, ULONG capacity)

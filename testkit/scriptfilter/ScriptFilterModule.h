@@ -9,4 +9,7 @@ void ObjectCreated();
 void ObjectDestroyed();
 void PageLoaded();
 void RecordInit(ULONG flags, ULONG count, const FULLPROPSPEC* attributes);
+// Counts a call into the DLL, and faults (an access violation, as a filter
+// reading through a bad pointer does) where the plan says so.
+void Entered(const char* call);
 }  // namespace ScriptFilterModule

@@ -19,7 +19,7 @@ public:
     FakeCrawl(const FakeElement& root, CHostProcessInfo& locator, const std::wstring& temp, int mode = 0)
         : m_factory(NewFakeComponentFactory(&root, &m_calls)),
           m_override(CLSID_ITStorage, m_factory.get()),
-          m_crawler(std::make_unique<CChmFileCrawler>(L"C:\\fake.chm", temp.c_str(), mode))
+          m_crawler(std::make_unique<CChmFileCrawler>(SoundChmPath(), temp.c_str(), mode))
     {
         EXPECT_EQ(S_OK, m_override.Result());
         m_crawler->SetLocator(&locator);
@@ -61,6 +61,8 @@ TEST_F(FakeCrawler, PassesOverInternalEntriesAndStyleSheetsAndWritesOnePageAtATi
         Stream(L"empty.txt", ""),
         Stream(L"con.htm", "device name"),
         Stream(L"Com1 .txt", "device name"),
+        Stream(L"lpt\u00B2.htm", "device name"),
+        Stream(L"COM\u00B9.txt", "device name"),
         Stream(L"console.htm", "file name"),
         Folder(L"docs", {
             Stream(L"#page.htm", "in a folder"),
@@ -85,6 +87,8 @@ TEST_F(FakeCrawler, PassesOverInternalEntriesAndStyleSheetsAndWritesOnePageAtATi
         // Device names would send the page to the console or a port.
         {L"|con.htm", L"_con.htm", "device name"},
         {L"|Com1 .txt", L"_Com1 .txt", "device name"},
+        {L"|lpt\u00B2.htm", L"_lpt\u00B2.htm", "device name"},
+        {L"|COM\u00B9.txt", L"_COM\u00B9.txt", "device name"},
         {L"|console.htm", L"console.htm", "file name"},
         {L"docs|#page.htm", L"#page.htm", "in a folder"},
         {L"docs\\deep|$odd.txt", L"$odd.txt", "deep down"},

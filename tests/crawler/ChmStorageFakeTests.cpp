@@ -36,7 +36,7 @@ HRESULT OpenFake(CChmStorage& reader, const FakeElement& root, FakeCalls& calls,
     ComPtr<IUnknown> factory(NewFakeComponentFactory(&root, &calls, openResult));
     ClassObjectOverride fake(CLSID_ITStorage, factory.get());
     EXPECT_EQ(S_OK, fake.Result());
-    return reader.Open(L"C:\\fake.chm", mirror);
+    return reader.Open(SoundChmPath(), mirror);
 }
 
 std::vector<std::wstring> Entries(const std::wstring& folder)

@@ -5,6 +5,8 @@
 #include <cwchar>
 
 #include "crawler/IITStorage.h"
+#include "support/ChmBuilder.h"
+#include "support/ScratchFolder.h"
 
 FakeElement Stream(std::wstring name, std::string data)
 {
@@ -231,4 +233,12 @@ private:
 IUnknown* NewFakeComponentFactory(const FakeElement* root, FakeCalls* calls, HRESULT openResult)
 {
     return new FakeFactory(root, calls, openResult);
+}
+
+const wchar_t* SoundChmPath()
+{
+    static ScratchFolder scratch;
+    static const std::wstring path =
+        ChmBuilder(scratch).File("index.htm", "<html><body>stand-in</body></html>").Build();
+    return path.c_str();
 }

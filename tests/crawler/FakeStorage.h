@@ -34,3 +34,7 @@ struct FakeCalls {
 // Serves CLSID_ITStorage: StgOpenStorage hands out the given tree (or fails
 // with openResult). The tree and calls must outlive every object handed out.
 IUnknown* NewFakeComponentFactory(const FakeElement* root, FakeCalls* calls, HRESULT openResult = S_OK);
+
+// A sound help file for the fakes to stand for: the reader checks the file it
+// is given before it asks the (fake) component to open it. Compiled once.
+const wchar_t* SoundChmPath();

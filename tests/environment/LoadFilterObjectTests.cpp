@@ -7,7 +7,7 @@
 #include "pagefilters/PageFilterClassIds.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
-#include "util/ComPtr.h"
+#include "util/ForeignPtr.h"
 
 namespace {
 
@@ -32,8 +32,8 @@ protected:
 TEST_F(LoadFilterObject, LoadsInTheDllFolderAndRestoresTheCurrentDirectory)
 {
     FilterDllCopy dll(m_scratch, L"filters\\FreshLoad.dll");
-    ComPtr<IFilter> filter;
-    HMODULE module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, filter.put());
+    ForeignPtr<IFilter> filter;
+    HMODULE module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, filter);
 
     ASSERT_NE(nullptr, module);
     EXPECT_EQ(dll.Loaded(), module);
@@ -49,14 +49,14 @@ TEST_F(LoadFilterObject, LoadsInTheDllFolderAndRestoresTheCurrentDirectory)
 TEST_F(LoadFilterObject, DllAlreadyLoadedIsUsedWithoutANewReference)
 {
     FilterDllCopy dll(m_scratch, L"filters\\Loaded.dll");
-    ComPtr<IFilter> first;
-    HMODULE module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, first.put());
+    ForeignPtr<IFilter> first;
+    HMODULE module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, first);
     ASSERT_NE(nullptr, module);
 
     const std::wstring other = m_scratch.MakeFolder(L"other");
     SetCurrentDirectoryW(other.c_str());
-    ComPtr<IFilter> second;
-    EXPECT_EQ(module, m_info.LoadFilterObject(dll.Path().c_str(), Ids::StreamOnlyString, second.put()));
+    ForeignPtr<IFilter> second;
+    EXPECT_EQ(module, m_info.LoadFilterObject(dll.Path().c_str(), Ids::StreamOnlyString, second));
     EXPECT_TRUE(second);
     EXPECT_TRUE(SameFolder(other, CurrentDirectory()));
     EXPECT_TRUE(SameFolder(other, dll.ClassObjectDirectory()));
@@ -75,14 +75,14 @@ TEST_F(LoadFilterObject, FailuresGiveNoObjectAndLeakNothing)
     FilterDllCopy noExport(m_scratch, L"filters\\NoExport.dll", L"TestNoClassObject.dll");
 
     // A missing export: the DLL loads but nothing can be created from it.
-    ComPtr<IFilter> filter;
-    HMODULE module = m_info.LoadFilterObject(noExport.Path().c_str(), Ids::AllPersistString, filter.put());
+    ForeignPtr<IFilter> filter;
+    HMODULE module = m_info.LoadFilterObject(noExport.Path().c_str(), Ids::AllPersistString, filter);
     EXPECT_NE(nullptr, module);
     EXPECT_EQ(noExport.Loaded(), module);
     EXPECT_FALSE(filter);
 
     // A factory that fails is released again.
-    module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::FailingFactoryString, filter.put());
+    module = m_info.LoadFilterObject(dll.Path().c_str(), Ids::FailingFactoryString, filter);
     EXPECT_EQ(dll.Loaded(), module);
     EXPECT_FALSE(filter);
     EXPECT_EQ(1, dll.ClassObjectCalls());
@@ -90,7 +90,7 @@ TEST_F(LoadFilterObject, FailuresGiveNoObjectAndLeakNothing)
 
     // A class the DLL does not serve.
     EXPECT_EQ(module, m_info.LoadFilterObject(dll.Path().c_str(), L"{00000000-1111-2222-3333-444444444444}",
-                                              filter.put()));
+                                              filter));
     EXPECT_FALSE(filter);
     EXPECT_EQ(0, dll.LiveObjects());
     EXPECT_EQ(0, dll.LeftoverCalls()) << "what a refused call left in its out slot was used";
@@ -115,13 +115,12 @@ TEST_F(LoadFilterObject, EveryFailureReleasesWhatTheSlotHeld)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ComPtr<IFilter> filter;
-        ASSERT_NE(nullptr, m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, filter.put()));
+        ForeignPtr<IFilter> filter;
+        ASSERT_NE(nullptr, m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, filter));
         ASSERT_EQ(1, dll.LiveObjects());
 
-        IFilter* slot = filter.detach();
-        EXPECT_EQ(nullptr, m_info.LoadFilterObject(c.path.c_str(), c.clsid, &slot));
-        EXPECT_EQ(nullptr, slot);
+        EXPECT_EQ(nullptr, m_info.LoadFilterObject(c.path.c_str(), c.clsid, filter));
+        EXPECT_FALSE(filter);
         EXPECT_EQ(0, dll.LiveObjects());
         EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
     }

@@ -10,7 +10,9 @@
 #include "../registry/LookupFixture.h"
 #include "filter/CHostProcessInfo.h"
 #include "registry/CIFilterRegistryHelperIndexingService30.h"
+#include "scriptfilter/ScriptFilterClassId.h"
 #include "support/ModuleLoadCount.h"
+#include "support/ScopedXmlClasses.h"
 
 namespace {
 namespace L = LookupFixture;
@@ -90,7 +92,7 @@ TEST_F(PageLoading, PagesWithoutExtensionAreNotLookedUp)
         record.Initialise();
         EXPECT_FALSE(m_host.FindFilter(page, record));
         EXPECT_EQ(nullptr, record.dllsInformation) << "no lookup was begun";
-        ComPtr<IFilter> filter;
+        ForeignPtr<IFilter> filter;
         EXPECT_FALSE(m_host.LoadPageFilter(page, filter));
         EXPECT_FALSE(filter);
     }
@@ -123,7 +125,7 @@ TEST_F(PageLoading, OnlyAClassThatLoadsTheFileThroughIPersistFileGivesAPageFilte
         const std::wstring path = page.substr(0, page.size() - 1) + c.extension;
         MoveFileW(page.c_str(), path.c_str());
         {
-            ComPtr<IFilter> filter;
+            ForeignPtr<IFilter> filter;
             CoLibraryHandle module = m_host.LoadPageFilter(path.c_str(), filter);
             EXPECT_EQ(c.made, static_cast<bool>(filter));
             EXPECT_EQ(c.made, static_cast<bool>(module));
@@ -148,12 +150,92 @@ TEST_F(PageLoading, AFailedLoadIFilterGivesNoPageFilterAndKeepsNoReference)
     const int start = ModuleLoadCount(hostsOwn.get());
     const std::wstring page = m_folder.WriteFile(L"page.pdf", "page");
 
-    ComPtr<IFilter> filter;
+    ForeignPtr<IFilter> filter;
     EXPECT_FALSE(m_host.LoadPageFilter(page.c_str(), filter));
     EXPECT_FALSE(filter);
     EXPECT_EQ(0, pdf.LiveObjects());
     EXPECT_GE(ModuleLoadCount(hostsOwn.get()), start) << "the host's reference stays";
     EXPECT_LE(ModuleLoadCount(hostsOwn.get()), start + 1) << "at most the indexing library's own";
+}
+
+// The filter DLLs made through the indexing library are known by their base
+// name in any letter case, as Windows names files.
+TEST_F(PageLoading, FilterDllNamedInAnyCaseTakesTheLoadIFilterWay)
+{
+    LoadedModule query(LoadedModule::BesideTestProgram(L"query.dll"));
+    auto calls = query.Export<LONG(WINAPI*)()>("QueryStandInLoadIFilterCalls");
+    ASSERT_TRUE(calls);
+    const std::wstring page = m_folder.WriteFile(L"page.pdf", "page");
+    int n = 0;
+    for (const wchar_t* name : {L"pdffilt.dll", L"AcroRdIF.dll", L"PDFFILT.DLL"}) {
+        SCOPED_TRACE(Narrow(name));
+        FilterDllCopy dll(m_folder, L"Reader" + std::to_wstring(++n) + L"\\" + name);
+        L::RegisterFilterClass(Ids::AllPersistString, dll.Path());
+        Link(L"pdf", Ids::AllPersistString);
+        CHostProcessInfo host(L"C:\\Windows\\System32\\cidaemon.exe");
+        const LONG before = calls();
+        ForeignPtr<IFilter> filter;
+        CoLibraryHandle module = host.LoadPageFilter(page.c_str(), filter);
+        EXPECT_TRUE(filter);
+        EXPECT_EQ(before + 1, calls());
+        filter.reset();
+        module.reset();
+    }
+}
+
+// A filter made through the indexing library faults inside LoadIFilter (here
+// in its Load): no page filter, and its DLL is not asked again.
+TEST_F(PageLoading, FaultInsideLoadIFilterReportsNoFilterFromThenOn)
+{
+    FilterDllCopy pdf(m_folder, L"Reader\\pdffilt.dll", L"ScriptPageFilter.dll");
+    L::RegisterFilterClass(ScriptFilter::ClassIdString, pdf.Path());
+    Link(L"pdf", ScriptFilter::ClassIdString);
+    LoadedModule loaded(pdf.Path());
+    auto planFault = loaded.Export<ScriptFilter::PlanFaultFn>("ScriptFilterPlanFault");
+    auto calls = loaded.Export<ScriptFilter::CallsFn>("ScriptFilterCalls");
+    const std::wstring page = m_folder.WriteFile(L"page.pdf", "<!--script\ntext a\n-->");
+    CHostProcessInfo host(L"C:\\Windows\\System32\\cidaemon.exe");
+
+    planFault("load", 1);
+    ForeignPtr<IFilter> filter;
+    EXPECT_FALSE(host.LoadPageFilter(page.c_str(), filter));
+    EXPECT_FALSE(filter);
+    planFault(nullptr, 0);
+    const LONG callsAfter = calls();
+    FilterLookupRecord record;
+    EXPECT_FALSE(host.FindFilter(page.c_str(), record));
+    EXPECT_FALSE(host.LoadPageFilter(page.c_str(), filter));
+    EXPECT_EQ(callsAfter, calls());
+}
+
+// Without a probe cache every lookup probes the filter DLL. A fault there
+// makes that lookup, and every later one, report no filter; the DLL is not
+// called again, and no page filter is made from it.
+TEST_F(PageLoading, FaultWhileProbingWithoutACacheReportsNoFilter)
+{
+    LoadedModule script(LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll"));
+    auto planFault = script.Export<ScriptFilter::PlanFaultFn>("ScriptFilterPlanFault");
+    auto calls = script.Export<ScriptFilter::CallsFn>("ScriptFilterCalls");
+    L::RegisterFilterClass(ScriptFilter::ClassIdString, LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll"));
+    Link(L"scr", ScriptFilter::ClassIdString);
+    const std::wstring page = m_folder.WriteFile(L"page.scr", "<!--script\ntext a\n-->");
+    auto noXml = ScopedXmlClasses::RefuseAll();
+    CHostProcessInfo host(L"C:\\Windows\\System32\\cidaemon.exe");
+    ASSERT_FALSE(host.DLLsInformation().XmlAvailable());
+
+    planFault("classobject", 2);
+    FilterLookupRecord record;
+    EXPECT_TRUE(host.FindFilter(page.c_str(), record));
+    record.Initialise();
+    EXPECT_FALSE(host.FindFilter(page.c_str(), record)) << "the second probe faulted";
+    planFault(nullptr, 0);
+    const LONG callsAfter = calls();
+    record.Initialise();
+    EXPECT_FALSE(host.FindFilter(page.c_str(), record));
+    ForeignPtr<IFilter> filter;
+    EXPECT_FALSE(host.LoadPageFilter(page.c_str(), filter));
+    EXPECT_FALSE(filter);
+    EXPECT_EQ(callsAfter, calls());
 }
 
 // Many pages of one filter DLL, as the filter reads them: make the page
@@ -194,7 +276,7 @@ TEST_F(PageLoading, ManyPagesLeaveTheLoadCountWhereItStarted)
         const int start = (c.loadedByHost ? ModuleLoadCount(c.dll->Loaded()) : 0) + c.kept;
 
         for (int i = 0; i < 25; ++i) {
-            ComPtr<IFilter> filter;
+            ForeignPtr<IFilter> filter;
             CoLibraryHandle module = host.LoadPageFilter(page.c_str(), filter);
             ASSERT_TRUE(filter) << "page " << i;
             EXPECT_TRUE(IsEqualCLSID(c.clsid, ClassOf(filter.get())));

@@ -24,13 +24,14 @@ std::wstring FilterClass(const wchar_t* page)
     CHostProcessInfo host;
     // The module goes after the filter object it serves.
     CoLibraryHandle module;
-    ComPtr<IFilter> filter;
+    ForeignPtr<IFilter> filter;
     module = host.LoadPageFilter(page, filter);
     if (!filter)
         return L"none";
-    ComPtr<IPersist> persist;
+    ForeignPtr<IPersist> persist = filter.Query<IPersist>(IID_IPersist);
     CLSID clsid = CLSID_NULL;
-    if (FAILED(filter.As(persist)) || FAILED(persist->GetClassID(&clsid)))
+    HRESULT hr = E_FAIL;
+    if (!persist || !persist.Call([&](IPersist* p) { hr = p->GetClassID(&clsid); }) || FAILED(hr))
         return L"unknown";
     wchar_t text[40] = {};
     StringFromGUID2(clsid, text, 40);

@@ -6,6 +6,7 @@
 #include "FilterRun.h"
 #include "filter/CIFilterBase.h"
 #include "support/ChmBuilder.h"
+#include "util/FolderFind.h"
 #include "util/UniqueHandle.h"
 
 namespace {
@@ -89,6 +90,48 @@ TEST_F(FilterInit, FolderNameKeepsData3InLowerCase)
     wchar_t name[CIFilterBase::kFolderNameCapacity];
     CIFilterBase::FormatFolderName(guid, name, CIFilterBase::kFolderNameCapacity);
     EXPECT_STREQ(L"ABCDEF01BCDEcdefDEADBEEF0A1B2C3D", name);
+}
+
+// A junction inside the run's folder is removed as a link: what it points at
+// is not the run's. Wine cannot make one, so the walk is shown one.
+HANDLE WINAPI FindFirstWithJunction(LPCWSTR pattern, LPWIN32_FIND_DATAW entry);
+BOOL WINAPI FindNextWithJunction(HANDLE find, LPWIN32_FIND_DATAW entry);
+
+void MarkJunction(LPWIN32_FIND_DATAW entry)
+{
+    if (wcscmp(entry->cFileName, L"junction") == 0)
+        entry->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+HANDLE WINAPI FindFirstWithJunction(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
+{
+    HANDLE find = FindFirstFileW(pattern, entry);
+    if (find != INVALID_HANDLE_VALUE)
+        MarkJunction(entry);
+    return find;
+}
+
+BOOL WINAPI FindNextWithJunction(HANDLE find, LPWIN32_FIND_DATAW entry)
+{
+    const BOOL found = FindNextFileW(find, entry);
+    if (found)
+        MarkJunction(entry);
+    return found;
+}
+
+TEST_F(FilterInit, FolderRemovalDoesNotFollowAJunction)
+{
+    const std::wstring run = m_scratch.MakeFolder(L"run");
+    m_scratch.MakeFolder(L"run\\junction");
+    const std::wstring kept = m_scratch.WriteFile(L"run\\junction\\not-ours.txt", "x");
+    m_scratch.WriteFile(L"run\\page.htm", "x");
+    m_scratch.MakeFolder(L"run\\sub");
+    m_scratch.WriteFile(L"run\\sub\\deeper.htm", "x");
+    SetFolderFind(FindFirstWithJunction, FindNextWithJunction);
+    CIFilterBase::DeleteFolderTree(run.c_str());
+    SetFolderFind(nullptr, nullptr);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(kept.c_str())) << "followed the junction";
+    EXPECT_EQ(std::vector<std::wstring>{L"junction"}, Entries(run));
 }
 
 TEST_F(FilterInit, FailsWithoutAFileOrWhenTheFileHasGone)
@@ -186,6 +229,105 @@ TEST_F(FilterInit, TwoHostProgramsKeepSeparateRecords)
     EXPECT_TRUE(Run(true));
     EXPECT_EQ(L"", Marks(m_chm));
     EXPECT_EQ(L"xxxxx", Marks(m_chm, otherHost));
+}
+
+// One object used for run after run, as hosts reuse them: each run that ends
+// leaves the record as a new object's would, so a file is never blocked by its
+// own completed runs, and the record of one file is never taken for another's.
+TEST_F(FilterInit, OneObjectForManyRunsAndFiles)
+{
+    WriteDebugSetting(L"BlackList", L"1");
+    auto filter = Start(m_chm);
+    for (int run = 0; run < 7; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run + 1));
+        ULONG flags = 0;
+        if (run > 0) {
+            ASSERT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));
+        }
+        EXPECT_EQ(L"x", Marks(m_chm));
+        const SeenDocument doc = Pull(filter.get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        EXPECT_FALSE(doc.chunks.empty()) << "refused";
+    }
+
+    // Another file loaded after a completed run: the run before is left as
+    // its end would leave it, and the other file's marks are not touched.
+    const std::wstring other = m_scratch.WriteFile(L"other.chm", "not opened");
+    WritePrivateProfileStringW(HostPath().c_str(), other.c_str(), L"xx", SettingsFile().c_str());
+    ComPtr<IPersistFile> persist;
+    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, persist->Load(other.c_str(), STGM_READ));
+    EXPECT_EQ(L"", Marks(m_chm));
+    persist.reset();
+    filter.reset();
+    EXPECT_EQ(L"xx", Marks(other));
+    EXPECT_TRUE(TempEntries().empty());
+}
+
+// The profile functions end a key at its first '='. A file whose path holds one
+// still has one record that counts its runs; every other path keeps its own
+// path as its key.
+TEST_F(FilterInit, PathWithAnEqualsSignIsGuardedLikeAnyOther)
+{
+    WriteDebugSetting(L"BlackList", L"1");
+    const std::wstring folder = m_scratch.MakeFolder(L"a=b");
+    const std::wstring chm = folder + L"\\x=y.chm";
+    ASSERT_TRUE(CopyFileW(m_chm.c_str(), chm.c_str(), FALSE));
+    std::wstring key = chm;
+    for (auto& c : key)
+        c = c == L'=' ? L'|' : c;
+    const std::wstring saved = m_chm;
+    m_chm = chm;
+    for (int run = 0; run < 5; ++run)
+        EXPECT_TRUE(Run(false)) << "run " << run + 1;
+    EXPECT_FALSE(Run(true)) << "five unfinished runs: refused";
+    EXPECT_EQ(L"xxxxx", Marks(key));
+    wchar_t keys[4096] = {};
+    const DWORD length = GetPrivateProfileStringW(HostPath().c_str(), nullptr, L"", keys, 4096, SettingsFile().c_str());
+    EXPECT_EQ(key.size() + 1, length) << "one key for the file";
+
+    // A completed run forgets it again.
+    WritePrivateProfileStringW(HostPath().c_str(), key.c_str(), L"xx", SettingsFile().c_str());
+    EXPECT_TRUE(Run(true));
+    EXPECT_EQ(L"", Marks(key));
+    m_chm = saved;
+}
+
+// Only a run that reached its end is completed: one refused by an abandoned
+// guard mutex, or one whose Init failed, keeps the marks the file had.
+TEST_F(FilterInit, RunsThatNeverReachedTheirEndKeepTheMarks)
+{
+    WriteDebugSetting(L"BlackList", L"1");
+    struct Row {
+        const char* name;
+        bool abandonMutex;
+        bool unmakeableTemp;
+        const wchar_t* after;
+    };
+    const Row rows[] = {
+        {"refused: the guard's mutex was abandoned", true, false, L"xx"},
+        {"Init failed after its mark: no temporary folder", false, true, L"xxx"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WritePrivateProfileStringW(HostPath().c_str(), m_chm.c_str(), L"xx", SettingsFile().c_str());
+        UniqueHandle abandoned;
+        if (row.abandonMutex) {
+            std::thread([&abandoned] {
+                // The thread ends owning it.
+                abandoned.reset(CreateMutexW(nullptr, TRUE, L"Morvanex.IFilterBase.IFilterProcess.03750285"));
+            }).join();
+        }
+        if (row.unmakeableTemp)
+            SetEnvironmentVariableW(L"TMP", (m_scratch.WriteFile(L"a-file", "x") + L"\\below").c_str());
+        auto filter = Start(m_chm, row.unmakeableTemp ? E_FAIL : S_OK);
+        STAT_CHUNK chunk{};
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, filter->GetChunk(&chunk));
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, filter->GetChunk(&chunk));
+        filter.reset();
+        SetEnvironmentVariableW(L"TMP", m_temp.c_str());
+        EXPECT_EQ(std::wstring(row.after), Marks(m_chm));
+    }
 }
 
 // A process that died holding the guard's mutex costs one refused run, and

@@ -9,6 +9,9 @@
 #include "../registry/LookupFixture.h"
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/ChmBuilder.h"
+#include "support/ChmLayout.h"
+#include "support/FileBytes.h"
+#include "support/ModuleLoadCount.h"
 
 namespace {
 
@@ -150,37 +153,93 @@ TEST_F(FilterPages, HostAttributesOutliveTheHostsArray)
     EXPECT_STREQ(L"robots", first);
 }
 
-// An exception raised inside a page filter ends as each call's contract says
-// and never reaches the host; the document stays consistent afterwards.
-TEST_F(FilterPages, ExceptionInsideAPageFilter)
+// A fault inside a page filter's DLL, wherever our code calls into it (its
+// class object, the constructor its factory runs, QueryInterface, Load, Init,
+// GetChunk, GetText, GetValue, Release; on the lookup's probe or on the load
+// of a page): the host's call answers as its contract says, that page ends, the
+// DLL is not called again for the object's life (its pages are skipped as if
+// no filter were registered), and the pages of other filters still come. The
+// run reaches its end, so its attempt is forgotten, and nothing stays on disk.
+TEST_F(FilterPages, FaultInsideAPageFilterDll)
 {
+    // .txt pages go to the reference filter, another DLL.
+    const std::wstring textFilter = L"{02C11C08-399A-4FBF-80CB-64DCF173A986}";
+    LookupFixture::RegisterFilterClass(textFilter, LoadedModule::BesideTestProgram(L"ReferencePageFilter.dll"));
+    LookupFixture::RegisterHandler(LookupFixture::kOtherHandler, textFilter);
+    LookupFixture::LinkExtensionHandler(L"txt", LookupFixture::kOtherHandler);
+    WriteDebugSetting(L"BlackList", L"1");
+    auto planFault = m_scriptDll.Export<ScriptFilter::PlanFaultFn>("ScriptFilterPlanFault");
+    auto calls = m_scriptDll.Export<ScriptFilter::CallsFn>("ScriptFilterCalls");
+
     struct Row {
-        const char* script;  // of the middle page
+        const char* name;
+        const char* script;  // of the second .htm page
+        const char* call;    // a planned fault: the nth call of this kind in the run
+        LONG nth;
         Lines want;          // after the title
+        int kept;            // references on the DLL kept after the object is gone
     };
+    const std::string end = std::to_string(FILTER_E_END_OF_CHUNKS);
+    const Lines othersOnly = {"t:gamma", "t:epsilon"};
+    const Lines firstPageToo = {"t:alpha", "t:gamma", "t:epsilon"};
     const Row rows[] = {
-        {"throw init\ntext never", {"t:alpha"}},
-        {"throw chunk\ntext never", {"t:alpha"}},
-        {"throw text\ntext lost", {"t:alpha", "t: 80041705", "t:gamma"}},
-        {"throw value\nvalue lost", {"t:alpha", "v-end:" + std::to_string(FILTER_E_END_OF_CHUNKS), "t:gamma"}},
+        {"Init raises", "throw init\ntext never", nullptr, 0, firstPageToo, 1},
+        {"GetChunk raises", "throw chunk\ntext never", nullptr, 0, firstPageToo, 1},
+        {"GetText raises", "throw text\ntext lost", nullptr, 0, {"t:alpha", "t: 80041705", "t:gamma", "t:epsilon"}, 1},
+        {"GetValue raises", "throw value\nvalue lost", nullptr, 0, {"t:alpha", "v-end:" + end, "t:gamma", "t:epsilon"}, 1},
+        {"class object, probing", "text beta", "classobject", 1, othersOnly, 0},
+        {"constructor, probing", "text beta", "constructor", 1, othersOnly, 0},
+        {"QueryInterface, probing", "text beta", "queryinterface", 2, othersOnly, 0},
+        {"Release, probing", "text beta", "release", 2, othersOnly, 0},
+        {"class object, loading", "text beta", "classobject", 2, othersOnly, 0},
+        {"constructor, loading", "text beta", "constructor", 2, othersOnly, 0},
+        {"Load of the first page", "text beta", "load", 1, othersOnly, 1},
+        {"Load of the second page", "text beta", "load", 2, firstPageToo, 1},
+        {"QueryInterface, loading the second page", "text beta", "queryinterface", 8, firstPageToo, 1},
+        {"Release of the first page", "text beta", "release", 6, firstPageToo, 1},
     };
     int n = 0;
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.script);
+        SCOPED_TRACE(row.name);
         const std::wstring chm = ChmBuilder(m_scratch, L"project" + std::to_wstring(++n))
                                      .File("a.htm", Page("text alpha"))
                                      .File("b.htm", Page(row.script))
-                                     .File("c.htm", Page("text gamma"))
-                                     .Build("Exceptions");
+                                     .File("c.txt", "gamma")
+                                     .File("d.htm", Page("text delta"))
+                                     .File("e.txt", "epsilon")
+                                     .Build("Faults");
+        const int loadCount = ModuleLoadCount(m_scriptDll.get());
+        planFault(row.call, row.nth);
         auto filter = Start(chm);
         const SeenDocument doc = Pull(filter.get());
+        planFault(nullptr, 0);
         EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        ExpectWellFormed(doc);
         EXPECT_EQ(row.want, Describe(doc));
-        STAT_CHUNK chunk{};
-        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, filter->GetChunk(&chunk));
+
+        // The same object again: the DLL that faulted is never called.
+        const LONG callsAfter = calls();
+        ULONG flags = 0;
+        ASSERT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));
+        EXPECT_EQ(othersOnly, Describe(Pull(filter.get())));
+        EXPECT_EQ(callsAfter, calls()) << "a call into the DLL after its fault";
         filter.reset();
+        EXPECT_EQ(callsAfter, calls());
+        // A reference held when the DLL faulted is never given back: its
+        // abandoned objects may still need it.
+        EXPECT_EQ(loadCount + row.kept, ModuleLoadCount(m_scriptDll.get()));
+        EXPECT_EQ(L"", Marks(chm)) << "both runs reached their end";
         EXPECT_TRUE(TempEntries().empty());
     }
+}
+
+// A host that asks for values on a text chunk gets none from us: the page
+// filter is not asked, so one that raises in GetValue keeps its text.
+TEST_F(FilterPages, GetValueOnATextChunkNeverReachesThePageFilter)
+{
+    const std::wstring chm =
+        ChmBuilder(m_scratch).File("a.htm", Page("throw value\ntext one\ntext two")).Build("Kinds");
+    EXPECT_EQ((Lines{"t:one", "t:two"}), Describe(Pull(Start(chm).get())));
 }
 
 // The number of .htm and .html pages of a real help file that the crawler
@@ -189,17 +248,11 @@ TEST_F(FilterPages, ExceptionInsideAPageFilter)
 size_t CountPages(const std::wstring& folder, bool top)
 {
     size_t count = 0;
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find)
-        return 0;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        const std::wstring name = entry.cFileName;
         if (top && (name[0] == L'#' || name[0] == L'$'))
             continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (IsFolder(entry)) {
             count += CountPages(folder + L"\\" + name, false);
             continue;
         }
@@ -209,7 +262,7 @@ size_t CountPages(const std::wstring& folder, bool top)
             c = static_cast<wchar_t>(towlower(c));
         if (extension == L".htm" || extension == L".html")
             ++count;
-    } while (FindNextFileW(find.get(), &data));
+    }
     return count;
 }
 
@@ -261,6 +314,36 @@ TEST_F(FilterPages, MalformedHelpFilesEndCleanly)
         EXPECT_TRUE(TempEntries().empty());
         EXPECT_EQ(0, LivePageFilters());
     }
+}
+
+// A file that the structure check refuses never reaches the storage component,
+// and the host sees what it sees when the component refuses a file: the title
+// chunk with the file's own name, no page, the end of the document, a run that
+// completed (the attempt record keeps no mark) and nothing left on disk.
+TEST_F(FilterPages, RefusedFileEndsAfterTheTitleLikeAFileTheComponentRefuses)
+{
+    const std::wstring sound = ChmBuilder(m_scratch).File("a.htm", Page("text alpha")).Build("Damaged Help");
+    std::string bytes = FileBytes(sound);
+    // A page in a third section: the component reads it from the compressed one.
+    const ChmLayout layout(bytes);
+    PutEncInt(bytes, layout.Entry("/a.htm").section, 2);
+    const std::wstring chm = m_scratch.WriteFile(L"damaged.chm", bytes);
+    WriteDebugSetting(L"BlackList", L"1");
+
+    const LONG loadedBefore = PagesLoaded();
+    for (int run = 1; run <= 6; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        auto filter = Start(chm);
+        const SeenDocument doc = Pull(filter.get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        ExpectWellFormed(doc);
+        ASSERT_EQ(1u, doc.chunks.size());
+        EXPECT_EQ(std::vector<std::wstring>{L"damaged"}, doc.chunks[0].values);
+        filter.reset();
+        EXPECT_EQ(L"", Marks(chm));
+        EXPECT_TRUE(TempEntries().empty());
+    }
+    EXPECT_EQ(0, PagesLoaded() - loadedBefore);
 }
 
 }  // namespace

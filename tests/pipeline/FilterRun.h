@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../module/HostHarness.h"
-#include "util/FindHandle.h"
+#include "support/FolderEntries.h"
 #include "support/RegistryFixture.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
@@ -83,15 +83,8 @@ protected:
     static std::vector<std::wstring> Entries(const std::wstring& folder)
     {
         std::vector<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-        if (!find)
-            return names;
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..")
-                names.push_back(name);
-        } while (FindNextFileW(find.get(), &data));
+        for (const WIN32_FIND_DATAW& entry : FolderEntries(folder))
+            names.push_back(entry.cFileName);
         return names;
     }
 

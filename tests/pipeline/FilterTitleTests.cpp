@@ -133,6 +133,7 @@ TEST(ChmSystemTitle, RecordWalk)
         size_t capacity;
         bool found;
         const wchar_t* want;
+        const char* beyond = "";  // memory right after the stream, not part of it
     };
     const std::string header("\3\0\0\0", 4);
     const std::string russian("\4\0\4\0\x19\x04\0\0", 8);
@@ -142,7 +143,7 @@ TEST(ChmSystemTitle, RecordWalk)
         {"language after the title", header + std::string("\3\0\2\0\xE9\0", 6) + russian, 64, true, L"\x0439"},
         {"short language record", header + std::string("\4\0\2\0\x19\x04", 6) + std::string("\3\0\2\0\xE9\0", 6), 64,
          true, L"\x00E9"},
-        {"title runs to the end of the stream", header + std::string("\3\0\3\0abc", 7), 64, true, L"abc"},
+        {"title runs to the end of the stream", header + std::string("\3\0\3\0abc", 7), 64, true, L"abc", "def"},
         {"a record past the end ends the walk", header + std::string("\2\0\x50\0ab", 6) + std::string("\3\0\2\0x\0", 6),
          64, false, L""},
         {"no title record", header + std::string("\2\0\2\0x\0", 6), 64, false, L""},
@@ -153,7 +154,8 @@ TEST(ChmSystemTitle, RecordWalk)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         wchar_t text[64] = {L'?'};
-        EXPECT_EQ(row.found, DecodeChmSystemTitle(reinterpret_cast<const BYTE*>(row.bytes.data()), row.bytes.size(),
+        const std::string memory = row.bytes + row.beyond;
+        EXPECT_EQ(row.found, DecodeChmSystemTitle(reinterpret_cast<const BYTE*>(memory.data()), row.bytes.size(),
                                                   text, row.capacity));
         if (row.found) {
             EXPECT_STREQ(row.want, text);

@@ -10,13 +10,14 @@
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
+#include "util/ComPtr.h"
 
 namespace {
 
 // The scriptable page filter made directly from its DLL, with a page loaded.
 class Relay : public ::testing::Test {
 protected:
-    ComPtr<IFilter> PageFilter(const std::string& script)
+    ForeignPtr<IFilter> PageFilter(const std::string& script)
     {
         using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
         auto getClassObject = m_dll.Export<GetClassObjectFn>("DllGetClassObject");
@@ -30,34 +31,54 @@ protected:
         EXPECT_EQ(S_OK, persist->Load(page.c_str(), STGM_READ));
         ULONG flags = 0;
         EXPECT_EQ(S_OK, filter->Init(0, 0, nullptr, &flags));
-        return filter;
+        return ForeignPtr<IFilter>(filter.detach(), &m_faults, m_dll.get());
     }
 
     LONG LiveObjects() const
     {
         return m_dll.Export<ScriptFilter::LiveObjectsFn>("ScriptFilterLiveObjects")();
     }
+    LONG Calls() const { return m_dll.Export<ScriptFilter::CallsFn>("ScriptFilterCalls")(); }
 
     ComApartment m_com;
     ScratchFolder m_folder;
+    ForeignFaults m_faults;
     LoadedModule m_dll{LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll")};
 };
 
 // A page filter that reported an error for a chunk's text is not asked again:
-// the host gets the same code.
-TEST_F(Relay, TextErrorIsRepeated)
+// the host gets the same code. A success, even an unusual one, is asked for
+// anew each time, so that the count the host reads is the filter's own.
+TEST_F(Relay, OnlyTextErrorsAreRepeatedWithoutAskingTheFilter)
 {
-    SubFilterRelay relay;
-    relay.Hold(PageFilter("text-error 80030005 hidden").get());
-    STAT_CHUNK chunk{};
-    ASSERT_EQ(S_OK, relay.GetChunk(&chunk));
-    WCHAR text[16];
-    ULONG count = 16;
-    EXPECT_EQ(static_cast<HRESULT>(0x80030005), relay.GetText(&count, text));
-    EXPECT_EQ(static_cast<HRESULT>(0x80030005), relay.GetText(&count, text));
-    const LONG live = LiveObjects();
-    relay.Clear();
-    EXPECT_EQ(live - 1, LiveObjects());
+    struct Row {
+        const char* script;
+        HRESULT result;
+        bool replayed;
+    };
+    const Row rows[] = {
+        {"text-error 80030005 hidden", static_cast<HRESULT>(0x80030005), true},
+        {"text-error 1 odd success", S_FALSE, false},
+        {"text-error 00041709 last", FILTER_S_LAST_TEXT, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.script);
+        SubFilterRelay relay;
+        ForeignPtr<IFilter> filter = PageFilter(row.script);
+        relay.Hold(filter);
+        filter.reset();
+        STAT_CHUNK chunk{};
+        ASSERT_EQ(S_OK, relay.GetChunk(&chunk));
+        WCHAR text[16];
+        ULONG count = 16;
+        EXPECT_EQ(row.result, relay.GetText(&count, text));
+        const LONG calls = Calls();
+        EXPECT_EQ(row.result, relay.GetText(&count, text));
+        EXPECT_EQ(row.replayed ? calls : calls + 1, Calls());
+        const LONG live = LiveObjects();
+        relay.Clear();
+        EXPECT_EQ(live - 1, LiveObjects());
+    }
 }
 
 // An exception raised inside the page filter (as code built with the
@@ -72,7 +93,8 @@ TEST_F(Relay, ExceptionInsideThePageFilterStopsAtTheRelay)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.script);
         SubFilterRelay relay;
-        relay.Hold(PageFilter(row.script).get());
+        ForeignPtr<IFilter> filter = PageFilter(row.script);
+        relay.Hold(filter);
         STAT_CHUNK chunk{};
         WCHAR text[16];
         ULONG count = 16;
@@ -87,8 +109,14 @@ TEST_F(Relay, ExceptionInsideThePageFilterStopsAtTheRelay)
         }
         EXPECT_EQ(SubFilterRelay::kFaulted, hr);
         EXPECT_TRUE(relay.Faulted());
-        // The faulted filter is let go without another call into it.
+        // The faulted filter is let go without another call into it, and the
+        // DLL is on record: the other reference is given up too.
         EXPECT_FALSE(relay.Holds());
+        EXPECT_TRUE(m_faults.Contains(m_dll.get()));
+        const LONG calls = Calls();
+        filter.reset();
+        EXPECT_EQ(calls, Calls());
+        m_faults = ForeignFaults();
     }
 }
 

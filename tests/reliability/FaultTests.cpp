@@ -113,8 +113,9 @@ TEST_F(Faults, HelpFileGoneOrLockedAfterInit)
 }
 
 // Page filters that fail inside GetText, by an error code or by raising: the
-// host sees the code or no text for that chunk, every other page still comes,
-// and the run ends as a completed one.
+// host sees the code or no text for that chunk, the pages of other filters
+// still come (the one that raised is not called again), and the run ends as a
+// completed one.
 TEST_F(Faults, PageFilterGetTextErrorsAndThrows)
 {
     LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString,
@@ -124,7 +125,8 @@ TEST_F(Faults, PageFilterGetTextErrorsAndThrows)
     const std::wstring chm = ChmBuilder(m_scratch, L"textfaults")
                                  .File("a.htm", "<!--script\ntext-error 80004005 broken\ntext after error\n-->")
                                  .File("b.htm", "<!--script\nthrow text\ntext raised\n-->")
-                                 .File("c.htm", "<!--script\ntext last page\n-->")
+                                 .File("c.htm", "<!--script\ntext never, the filter raised\n-->")
+                                 .File("d.txt", "last page")
                                  .Build("Text faults", "textfaults.chm");
     const SeenDocument doc = Pull(Start(chm).get());
     EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);

@@ -4,38 +4,12 @@
 
 #include "DescribeResult.h"
 #include "Utf8.h"
-#include "util/RegKey.h"
+#include "comserver/ClassesRegistry.h"
 
 namespace {
-const wchar_t kIFilterAddin[] = L"{89BCB740-6119-101A-BCB7-00DD010655AF}";
-
-// The default value of a key under HKEY_CLASSES_ROOT; empty when absent.
-std::wstring ClassesDefault(const std::wstring& path)
-{
-    RegKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return {};
-    wchar_t value[1024] = {};
-    DWORD size = sizeof(value) - sizeof(wchar_t);
-    DWORD type = 0;
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return {};
-    if (type == REG_EXPAND_SZ) {
-        wchar_t expanded[1024] = {};
-        if (ExpandEnvironmentStringsW(value, expanded, 1024) - 1 < 1024)
-            return expanded;
-    }
-    return value;
-}
-
-std::wstring GuidText(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
+using ClassesRegistry::GuidText;
+using ClassesRegistry::kIFilterAddin;
+using ClassesRegistry::ReadDefault;
 
 std::wstring ExtensionOf(const std::wstring& path)
 {
@@ -61,19 +35,19 @@ CFilterLoader::Outcome CFilterLoader::FindRegisteredClass(const std::wstring& pa
     const std::string ext = ToUtf8(extension);
 
     // The extension's own handler, else the handler of its document type's class.
-    std::wstring handler = ClassesDefault(extension + L"\\PersistentHandler");
+    std::wstring handler = ReadDefault(extension + L"\\PersistentHandler");
     m_how = "registration of " + ext;
     if (handler.empty()) {
-        const std::wstring docType = ClassesDefault(extension);
-        const std::wstring docClass = docType.empty() ? std::wstring() : ClassesDefault(docType + L"\\CLSID");
+        const std::wstring docType = ReadDefault(extension);
+        const std::wstring docClass = docType.empty() ? std::wstring() : ReadDefault(docType + L"\\CLSID");
         if (!docClass.empty())
-            handler = ClassesDefault(L"CLSID\\" + docClass + L"\\PersistentHandler");
+            handler = ReadDefault(L"CLSID\\" + docClass + L"\\PersistentHandler");
         m_how = "registration of " + ext + " through " + ToUtf8(docType);
     }
     if (handler.empty())
         return Fail(Outcome::NoFilter, "no filter registered for " + ext + ": no persistent handler for it");
     const std::wstring filterClass =
-        ClassesDefault(L"CLSID\\" + handler + L"\\PersistentAddinsRegistered\\" + kIFilterAddin);
+        ReadDefault(L"CLSID\\" + handler + L"\\PersistentAddinsRegistered\\" + kIFilterAddin);
     if (filterClass.empty() || FAILED(CLSIDFromString(filterClass.c_str(), &clsid)))
         return Fail(Outcome::NoFilter, "no filter registered for " + ext + ": persistent handler " +
                                            ToUtf8(handler) + " names no IFilter class");
@@ -84,7 +58,7 @@ CFilterLoader::Outcome CFilterLoader::Create(const CLSID& clsid, ComPtr<IFilter>
 {
     m_usedClsid = GuidText(clsid);
     if (m_dll.empty()) {
-        m_usedDll = ClassesDefault(L"CLSID\\" + m_usedClsid + L"\\InprocServer32");
+        m_usedDll = ReadDefault(L"CLSID\\" + m_usedClsid + L"\\InprocServer32");
         const HRESULT hr = filter.receive([&](IFilter** out) {
             return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFilter),
                                     reinterpret_cast<void**>(out));

@@ -3,14 +3,15 @@
 
 #include <type_traits>
 
-// Runs a call into a page filter (foreign code, often built with another
-// compiler) so that an exception raised inside it cannot cross into the host:
+// Runs one call into another vendor's DLL (a page filter, its class object,
+// the indexing library's LoadIFilter: code often built with another compiler)
+// so that an exception raised inside it cannot cross into the host:
 // the platform's exception is caught where the call was made, the frames in
 // between are unwound by the system, and the call reports false. Our own C++
 // exceptions never reach it; they are caught at each COM boundary as usual.
 //
-// The lambda is abandoned, not unwound, when the page filter raises: it must
-// own nothing that needs destroying.
+// The lambda is abandoned, not unwound, when the foreign code raises: it must
+// own nothing that needs destroying. Wrap exactly the raw call, nothing of ours.
 extern "C" int TvxCallGuarded(void (*call)(void* context), void* context);
 
 template <typename Call>

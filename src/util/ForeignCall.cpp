@@ -1,4 +1,4 @@
-#include "filter/ForeignCall.h"
+#include "util/ForeignCall.h"
 
 #if defined(__i386__)
 

@@ -1,0 +1,260 @@
+#include "crawler/CChmDirectory.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "crawler/CChmPageCheck.h"
+#include "crawler/ChmBytes.h"
+
+namespace {
+constexpr DWORD kListingHeader = 0x14;
+constexpr DWORD kIndexHeader = 0x08;
+// The entry count is the last word of a chunk, inside its free space.
+constexpr DWORD kCountSize = 2;
+// Chunks read at once, as far as they fit in this many bytes.
+constexpr DWORD kReadBytes = 0x10000;
+
+enum : BYTE { kListing = 1, kChild = 2, kChained = 4 };
+
+// An encoded integer of at most nine bytes (63 bits), ending before end.
+bool EncInt(const BYTE* data, DWORD end, DWORD& pos, ULONGLONG& value)
+{
+    value = 0;
+    for (int used = 0; used < 9 && pos < end; ++used) {
+        const BYTE byte = data[pos++];
+        value = value << 7 | (byte & 0x7F);
+        if ((byte & 0x80) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The name of an entry: [pos, pos + length) inside the used part, no NUL.
+bool NameFits(const BYTE* data, DWORD end, DWORD pos, ULONGLONG length)
+{
+    return length != 0 && length <= CChmDirectory::kMaxNameBytes && length <= end - pos &&
+           memchr(data + pos, 0, static_cast<size_t>(length)) == nullptr;
+}
+
+bool SameName(const BYTE* name, ULONGLONG length, const char* want)
+{
+    const size_t wantLength = strlen(want);
+    if (length != wantLength)
+        return false;
+    for (size_t i = 0; i < wantLength; ++i) {
+        BYTE c = name[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<BYTE>(c - 'a' + 'A');
+        BYTE w = static_cast<BYTE>(want[i]);
+        if (w >= 'a' && w <= 'z')
+            w = static_cast<BYTE>(w - 'a' + 'A');
+        if (c != w)
+            return false;
+    }
+    return true;
+}
+
+bool ChunkOrNone(LONG value, DWORD count)
+{
+    return value == -1 || (value >= 0 && static_cast<DWORD>(value) < count);
+}
+}
+
+ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages)
+{
+    m_headers = &headers;
+    m_pages = pages;
+    const DWORD size = headers.ChunkSize();
+    const DWORD count = headers.ChunkCount();
+    DWORD perRead = size >= kReadBytes ? 1 : kReadBytes / size;
+    if (perRead > count)
+        perRead = count;
+    std::unique_ptr<BYTE[]> chunks(new (std::nothrow) BYTE[static_cast<size_t>(perRead) * size]);
+    std::unique_ptr<BYTE[]> flags(new (std::nothrow) BYTE[count]());
+    std::unique_ptr<LONG[]> next(new (std::nothrow) LONG[count]());
+    if (!chunks || !flags || !next || (pages && !pages->Reserve(static_cast<ULONGLONG>(count) * size)))
+        return ChmFault::Unreadable;
+    m_flags = flags.get();
+    m_next = next.get();
+
+    for (DWORD first = 0; first < count; first += perRead) {
+        const DWORD batch = count - first < perRead ? count - first : perRead;
+        if (!file.ReadAt(headers.ChunksOffset() + static_cast<ULONGLONG>(first) * size, chunks.get(), batch * size))
+            return ChmFault::Unreadable;
+        for (DWORD k = 0; k < batch; ++k) {
+            const BYTE* chunk = chunks.get() + static_cast<size_t>(k) * size;
+            ChmFault fault = ChmFault::ChunkSignature;
+            if (memcmp(chunk, "PMGL", 4) == 0)
+                fault = ListingChunk(chunk, first + k);
+            else if (memcmp(chunk, "PMGI", 4) == 0)
+                fault = IndexChunk(chunk);
+            if (fault != ChmFault::None)
+                return fault;
+        }
+    }
+
+    if ((flags[static_cast<DWORD>(headers.FirstListing())] & kListing) == 0 ||
+        (flags[static_cast<DWORD>(headers.LastListing())] & kListing) == 0)
+        return ChmFault::ListingBounds;
+    // The listing is read from the first chunk on, each naming the next: every
+    // step must land on a listing chunk not met before, so the walk ends.
+    for (LONG at = headers.FirstListing(); at != -1; at = next[static_cast<DWORD>(at)]) {
+        BYTE& mark = flags[static_cast<DWORD>(at)];
+        if ((mark & kListing) == 0 || (mark & kChained) != 0)
+            return ChmFault::ChunkChain;
+        mark |= kChained;
+    }
+    return ChmFault::None;
+}
+
+ChmFault CChmDirectory::ListingChunk(const BYTE* chunk, DWORD index)
+{
+    const DWORD size = m_headers->ChunkSize();
+    const DWORD count = m_headers->ChunkCount();
+    const DWORD freeSpace = ChmDword(chunk + 4);
+    if (freeSpace < kCountSize || freeSpace > size - kListingHeader)
+        return ChmFault::ChunkFreeSpace;
+    const LONG previous = static_cast<LONG>(ChmDword(chunk + 0x0C));
+    const LONG following = static_cast<LONG>(ChmDword(chunk + 0x10));
+    if (!ChunkOrNone(previous, count) || !ChunkOrNone(following, count))
+        return ChmFault::ChunkChain;
+    m_flags[index] |= kListing;
+    m_next[index] = following;
+
+    const DWORD end = size - freeSpace;
+    DWORD entries = 0;
+    for (DWORD pos = kListingHeader; pos < end; ++entries) {
+        const ChmFault fault = ListingEntry(chunk, end, pos);
+        if (fault != ChmFault::None)
+            return fault;
+    }
+    return entries == ChmWord(chunk + size - kCountSize) ? ChmFault::None : ChmFault::EntryCount;
+}
+
+ChmFault CChmDirectory::ListingEntry(const BYTE* chunk, DWORD end, DWORD& pos)
+{
+    ULONGLONG nameLength = 0;
+    if (!EncInt(chunk, end, pos, nameLength))
+        return ChmFault::EntryCount;
+    if (!NameFits(chunk, end, pos, nameLength))
+        return ChmFault::EntryName;
+    const BYTE* name = chunk + pos;
+    pos += static_cast<DWORD>(nameLength);
+
+    Entry entry;
+    entry.present = true;
+    if (!EncInt(chunk, end, pos, entry.section) || !EncInt(chunk, end, pos, entry.offset) ||
+        !EncInt(chunk, end, pos, entry.length))
+        return ChmFault::EntryCount;
+    if (entry.section > 1)
+        return ChmFault::EntrySection;
+    if (entry.section == 0) {
+        if (!ChmInside(entry.offset, entry.length, m_headers->ContentRoom()))
+            return ChmFault::EntryBounds;
+    } else {
+        // Both fields hold at most 63 bits: the sum does not overflow.
+        const ULONGLONG reach = entry.offset + entry.length;
+        if (reach > m_compressedEnd)
+            m_compressedEnd = reach;
+        if (entry.length != 0)
+            m_compressedUsed = true;
+    }
+    if (m_pages && !m_pages->AddEntry(name, nameLength, entry.section, entry.offset, entry.length))
+        return ChmFault::Unreadable;
+    return Remember(name, nameLength, entry);
+}
+
+ChmFault CChmDirectory::Remember(const BYTE* name, ULONGLONG nameLength, const Entry& entry)
+{
+    // The section's own streams are named "::DataSpace/...": pages never are.
+    if (nameLength < 2 || name[0] != ':' || name[1] != ':')
+        return ChmFault::None;
+    static const struct {
+        const char* name;
+        Entry CChmDirectory::*slot;
+    } kOwn[] = {
+        {"::DataSpace/NameList", &CChmDirectory::m_nameList},
+        {"::DataSpace/Storage/MSCompressed/ControlData", &CChmDirectory::m_controlData},
+        {"::DataSpace/Storage/MSCompressed/Content", &CChmDirectory::m_content},
+        {"::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable",
+         &CChmDirectory::m_resetTable},
+    };
+    for (const auto& own : kOwn) {
+        if (!SameName(name, nameLength, own.name))
+            continue;
+        // The component finds one of two such entries by its own search; the
+        // one checked here must be the only one.
+        Entry& slot = this->*own.slot;
+        if (slot.present)
+            return ChmFault::SectionEntry;
+        slot = entry;
+    }
+    return ChmFault::None;
+}
+
+ChmFault CChmDirectory::IndexChunk(const BYTE* chunk)
+{
+    const DWORD size = m_headers->ChunkSize();
+    const DWORD count = m_headers->ChunkCount();
+    const DWORD freeSpace = ChmDword(chunk + 4);
+    if (freeSpace < kCountSize || freeSpace > size - kIndexHeader)
+        return ChmFault::ChunkFreeSpace;
+
+    const DWORD end = size - freeSpace;
+    DWORD entries = 0;
+    for (DWORD pos = kIndexHeader; pos < end; ++entries) {
+        ULONGLONG nameLength = 0;
+        if (!EncInt(chunk, end, pos, nameLength))
+            return ChmFault::EntryCount;
+        if (!NameFits(chunk, end, pos, nameLength))
+            return ChmFault::EntryName;
+        pos += static_cast<DWORD>(nameLength);
+        ULONGLONG child = 0;
+        if (!EncInt(chunk, end, pos, child))
+            return ChmFault::EntryCount;
+        // In a tree every chunk has one parent and the root none: a search from
+        // the root then ends, whichever way the names lead it.
+        if (child >= count || static_cast<LONG>(child) == m_headers->IndexRoot() ||
+            (m_flags[static_cast<DWORD>(child)] & kChild) != 0)
+            return ChmFault::IndexChild;
+        m_flags[static_cast<DWORD>(child)] |= kChild;
+    }
+    return entries == ChmWord(chunk + size - kCountSize) ? ChmFault::None : ChmFault::EntryCount;
+}
+
+bool CChmDirectory::Find(CBoundedFileReader& file, const CChmHeaders& headers, const BYTE* name, size_t length,
+                         Entry& found)
+{
+    const DWORD size = headers.ChunkSize();
+    std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[size]);
+    if (!chunk)
+        return false;
+    for (DWORD c = 0; c < headers.ChunkCount(); ++c) {
+        if (!file.ReadAt(headers.ChunksOffset() + static_cast<ULONGLONG>(c) * size, chunk.get(), size) ||
+            memcmp(chunk.get(), "PMGL", 4) != 0)
+            continue;
+        // Bounded as in the walk: the file may have changed since.
+        const DWORD freeSpace = ChmDword(chunk.get() + 4);
+        if (freeSpace < kCountSize || freeSpace > size - kListingHeader)
+            return false;
+        const DWORD end = size - freeSpace;
+        for (DWORD pos = kListingHeader; pos < end;) {
+            ULONGLONG nameLength = 0;
+            if (!EncInt(chunk.get(), end, pos, nameLength) || !NameFits(chunk.get(), end, pos, nameLength))
+                return false;
+            const bool same = nameLength == length && memcmp(chunk.get() + pos, name, length) == 0;
+            pos += static_cast<DWORD>(nameLength);
+            Entry entry;
+            entry.present = true;
+            if (!EncInt(chunk.get(), end, pos, entry.section) || !EncInt(chunk.get(), end, pos, entry.offset) ||
+                !EncInt(chunk.get(), end, pos, entry.length))
+                return false;
+            if (same) {
+                found = entry;
+                return true;
+            }
+        }
+    }
+    return false;
+}

@@ -1,0 +1,59 @@
+#pragma once
+#include <windows.h>
+
+#include "crawler/CBoundedFileReader.h"
+#include "crawler/CChmHeaders.h"
+#include "crawler/ChmFault.h"
+
+class CChmPageCheck;
+
+// Every chunk of a CHM's directory, read once and checked: each listing and
+// index chunk and each of their entries, the chain of listing chunks and the
+// index tree. Keeps what the compressed section's check needs: the entries of
+// the section's own streams and how far into the section the entries reach.
+class CChmDirectory {
+public:
+    struct Entry {
+        bool present = false;
+        ULONGLONG section = 0;
+        ULONGLONG offset = 0;
+        ULONGLONG length = 0;
+    };
+
+    // Names of no more bytes than this are read by the storage component whole.
+    static constexpr ULONGLONG kMaxNameBytes = 511;
+
+    // pages, when given, receives every entry with bytes.
+    ChmFault Walk(CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages = nullptr);
+
+    // The entry of that name in a directory that passed the walk, read from
+    // the listing chunks in turn up to it; false when none has the name.
+    static bool Find(CBoundedFileReader& file, const CChmHeaders& headers, const BYTE* name, size_t length,
+                     Entry& found);
+
+    const Entry& NameList() const { return m_nameList; }
+    const Entry& ControlData() const { return m_controlData; }
+    const Entry& ResetTable() const { return m_resetTable; }
+    const Entry& Content() const { return m_content; }
+    // Whether an entry has bytes in the compressed section, and the end of the
+    // farthest entry there.
+    bool CompressedUsed() const { return m_compressedUsed; }
+    ULONGLONG CompressedEnd() const { return m_compressedEnd; }
+
+private:
+    ChmFault ListingChunk(const BYTE* chunk, DWORD index);
+    ChmFault IndexChunk(const BYTE* chunk);
+    ChmFault ListingEntry(const BYTE* chunk, DWORD end, DWORD& pos);
+    ChmFault Remember(const BYTE* name, ULONGLONG nameLength, const Entry& entry);
+
+    const CChmHeaders* m_headers = nullptr;
+    CChmPageCheck* m_pages = nullptr;
+    BYTE* m_flags = nullptr;
+    LONG* m_next = nullptr;
+    Entry m_nameList;
+    Entry m_controlData;
+    Entry m_resetTable;
+    Entry m_content;
+    bool m_compressedUsed = false;
+    ULONGLONG m_compressedEnd = 0;
+};

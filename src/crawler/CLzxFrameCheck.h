@@ -1,0 +1,63 @@
+#pragma once
+#include <windows.h>
+
+// Follows the storage component's LZX decoder through compressed frames
+// without producing their bytes: the same bit reads, block headers, Huffman
+// tables, repeated offsets and window positions. A frame passes when that
+// decoder would decode it without an error and without reading or writing
+// outside its window and its input; otherwise the component must not be given
+// it. The decoded bytes never decide the decoder's path, so none are kept.
+class CLzxFrameCheck {
+public:
+    static constexpr DWORD kFrameSize = 0x8000;
+
+    // windowSize: a power of two from 32 KB to 2 MB.
+    explicit CLzxFrameCheck(DWORD windowSize);
+
+    // The state at a reset point, as the component sets it before the first
+    // frame after each reset.
+    void Reset();
+    // One frame of compressed bytes, decoded to kFrameSize bytes.
+    bool Frame(const BYTE* data, DWORD length);
+
+private:
+    static constexpr int kPretreeSymbols = 20;
+    static constexpr int kAlignedSymbols = 8;
+    static constexpr int kMainSymbols = 256 + 50 * 8;
+    static constexpr int kLengthSymbols = 250;
+    // The component reads code lengths this far past a table's symbols.
+    static constexpr int kLengthSlack = 64;
+
+    // A canonical Huffman code over code lengths of up to 16 bits.
+    struct Code {
+        int symbols = 0;
+        bool empty = true;
+        WORD count[17] = {};
+        WORD sorted[kMainSymbols] = {};
+    };
+
+    class Bits;
+
+    bool Build(Code& code, const BYTE* lengths, int symbols);
+    bool Decode(Bits& bits, const Code& code, const BYTE* lengths, int& symbol);
+    bool ReadLengths(Bits& bits, BYTE* lengths, int first, int last);
+    bool BlockHeader(Bits& bits);
+    bool Run(Bits& bits, int run);
+
+    DWORD m_windowSize;
+    int m_mainElements;
+    DWORD m_windowPos = 0;
+    DWORD m_r0 = 1, m_r1 = 1, m_r2 = 1;
+    bool m_headerRead = false;
+    int m_blockType = 0;
+    DWORD m_blockLength = 0;
+    DWORD m_blockRemaining = 0;
+    BYTE m_pretreeLengths[kPretreeSymbols + kLengthSlack] = {};
+    BYTE m_alignedLengths[kAlignedSymbols + kLengthSlack] = {};
+    BYTE m_mainLengths[kMainSymbols + kLengthSlack] = {};
+    BYTE m_lengthLengths[kLengthSymbols + kLengthSlack] = {};
+    Code m_pretree;
+    Code m_aligned;
+    Code m_main;
+    Code m_length;
+};

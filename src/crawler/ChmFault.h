@@ -1,0 +1,27 @@
+#pragma once
+
+// What the structure check found wrong with a CHM, by the part of the file that
+// is wrong. None: the storage component may be given the file.
+enum class ChmFault {
+    None,
+    Unreadable,        // the file cannot be opened or read, or no memory is left to check it
+    ItsfHeader,        // signature, version or header length; a file shorter than the header
+    SectionTable,      // a header section, the directory or the content lies outside the file
+    DirectoryHeader,   // the directory header's signature, version or length
+    ChunkSize,         // a chunk size no compiler writes
+    ChunkCount,        // more chunks than the directory holds
+    ListingBounds,     // the first or last listing chunk is not a listing chunk of the directory
+    IndexRoot,         // the index root is not a chunk of the directory
+    ChunkSignature,    // a chunk that is neither a listing nor an index chunk
+    ChunkFreeSpace,    // free space larger than the chunk's room for entries
+    EntryCount,        // entries that do not fill the used part exactly, or disagree with the count
+    EntryName,         // a name of no bytes, too long, with a NUL, or running past its chunk
+    EntrySection,      // a section other than the uncompressed and the compressed one
+    EntryBounds,       // an entry's offset and length outside its section
+    ChunkChain,        // a next chunk outside the directory, not a listing chunk, or met twice
+    IndexChild,        // an index entry naming a chunk outside the directory, the root, or a chunk named before
+    SectionEntry,      // an entry of the compressed section's own missing, compressed, or listed twice
+    NameList,          // the section names
+    ControlData,       // the LZX control data: signature, version, window, reset interval
+    ResetTable,        // the LZX reset table: header, entries, lengths
+};

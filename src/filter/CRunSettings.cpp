@@ -1,0 +1,122 @@
+#include "filter/CRunSettings.h"
+
+#include <shlobj.h>
+
+#include <cwchar>
+#include <string>
+
+#include "filter/NamedMutexLock.h"
+#include "util/BoundedString.h"
+
+namespace {
+constexpr wchar_t kSettingsFolder[] = L"Morvanex";
+constexpr wchar_t kSettingsFile[] = L"\\IFilterProcess.ini";
+constexpr wchar_t kGuidLogFile[] = L"\\LogGuid.ini";
+constexpr wchar_t kDebugSection[] = L"Debug";
+constexpr wchar_t kBlackListKey[] = L"BlackList";
+constexpr wchar_t kLogGuidKey[] = L"LogGuid";
+constexpr wchar_t kBlackListMutex[] = L"Morvanex.IFilterBase.IFilterProcess.03750285";
+constexpr wchar_t kGuidLogMutex[] = L"Morvanex.IFilterBase.LogGuid.3409836";
+// Attempt marks are read into 10 characters with 9 given, so at most 8 come back.
+constexpr DWORD kMarksCapacity = 10;
+
+bool EndsWithBackslash(const wchar_t* text)
+{
+    const size_t length = wcslen(text);
+    return length > 0 && text[length - 1] == L'\\';
+}
+
+// The key of a file in the attempt record: its path. The profile functions end
+// a key at its first '=', so a path holding one would never be found again;
+// there '=' is written as '|', which no file path can hold. Every other path
+// stays its own key, as the records on disk have it.
+std::wstring AttemptKey(const wchar_t* fileName)
+{
+    std::wstring key(fileName);
+    for (wchar_t& c : key) {
+        if (c == L'=')
+            c = L'|';
+    }
+    return key;
+}
+}  // namespace
+
+void CRunSettings::Read()
+{
+    Clear();
+    if (!BuildPaths())
+        return;  // no per-user folder: the settings keep their defaults
+    m_blackList = GetPrivateProfileIntW(kDebugSection, kBlackListKey, 0, m_settingsPath.get()) == 1;
+    m_logGuid = GetPrivateProfileIntW(kDebugSection, kLogGuidKey, 0, m_settingsPath.get()) == 1;
+}
+
+void CRunSettings::Clear()
+{
+    m_settingsPath.reset();
+    m_guidLogPath.reset();
+    m_blackList = false;
+    m_logGuid = false;
+}
+
+bool CRunSettings::BuildPaths()
+{
+    std::unique_ptr<wchar_t[]> folder(new wchar_t[kPathCapacity]());
+    // The shell's buffer must hold MAX_PATH characters; ours holds more.
+    if (!SHGetSpecialFolderPathW(nullptr, folder.get(), CSIDL_APPDATA, FALSE) || folder[0] == L'\0')
+        return false;
+    if ((!EndsWithBackslash(folder.get()) && FAILED(BoundedAppend(folder.get(), kPathCapacity, L"\\"))) ||
+        FAILED(BoundedAppend(folder.get(), kPathCapacity, kSettingsFolder)))
+        return false;
+    CreateDirectoryW(folder.get(), nullptr);  // it usually exists already
+
+    std::unique_ptr<wchar_t[]> settings(new wchar_t[kPathCapacity]);
+    std::unique_ptr<wchar_t[]> guidLog(new wchar_t[kPathCapacity]);
+    if (FAILED(BoundedCopy(settings.get(), kPathCapacity, folder.get())) ||
+        FAILED(BoundedAppend(settings.get(), kPathCapacity, kSettingsFile)) ||
+        FAILED(BoundedCopy(guidLog.get(), kPathCapacity, folder.get())) ||
+        FAILED(BoundedAppend(guidLog.get(), kPathCapacity, kGuidLogFile)))
+        return false;
+    m_settingsPath = std::move(settings);
+    m_guidLogPath = std::move(guidLog);
+    return true;
+}
+
+bool CRunSettings::BlackListEnter(const wchar_t* hostPath, const wchar_t* fileName)
+{
+    if (!m_blackList)
+        return true;
+    const std::wstring key = AttemptKey(fileName);
+    NamedMutexLock lock(kBlackListMutex);
+    if (!lock.Taken())
+        return false;
+    wchar_t marks[kMarksCapacity] = {};
+    GetPrivateProfileStringW(hostPath, key.c_str(), L"", marks, kMarksCapacity - 1, m_settingsPath.get());
+    if (wcslen(marks) >= kMaxAttempts)
+        return false;
+    BoundedAppend(marks, kMarksCapacity, L"x");
+    WritePrivateProfileStringW(hostPath, key.c_str(), marks, m_settingsPath.get());
+    return true;
+}
+
+void CRunSettings::BlackListLeave(const wchar_t* hostPath, const wchar_t* fileName)
+{
+    if (!m_blackList || !fileName || !m_settingsPath)
+        return;
+    const std::wstring key = AttemptKey(fileName);
+    NamedMutexLock lock(kBlackListMutex);
+    if (!lock.Taken())
+        return;
+    wchar_t marks[kMarksCapacity] = {};
+    GetPrivateProfileStringW(hostPath, key.c_str(), L"", marks, kMarksCapacity - 1, m_settingsPath.get());
+    if (wcslen(marks) < kMaxAttempts)
+        WritePrivateProfileStringW(hostPath, key.c_str(), nullptr, m_settingsPath.get());
+}
+
+void CRunSettings::WriteGuidLog(const wchar_t* hostPath, const wchar_t* folderName, const wchar_t* fileName)
+{
+    if (!m_logGuid || !m_guidLogPath)
+        return;
+    NamedMutexLock lock(kGuidLogMutex);
+    if (lock.Taken())
+        WritePrivateProfileStringW(hostPath, folderName, fileName, m_guidLogPath.get());
+}

@@ -1,0 +1,114 @@
+#pragma once
+#include <unknwn.h>
+
+#include "util/ForeignCall.h"
+#include "util/ForeignFaults.h"
+
+// One reference on an object of another vendor's DLL. Every call into the
+// object goes through the guard, AddRef and Release included. After a fault in
+// any call into its DLL (the record says which DLLs faulted) the object is
+// abandoned: never called again, not even released, and its DLL stays loaded.
+template <typename T>
+class ForeignPtr {
+public:
+    ForeignPtr() = default;
+    // Takes over a reference already held on an object of module's DLL; the
+    // record outlives the pointer.
+    ForeignPtr(T* object, ForeignFaults* faults, HMODULE module) : m_p(object), m_faults(faults), m_module(module) {}
+    ForeignPtr(ForeignPtr&& other) noexcept { swap(other); }
+    ForeignPtr& operator=(ForeignPtr&& other) noexcept
+    {
+        if (this != &other) {
+            ForeignPtr gone(std::move(*this));
+            swap(other);
+        }
+        return *this;
+    }
+    ForeignPtr(const ForeignPtr&) = delete;
+    ForeignPtr& operator=(const ForeignPtr&) = delete;
+    ~ForeignPtr() { reset(); }
+
+    T* get() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    HMODULE Module() const { return m_module; }
+    ForeignFaults* Faults() const { return m_faults; }
+    // Whether the object's DLL has faulted since the object was made.
+    bool Faulted() const { return m_faults && m_faults->Contains(m_module); }
+
+    // Runs call(object) guarded, as
+    //   filter.Call([&](IFilter* f) { hr = f->GetChunk(stat); });
+    // False, with the object abandoned, when it faulted or its DLL had faulted.
+    template <typename Fn>
+    bool Call(Fn&& call)
+    {
+        if (!m_p)
+            return false;
+        if (Faulted()) {
+            Abandon();
+            return false;
+        }
+        T* object = m_p;
+        if (CallForeign([&call, object] { call(object); }))
+            return true;
+        if (m_faults)
+            m_faults->Add(m_module, nullptr);
+        Abandon();
+        return false;
+    }
+
+    // Another interface of the same object, guarded; empty when the object
+    // does not answer it (what a failed query leaves behind is not ours).
+    template <typename U>
+    ForeignPtr<U> Query(REFIID iid, HRESULT* result = nullptr)
+    {
+        U* raw = nullptr;
+        HRESULT hr = E_FAIL;
+        if (!Call([&hr, &raw, &iid](T* object) { hr = object->QueryInterface(iid, reinterpret_cast<void**>(&raw)); }))
+            hr = E_UNEXPECTED;
+        if (result)
+            *result = hr;
+        return ForeignPtr<U>(SUCCEEDED(hr) ? raw : nullptr, m_faults, m_module);
+    }
+
+    // Holds what other holds, with a reference of its own (guarded AddRef).
+    void CopyFrom(ForeignPtr& other)
+    {
+        reset();
+        T* object = other.m_p;
+        if (object && other.Call([](T* p) { p->AddRef(); })) {
+            m_p = object;
+            m_faults = other.m_faults;
+            m_module = other.m_module;
+        }
+    }
+
+    // Lets go of the object: released, guarded, unless its DLL has faulted.
+    void reset()
+    {
+        if (!m_p)
+            return;
+        Call([](T* p) { p->Release(); });
+        m_p = nullptr;
+    }
+
+    // Gives up the object without a call into it.
+    void Abandon() { m_p = nullptr; }
+
+    void swap(ForeignPtr& other) noexcept
+    {
+        T* p = m_p;
+        m_p = other.m_p;
+        other.m_p = p;
+        ForeignFaults* f = m_faults;
+        m_faults = other.m_faults;
+        other.m_faults = f;
+        HMODULE h = m_module;
+        m_module = other.m_module;
+        other.m_module = h;
+    }
+
+private:
+    T* m_p = nullptr;
+    ForeignFaults* m_faults = nullptr;
+    HMODULE m_module = nullptr;
+};

@@ -1,0 +1,391 @@
+// The structure check that runs before the storage component opens a CHM:
+// every sound file passes, and each kind of damage is caught by its own check.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "crawler/CChmPageCheck.h"
+#include "crawler/CChmStructureCheck.h"
+#include "support/ChmBuilder.h"
+#include "support/ChmLayout.h"
+#include "support/FileBytes.h"
+#include "support/FolderEntries.h"
+#include "support/Narrow.h"
+#include "support/ScratchFolder.h"
+
+void PrintTo(ChmFault fault, std::ostream* out)
+{
+    static const char* const kNames[] = {
+        "None",         "Unreadable",    "ItsfHeader",     "SectionTable", "DirectoryHeader", "ChunkSize",
+        "ChunkCount",   "ListingBounds", "IndexRoot",      "ChunkSignature", "ChunkFreeSpace", "EntryCount",
+        "EntryName",    "EntrySection",  "EntryBounds",    "ChunkChain",   "IndexChild",      "SectionEntry",
+        "NameList",     "ControlData",   "ResetTable"};
+    const auto index = static_cast<size_t>(fault);
+    *out << (index < sizeof(kNames) / sizeof(kNames[0]) ? kNames[index] : "?");
+}
+
+namespace {
+std::wstring FromUnix(const char* path)
+{
+    std::wstring out = L"Z:";
+    for (const char* p = path; *p; ++p)
+        out += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    return out;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        if (!IsFolder(entry))
+            names.push_back(entry.cFileName);
+    }
+    return names;
+}
+
+// Words and numbers: text that LZX compresses to frames of many kilobytes.
+std::string Text(unsigned seed, size_t words)
+{
+    static const char* const kWords[] = {"filter", "storage", "chunk",   "title",  "search", "host",  "folder",
+                                         "stream", "help",    "section", "window", "frame",  "reset", "index"};
+    std::string text;
+    for (size_t i = 0; i < words; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        char number[16];
+        snprintf(number, sizeof(number), " %u ", (seed >> 8) % 1000000u);
+        text += kWords[(seed >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+        text += number;
+    }
+    return text;
+}
+
+// Pages enough for several listing chunks under an index chunk, and text for
+// several frames.
+std::wstring BuildPages(const ScratchFolder& scratch, int pages, const std::wstring& project)
+{
+    ChmBuilder builder(scratch, project);
+    builder.File("index.htm", "<html><head><title>Start</title></head><body>start</body></html>");
+    for (int i = 0; i < pages; ++i) {
+        char name[96];
+        snprintf(name, sizeof(name), "chapter%02d/a-page-with-a-rather-long-name-%04d.htm", i % 10, i);
+        builder.File(name, "<html><head><title>Page</title></head><body><p>" +
+                               Text(static_cast<unsigned>(i), 120) + "</p></body></html>");
+    }
+    return builder.Build();
+}
+
+// Neither the structure check nor the frames of the compressed section refuse
+// a sound file: real ones, the sample help file, and chmcmd's (which writes
+// one LZX window, 64 KB; the other windows are rows of the table below).
+TEST(ChmStructureCheck, PassesEverySoundFile)
+{
+    ScratchFolder scratch;
+    std::vector<std::wstring> files = {FromUnix(TAVRINOLEX_SAMPLE_CHM), BuildPages(scratch, 1, L"one"),
+                                       BuildPages(scratch, 1000, L"thousand")};
+    const std::wstring real = FromUnix(TAVRINOLEX_SHARED_CHM "/real");
+    const auto realFiles = FilesIn(real);
+    if (realFiles.empty())
+        printf("no real CHMs in %s: only the compiled files are checked\n", TAVRINOLEX_SHARED_CHM "/real");
+    for (const auto& name : realFiles)
+        files.push_back(real + L"\\" + name);
+    for (const auto& file : files) {
+        SCOPED_TRACE(Narrow(file));
+        CChmPageCheck pages;
+        EXPECT_EQ(ChmFault::None, CChmStructureCheck::Run(file.c_str(), &pages));
+        // No directory holds this name: the whole compressed section is followed.
+        EXPECT_TRUE(pages.Allows(L"", L"\x01", 1));
+    }
+}
+
+TEST(ChmStructureCheck, RefusesEachMalformedFileAtItsFirstFault)
+{
+    const struct {
+        const wchar_t* file;
+        ChmFault want;
+    } rows[] = {
+        {L"mspack__cve-2015-4467-reset-interval-zero.chm", ChmFault::ControlData},
+        {L"mspack__cve-2015-4468-namelen-bounds.chm", ChmFault::SectionTable},
+        {L"mspack__cve-2015-4469-namelen-bounds.chm", ChmFault::EntryBounds},
+        {L"mspack__cve-2015-4472-namelen-bounds.chm", ChmFault::EntryName},
+        {L"mspack__cve-2017-6419-lzx-negative-spaninfo.chm", ChmFault::ItsfHeader},
+        {L"mspack__cve-2018-14679-off-by-one.chm", ChmFault::ItsfHeader},
+        {L"mspack__cve-2018-14680-blank-filenames.chm", ChmFault::EntryName},
+        {L"mspack__cve-2018-14682-unicode-u100.chm", ChmFault::ChunkCount},
+        {L"mspack__cve-2019-1010305-name-overread.chm", ChmFault::ChunkCount},
+        {L"tika__testChm_oom.chm", ChmFault::SectionTable},
+    };
+    const std::wstring folder = FromUnix(TAVRINOLEX_SHARED_CHM "/malformed");
+    if (FilesIn(folder).empty())
+        GTEST_SKIP() << "no malformed CHMs in " << TAVRINOLEX_SHARED_CHM "/malformed";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.file));
+        EXPECT_EQ(row.want, CChmStructureCheck::Run((folder + L"\\" + row.file).c_str()));
+    }
+}
+
+using Patch = std::function<void(std::string&, const ChmLayout&)>;
+
+struct FaultCase {
+    const char* label;
+    Patch patch;
+    ChmFault want;
+};
+
+// Fields of the compressed section's own streams, as offsets in the file.
+size_t ControlData(const ChmLayout& l) { return l.StreamAt(ChmLayout::kControlData); }
+size_t ResetTable(const ChmLayout& l) { return l.StreamAt(ChmLayout::kResetTable); }
+size_t FirstChunk(const ChmLayout& l) { return l.Chunk(l.listingChunks.front()); }
+
+const ChmLayout::ListingEntry& LastEntryOf(const ChmLayout& l, DWORD chunk)
+{
+    const ChmLayout::ListingEntry* last = nullptr;
+    for (const auto& entry : l.listing) {
+        if (entry.chunk == chunk)
+            last = &entry;
+    }
+    return *last;
+}
+
+const ChmLayout::ListingEntry& FarthestCompressed(const ChmLayout& l)
+{
+    const ChmLayout::ListingEntry* farthest = &l.listing.front();
+    for (const auto& entry : l.listing) {
+        if (entry.section.value == 1 && entry.offset.value >= farthest->offset.value)
+            farthest = &entry;
+    }
+    return *farthest;
+}
+
+void Window(std::string& b, const ChmLayout& l, DWORD window, DWORD resetInterval)
+{
+    PutDword(b, ControlData(l) + 0x10, window);
+    PutDword(b, ControlData(l) + 0x0C, resetInterval);
+}
+
+TEST(ChmStructureCheck, CatchesEachStructuralFault)
+{
+    ScratchFolder scratch;
+    const std::string sound = FileBytes(BuildPages(scratch, 150, L"pages"));
+    const ChmLayout layout(sound);
+    // What the rows damage must be there.
+    ASSERT_GE(layout.listingChunks.size(), 2u);
+    ASSERT_EQ(1u, layout.indexChunks.size());
+    ASSERT_GE(layout.index.size(), 2u);
+    ASSERT_GE(GetDword(sound, ResetTable(layout) + 4), 4u) << "frames";
+    ASSERT_GT(layout.Entry(ChmLayout::kContent).length.value, 0x8000u + 6144u + 1u) << "compressed bytes";
+    const DWORD count = layout.chunkCount;
+    const DWORD root = static_cast<DWORD>(layout.indexRoot);
+    const size_t itsp = layout.directoryHeader;
+    const DWORD frames = static_cast<DWORD>((GetQword(sound, ResetTable(layout) + 0x10) + 0x7FFF) / 0x8000);
+
+    std::vector<FaultCase> rows = {
+        {"the file as compiled", [](std::string&, const ChmLayout&) {}, ChmFault::None},
+        {"a reset table without the entry at the compressed length",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, GetDword(b, ResetTable(l) + 4) - 1); },
+         ChmFault::None},
+
+        {"the file header's signature", [](std::string& b, const ChmLayout&) { b[0] = 'X'; }, ChmFault::ItsfHeader},
+        {"a file header of version 4", [](std::string& b, const ChmLayout&) { PutDword(b, 4, 4); }, ChmFault::ItsfHeader},
+        {"a file cut inside its header", [](std::string& b, const ChmLayout&) { b.resize(0x50); }, ChmFault::ItsfHeader},
+        {"the directory running past the file",
+         [](std::string& b, const ChmLayout&) { PutQword(b, 0x50, b.size()); }, ChmFault::SectionTable},
+        {"header section 0 running past the file",
+         [](std::string& b, const ChmLayout&) { PutQword(b, 0x40, b.size()); }, ChmFault::SectionTable},
+        {"the content beginning past the file",
+         [](std::string& b, const ChmLayout&) { PutQword(b, 0x58, b.size() + 1); }, ChmFault::SectionTable},
+
+        {"the directory header's signature", [itsp](std::string& b, const ChmLayout&) { b[itsp] = 'X'; },
+         ChmFault::DirectoryHeader},
+        {"a directory header of another length",
+         [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 8, 0x50); }, ChmFault::DirectoryHeader},
+        {"chunks of 16 bytes", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x10, 0x10); },
+         ChmFault::ChunkSize},
+        {"chunks of 1 MB", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x10, 0x100000); },
+         ChmFault::ChunkSize},
+        {"a billion chunks", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x2C, 1000000000); },
+         ChmFault::ChunkCount},
+        {"no chunk", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x2C, 0); }, ChmFault::ChunkCount},
+        {"one chunk more than the directory holds",
+         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x2C, count + 1); },
+         ChmFault::ChunkCount},
+        {"the first listing chunk past the directory",
+         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x20, count); },
+         ChmFault::ListingBounds},
+        {"the first listing chunk an index chunk",
+         [itsp, root](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x20, root); }, ChmFault::ListingBounds},
+        {"no last listing chunk", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x24, 0xFFFFFFFF); },
+         ChmFault::ListingBounds},
+        {"the index root past the directory",
+         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x1C, count); }, ChmFault::IndexRoot},
+
+        {"a listing chunk's signature", [](std::string& b, const ChmLayout& l) { b[FirstChunk(l)] = 'X'; },
+         ChmFault::ChunkSignature},
+        {"free space larger than the chunk",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 4, l.chunkSize); },
+         ChmFault::ChunkFreeSpace},
+        {"no free space for the entry count",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 4, 0); }, ChmFault::ChunkFreeSpace},
+        {"an index chunk's free space larger than the chunk",
+         [root](std::string& b, const ChmLayout& l) { PutDword(b, l.Chunk(root) + 4, l.chunkSize); },
+         ChmFault::ChunkFreeSpace},
+        {"an entry count one too high",
+         [](std::string& b, const ChmLayout& l) {
+             const size_t at = FirstChunk(l) + l.chunkSize - 2;
+             b[at] = static_cast<char>(b[at] + 1);
+         },
+         ChmFault::EntryCount},
+        {"free space cutting the last entry short",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 4, GetDword(b, FirstChunk(l) + 4) + 1); },
+         ChmFault::EntryCount},
+        {"a name of no bytes",
+         [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.listing[3].nameLength, 0); }, ChmFault::EntryName},
+        {"a name running past its chunk",
+         [](std::string& b, const ChmLayout& l) {
+             PutEncInt(b, LastEntryOf(l, l.listingChunks.front()).nameLength, 127);
+         },
+         ChmFault::EntryName},
+        {"a NUL inside a name", [](std::string& b, const ChmLayout& l) { b[l.listing[3].namePos + 1] = '\0'; },
+         ChmFault::EntryName},
+        {"an index entry's name of no bytes",
+         [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.index[1].nameLength, 0); }, ChmFault::EntryName},
+        {"a page in section 2",
+         [](std::string& b, const ChmLayout& l) { PutEncInt(b, FarthestCompressed(l).section, 2); },
+         ChmFault::EntrySection},
+        {"an uncompressed stream running past the file",
+         [](std::string& b, const ChmLayout& l) {
+             const auto& entry = l.Entry(ChmLayout::kContent);
+             PutEncInt(b, entry.length, (1ull << (7 * entry.length.size)) - 1);
+         },
+         ChmFault::EntryBounds},
+        {"a page past the uncompressed length",
+         [](std::string& b, const ChmLayout& l) {
+             const auto& entry = FarthestCompressed(l);
+             PutEncInt(b, entry.offset, (1ull << (7 * entry.offset.size)) - 1);
+         },
+         ChmFault::EntryBounds},
+
+        {"a listing chunk naming itself as the next",
+         [](std::string& b, const ChmLayout& l) {
+             PutDword(b, l.Chunk(static_cast<DWORD>(l.firstListing)) + 0x10, static_cast<DWORD>(l.firstListing));
+         },
+         ChmFault::ChunkChain},
+        {"a next chunk past the directory",
+         [count](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 0x10, count); },
+         ChmFault::ChunkChain},
+        {"a previous chunk past the directory",
+         [count](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 0x0C, count); },
+         ChmFault::ChunkChain},
+        {"the index chunk as the next listing chunk",
+         [root](std::string& b, const ChmLayout& l) {
+             PutDword(b, l.Chunk(static_cast<DWORD>(l.firstListing)) + 0x10, root);
+         },
+         ChmFault::ChunkChain},
+        {"an index entry naming a chunk past the directory",
+         [count](std::string& b, const ChmLayout& l) { PutEncInt(b, l.index[1].child, count); },
+         ChmFault::IndexChild},
+        {"an index entry naming the root",
+         [root](std::string& b, const ChmLayout& l) { PutEncInt(b, l.index[1].child, root); }, ChmFault::IndexChild},
+        {"two index entries naming one chunk",
+         [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.index[1].child, l.index[0].child.value); },
+         ChmFault::IndexChild},
+
+        {"no control data",
+         [](std::string& b, const ChmLayout& l) { b[l.Entry(ChmLayout::kControlData).namePos + 40] = 'X'; },
+         ChmFault::SectionEntry},
+        {"the reset table compressed",
+         [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.Entry(ChmLayout::kResetTable).section, 1); },
+         ChmFault::SectionEntry},
+        {"section 0 named otherwise",
+         [](std::string& b, const ChmLayout& l) { b[l.StreamAt(ChmLayout::kNameList) + 8] = 'X'; },
+         ChmFault::NameList},
+        {"one section named while the compressed one is used",
+         [](std::string& b, const ChmLayout& l) { b[l.StreamAt(ChmLayout::kNameList) + 2] = 1; },
+         ChmFault::NameList},
+
+        {"the control data's signature", [](std::string& b, const ChmLayout& l) { b[ControlData(l) + 4] = 'X'; },
+         ChmFault::ControlData},
+        {"control data of version 3", [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + 8, 3); },
+         ChmFault::ControlData},
+        {"control data shorter than its fields",
+         [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.Entry(ChmLayout::kControlData).length, 0x10); },
+         ChmFault::ControlData},
+        {"a window of 96 KB", [](std::string& b, const ChmLayout& l) { Window(b, l, 3, 6); }, ChmFault::ControlData},
+        {"a window of 4 MB", [](std::string& b, const ChmLayout& l) { Window(b, l, 128, 128); },
+         ChmFault::ControlData},
+        {"no window", [](std::string& b, const ChmLayout& l) { Window(b, l, 0, 2); }, ChmFault::ControlData},
+        {"no reset interval", [](std::string& b, const ChmLayout& l) { Window(b, l, 2, 0); }, ChmFault::ControlData},
+        {"a reset interval of a quarter window", [](std::string& b, const ChmLayout& l) { Window(b, l, 4, 1); },
+         ChmFault::ControlData},
+        {"a reset interval beyond 32 bits", [](std::string& b, const ChmLayout& l) { Window(b, l, 2, 0x20000); },
+         ChmFault::ControlData},
+        {"no windows per reset", [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + 0x14, 0); },
+         ChmFault::ControlData},
+        {"frames per reset beyond 32 bits",
+         [](std::string& b, const ChmLayout& l) {
+             Window(b, l, 2, 0x10000);
+             PutDword(b, ControlData(l) + 0x14, 0x10000);
+         },
+         ChmFault::ControlData},
+
+        {"a reset table of version 1", [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l), 1); },
+         ChmFault::ResetTable},
+        {"reset table entries of 4 bytes",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 8, 4); }, ChmFault::ResetTable},
+        {"frames of 64 KB", [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + 0x20, 0x10000); },
+         ChmFault::ResetTable},
+        {"more entries than the table holds",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, GetDword(b, ResetTable(l) + 4) + 10); },
+         ChmFault::ResetTable},
+        {"an uncompressed length of twice the frames",
+         [](std::string& b, const ChmLayout& l) {
+             PutQword(b, ResetTable(l) + 0x10, 2 * GetQword(b, ResetTable(l) + 0x10));
+         },
+         ChmFault::ResetTable},
+        {"a compressed length beyond the content",
+         [](std::string& b, const ChmLayout& l) {
+             PutQword(b, ResetTable(l) + 0x18, l.Entry(ChmLayout::kContent).length.value + 1);
+         },
+         ChmFault::ResetTable},
+        {"a first frame not at the start",
+         [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + 0x28, 1); }, ChmFault::ResetTable},
+        {"frames out of order",
+         [](std::string& b, const ChmLayout& l) {
+             PutQword(b, ResetTable(l) + 0x30, GetQword(b, ResetTable(l) + 0x38));
+         },
+         ChmFault::ResetTable},
+        {"a frame longer than the component's buffer",
+         [](std::string& b, const ChmLayout& l) {
+             PutQword(b, ResetTable(l) + 0x30, 0x8000 + 6144 + 1);
+             PutQword(b, ResetTable(l) + 0x18, l.Entry(ChmLayout::kContent).length.value);
+         },
+         ChmFault::ResetTable},
+        {"the entry after the last frame not at the compressed length",
+         [frames](std::string& b, const ChmLayout& l) {
+             const size_t at = ResetTable(l) + 0x28 + 8 * static_cast<size_t>(frames);
+             PutQword(b, at, GetQword(b, at) - 1);
+         },
+         ChmFault::ResetTable},
+    };
+    // Every LZX window, with a reset interval the storage component can use.
+    static const char* const kWindows[] = {"32 KB", "64 KB", "128 KB", "256 KB", "512 KB", "1 MB", "2 MB"};
+    for (DWORD bits = 0; bits < 7; ++bits) {
+        const DWORD frames = 1u << bits;
+        rows.push_back({kWindows[bits], [frames](std::string& b, const ChmLayout& l) { Window(b, l, frames, 2 * frames); },
+                        ChmFault::None});
+    }
+
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::string damaged = sound;
+        row.patch(damaged, layout);
+        const std::wstring path = scratch.WriteFile(L"damaged.chm", damaged);
+        EXPECT_EQ(row.want, CChmStructureCheck::Run(path.c_str()));
+    }
+}
+}  // namespace

@@ -12,8 +12,10 @@ constexpr DWORD kListingHeader = 0x14;
 constexpr DWORD kIndexHeader = 0x08;
 // The entry count is the last word of a chunk, inside its free space.
 constexpr DWORD kCountSize = 2;
-// Chunks read at once, as far as they fit in this many bytes.
-constexpr DWORD kReadBytes = 0x10000;
+// Chunks read at once, as far as they fit in this many bytes: the directory of
+// a help file of 10,000 pages in one read. Under Wine each read of the file costs
+// about as much as parsing a thousand entries.
+constexpr DWORD kReadBytes = 0x80000;
 
 enum : BYTE { kListing = 1, kChild = 2, kChained = 4 };
 

@@ -57,6 +57,33 @@ bool SameName(const BYTE* name, ULONGLONG length, const char* want)
     return true;
 }
 
+// Where the entries of a chunk with this header's free space end; 0 when the
+// free space leaves no room for the entry count or runs past the header.
+DWORD UsedEnd(const BYTE* chunk, DWORD size, DWORD header)
+{
+    const DWORD freeSpace = ChmDword(chunk + 4);
+    if (freeSpace < kCountSize || freeSpace > size - header)
+        return 0;
+    return size - freeSpace;
+}
+
+// One listing entry at pos, before end: its name and its fields.
+ChmFault ReadListingEntry(const BYTE* chunk, DWORD end, DWORD& pos, const BYTE*& name, ULONGLONG& nameLength,
+                          CChmDirectory::Entry& entry)
+{
+    if (!EncInt(chunk, end, pos, nameLength))
+        return ChmFault::EntryCount;
+    if (!NameFits(chunk, end, pos, nameLength))
+        return ChmFault::EntryName;
+    name = chunk + pos;
+    pos += static_cast<DWORD>(nameLength);
+    entry.present = true;
+    if (!EncInt(chunk, end, pos, entry.section) || !EncInt(chunk, end, pos, entry.offset) ||
+        !EncInt(chunk, end, pos, entry.length))
+        return ChmFault::EntryCount;
+    return ChmFault::None;
+}
+
 bool ChunkOrNone(LONG value, DWORD count)
 {
     return value == -1 || (value >= 0 && static_cast<DWORD>(value) < count);
@@ -73,12 +100,10 @@ ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& header
     if (perRead > count)
         perRead = count;
     std::unique_ptr<BYTE[]> chunks(new (std::nothrow) BYTE[static_cast<size_t>(perRead) * size]);
-    std::unique_ptr<BYTE[]> flags(new (std::nothrow) BYTE[count]());
-    std::unique_ptr<LONG[]> next(new (std::nothrow) LONG[count]());
-    if (!chunks || !flags || !next || (pages && !pages->Reserve(static_cast<ULONGLONG>(count) * size)))
+    m_flags.reset(new (std::nothrow) BYTE[count]());
+    m_next.reset(new (std::nothrow) LONG[count]());
+    if (!chunks || !m_flags || !m_next || (pages && !pages->Reserve(static_cast<ULONGLONG>(count) * size)))
         return ChmFault::Unreadable;
-    m_flags = flags.get();
-    m_next = next.get();
 
     for (DWORD first = 0; first < count; first += perRead) {
         const DWORD batch = count - first < perRead ? count - first : perRead;
@@ -96,13 +121,13 @@ ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& header
         }
     }
 
-    if ((flags[static_cast<DWORD>(headers.FirstListing())] & kListing) == 0 ||
-        (flags[static_cast<DWORD>(headers.LastListing())] & kListing) == 0)
+    if ((m_flags[static_cast<DWORD>(headers.FirstListing())] & kListing) == 0 ||
+        (m_flags[static_cast<DWORD>(headers.LastListing())] & kListing) == 0)
         return ChmFault::ListingBounds;
     // The listing is read from the first chunk on, each naming the next: every
     // step must land on a listing chunk not met before, so the walk ends.
-    for (LONG at = headers.FirstListing(); at != -1; at = next[static_cast<DWORD>(at)]) {
-        BYTE& mark = flags[static_cast<DWORD>(at)];
+    for (LONG at = headers.FirstListing(); at != -1; at = m_next[static_cast<DWORD>(at)]) {
+        BYTE& mark = m_flags[static_cast<DWORD>(at)];
         if ((mark & kListing) == 0 || (mark & kChained) != 0)
             return ChmFault::ChunkChain;
         mark |= kChained;
@@ -114,8 +139,8 @@ ChmFault CChmDirectory::ListingChunk(const BYTE* chunk, DWORD index)
 {
     const DWORD size = m_headers->ChunkSize();
     const DWORD count = m_headers->ChunkCount();
-    const DWORD freeSpace = ChmDword(chunk + 4);
-    if (freeSpace < kCountSize || freeSpace > size - kListingHeader)
+    const DWORD end = UsedEnd(chunk, size, kListingHeader);
+    if (end == 0)
         return ChmFault::ChunkFreeSpace;
     const LONG previous = static_cast<LONG>(ChmDword(chunk + 0x0C));
     const LONG following = static_cast<LONG>(ChmDword(chunk + 0x10));
@@ -124,7 +149,6 @@ ChmFault CChmDirectory::ListingChunk(const BYTE* chunk, DWORD index)
     m_flags[index] |= kListing;
     m_next[index] = following;
 
-    const DWORD end = size - freeSpace;
     DWORD entries = 0;
     for (DWORD pos = kListingHeader; pos < end; ++entries) {
         const ChmFault fault = ListingEntry(chunk, end, pos);
@@ -136,19 +160,12 @@ ChmFault CChmDirectory::ListingChunk(const BYTE* chunk, DWORD index)
 
 ChmFault CChmDirectory::ListingEntry(const BYTE* chunk, DWORD end, DWORD& pos)
 {
+    const BYTE* name = nullptr;
     ULONGLONG nameLength = 0;
-    if (!EncInt(chunk, end, pos, nameLength))
-        return ChmFault::EntryCount;
-    if (!NameFits(chunk, end, pos, nameLength))
-        return ChmFault::EntryName;
-    const BYTE* name = chunk + pos;
-    pos += static_cast<DWORD>(nameLength);
-
     Entry entry;
-    entry.present = true;
-    if (!EncInt(chunk, end, pos, entry.section) || !EncInt(chunk, end, pos, entry.offset) ||
-        !EncInt(chunk, end, pos, entry.length))
-        return ChmFault::EntryCount;
+    const ChmFault read = ReadListingEntry(chunk, end, pos, name, nameLength, entry);
+    if (read != ChmFault::None)
+        return read;
     if (entry.section > 1)
         return ChmFault::EntrySection;
     if (entry.section == 0) {
@@ -199,11 +216,10 @@ ChmFault CChmDirectory::IndexChunk(const BYTE* chunk)
 {
     const DWORD size = m_headers->ChunkSize();
     const DWORD count = m_headers->ChunkCount();
-    const DWORD freeSpace = ChmDword(chunk + 4);
-    if (freeSpace < kCountSize || freeSpace > size - kIndexHeader)
+    const DWORD end = UsedEnd(chunk, size, kIndexHeader);
+    if (end == 0)
         return ChmFault::ChunkFreeSpace;
 
-    const DWORD end = size - freeSpace;
     DWORD entries = 0;
     for (DWORD pos = kIndexHeader; pos < end; ++entries) {
         ULONGLONG nameLength = 0;
@@ -237,22 +253,16 @@ bool CChmDirectory::Find(CBoundedFileReader& file, const CChmHeaders& headers, c
             memcmp(chunk.get(), "PMGL", 4) != 0)
             continue;
         // Bounded as in the walk: the file may have changed since.
-        const DWORD freeSpace = ChmDword(chunk.get() + 4);
-        if (freeSpace < kCountSize || freeSpace > size - kListingHeader)
+        const DWORD end = UsedEnd(chunk.get(), size, kListingHeader);
+        if (end == 0)
             return false;
-        const DWORD end = size - freeSpace;
         for (DWORD pos = kListingHeader; pos < end;) {
+            const BYTE* entryName = nullptr;
             ULONGLONG nameLength = 0;
-            if (!EncInt(chunk.get(), end, pos, nameLength) || !NameFits(chunk.get(), end, pos, nameLength))
-                return false;
-            const bool same = nameLength == length && memcmp(chunk.get() + pos, name, length) == 0;
-            pos += static_cast<DWORD>(nameLength);
             Entry entry;
-            entry.present = true;
-            if (!EncInt(chunk.get(), end, pos, entry.section) || !EncInt(chunk.get(), end, pos, entry.offset) ||
-                !EncInt(chunk.get(), end, pos, entry.length))
+            if (ReadListingEntry(chunk.get(), end, pos, entryName, nameLength, entry) != ChmFault::None)
                 return false;
-            if (same) {
+            if (nameLength == length && memcmp(entryName, name, length) == 0) {
                 found = entry;
                 return true;
             }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
 #include "crawler/CBoundedFileReader.h"
 #include "crawler/CChmHeaders.h"
 #include "crawler/ChmFault.h"
@@ -48,8 +50,9 @@ private:
 
     const CChmHeaders* m_headers = nullptr;
     CChmPageCheck* m_pages = nullptr;
-    BYTE* m_flags = nullptr;
-    LONG* m_next = nullptr;
+    // Per chunk, during the walk: what it is, and the listing chunk it names next.
+    std::unique_ptr<BYTE[]> m_flags;
+    std::unique_ptr<LONG[]> m_next;
     Entry m_nameList;
     Entry m_controlData;
     Entry m_resetTable;

@@ -17,3 +17,13 @@ std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder)
     } while (FindNextFileW(find.get(), &data));
     return entries;
 }
+
+std::vector<std::wstring> FileNamesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
+        if (!IsFolder(entry))
+            names.push_back(entry.cFileName);
+    }
+    return names;
+}

@@ -12,3 +12,6 @@ inline bool IsFolder(const WIN32_FIND_DATAW& entry)
 {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+// The names of the files (not folders) that FolderEntries lists.
+std::vector<std::wstring> FileNamesIn(const std::wstring& folder);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ChmWalk.h"
 #include "crawler/CChmPageCheck.h"
 #include "crawler/CChmStructureCheck.h"
 #include "support/ChmBuilder.h"
@@ -31,24 +32,6 @@ void PrintTo(ChmFault fault, std::ostream* out)
 }
 
 namespace {
-std::wstring FromUnix(const char* path)
-{
-    std::wstring out = L"Z:";
-    for (const char* p = path; *p; ++p)
-        out += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    return out;
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
-        if (!IsFolder(entry))
-            names.push_back(entry.cFileName);
-    }
-    return names;
-}
-
 // Words and numbers: text that LZX compresses to frames of many kilobytes.
 std::string Text(unsigned seed, size_t words)
 {
@@ -89,7 +72,7 @@ TEST(ChmStructureCheck, PassesEverySoundFile)
     std::vector<std::wstring> files = {FromUnix(TAVRINOLEX_SAMPLE_CHM), BuildPages(scratch, 1, L"one"),
                                        BuildPages(scratch, 1000, L"thousand")};
     const std::wstring real = FromUnix(TAVRINOLEX_SHARED_CHM "/real");
-    const auto realFiles = FilesIn(real);
+    const auto realFiles = FileNamesIn(real);
     if (realFiles.empty())
         printf("no real CHMs in %s: only the compiled files are checked\n", TAVRINOLEX_SHARED_CHM "/real");
     for (const auto& name : realFiles)
@@ -121,7 +104,7 @@ TEST(ChmStructureCheck, RefusesEachMalformedFileAtItsFirstFault)
         {L"tika__testChm_oom.chm", ChmFault::SectionTable},
     };
     const std::wstring folder = FromUnix(TAVRINOLEX_SHARED_CHM "/malformed");
-    if (FilesIn(folder).empty())
+    if (FileNamesIn(folder).empty())
         GTEST_SKIP() << "no malformed CHMs in " << TAVRINOLEX_SHARED_CHM "/malformed";
     for (const auto& row : rows) {
         SCOPED_TRACE(Narrow(row.file));

@@ -16,16 +16,6 @@
 #include "support/WineItssOverride.h"
 
 namespace {
-std::vector<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder)) {
-        if (!IsFolder(entry))
-            names.push_back(entry.cFileName);
-    }
-    return names;
-}
-
 // Every file below a folder, keyed like a walk: "folder\sub|name".
 std::map<std::wstring, std::string> Extracted(const std::wstring& root)
 {
@@ -43,7 +33,7 @@ TEST(RealChm, WalkMatchesExtractChmLib)
     ComApartment com;
     const std::wstring real = FromUnix(TAVRINOLEX_SHARED_CHM "/real");
     const std::wstring extract = FromUnix(TAVRINOLEX_CHM_EXTRACT);
-    const auto files = FilesIn(real);
+    const auto files = FileNamesIn(real);
     if (files.empty())
         GTEST_SKIP() << "no real CHMs in " << TAVRINOLEX_SHARED_CHM "/real";
     size_t streams = 0;
@@ -76,7 +66,7 @@ TEST(MalformedChm, OpenedAndWalkedThroughBothComponentsWithoutHarm)
 {
     ComApartment com;
     const std::wstring folder = FromUnix(TAVRINOLEX_SHARED_CHM "/malformed");
-    const auto files = FilesIn(folder);
+    const auto files = FileNamesIn(folder);
     if (files.empty())
         GTEST_SKIP() << "no malformed CHMs in " << TAVRINOLEX_SHARED_CHM "/malformed";
 
@@ -128,7 +118,7 @@ TEST_F(RealCrawler, ReturnsEveryEntryTheSkipRulesLeaveAndExtractsThePagesWithAFi
 {
     const std::wstring real = FromUnix(TAVRINOLEX_SHARED_CHM "/real");
     const std::wstring extract = FromUnix(TAVRINOLEX_CHM_EXTRACT);
-    const auto files = FilesIn(real);
+    const auto files = FileNamesIn(real);
     if (files.empty())
         GTEST_SKIP() << "no real CHMs in " << TAVRINOLEX_SHARED_CHM "/real";
     size_t pages = 0;
@@ -186,7 +176,7 @@ using MalformedCrawler = CrawlerFixture;
 TEST_F(MalformedCrawler, EndsWithoutHarmAndLeavesNothing)
 {
     const std::wstring folder = FromUnix(TAVRINOLEX_SHARED_CHM "/malformed");
-    const auto files = FilesIn(folder);
+    const auto files = FileNamesIn(folder);
     if (files.empty())
         GTEST_SKIP() << "no malformed CHMs in " << TAVRINOLEX_SHARED_CHM "/malformed";
     for (const auto& file : files) {

@@ -37,9 +37,9 @@
 #include <vector>
 
 #include "crawler/CChmFileCrawler.h"
-#include "crawler/CChmPageCheck.h"
+#include "chmformat/CChmStreamCheck.h"
 #include "crawler/CChmStorage.h"
-#include "crawler/CChmStructureCheck.h"
+#include "chmformat/CChmStructureCheck.h"
 #include "filter/CHostProcessInfo.h"
 #include "util/ComPtr.h"
 #include "util/FilterClassId.h"
@@ -253,7 +253,7 @@ double RunExtract(const std::wstring& chm, const std::wstring& temp, std::vector
 double RunCheck(const std::wstring& chm, int* fault, double* framesMs)
 {
     const double start = NowMs();
-    CChmPageCheck pages;
+    CChmStreamCheck pages;
     *fault = static_cast<int>(CChmStructureCheck::Run(chm.c_str(), &pages));
     const double checked = NowMs();
     // No directory holds this name: the whole compressed section is followed.

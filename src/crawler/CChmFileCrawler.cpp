@@ -28,9 +28,8 @@ const wchar_t* ExtensionOf(const wchar_t* name)
     return dot;
 }
 
-// Whether Windows takes a file name for a device ("CON.htm" opens the console,
-// "COM1.txt" a serial port) rather than a file in the folder: the part before
-// the first dot, trailing spaces ignored, is a reserved device name.
+// Whether the first length characters of name spell upper, ASCII letters
+// compared without regard to case.
 bool SameAsciiName(const wchar_t* name, const wchar_t* upper, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
@@ -41,6 +40,9 @@ bool SameAsciiName(const wchar_t* name, const wchar_t* upper, size_t length)
     return true;
 }
 
+// Whether Windows takes a file name for a device ("CON.htm" opens the console,
+// "COM1.txt" a serial port) rather than a file in the folder: the part before
+// the first dot, trailing spaces ignored, is a reserved device name.
 bool IsDeviceName(const wchar_t* name, size_t length)
 {
     size_t end = 0;

@@ -3,13 +3,15 @@
 #include <cwchar>
 #include <new>
 
-#include "crawler/CChmStructureCheck.h"
+#include "chmformat/CChmStreamCheck.h"
+#include "chmformat/CChmStructureCheck.h"
 #include "util/CopyOf.h"
 
 namespace {
-// STGM_READ | STGM_SHARE_DENY_WRITE
-constexpr DWORD kOpenMode = 0x20;
+constexpr DWORD kOpenMode = STGM_READ | STGM_SHARE_DENY_WRITE;
 }
+
+CChmStorage::CChmStorage() = default;
 
 CChmStorage::~CChmStorage()
 {
@@ -24,10 +26,10 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
     // The storage component is not safe on damaged files: it is never given
     // one that our own check refuses, and such a file fails as one the
     // component refuses itself.
-    std::unique_ptr<CChmPageCheck> pages(new (std::nothrow) CChmPageCheck);
-    if (!pages)
+    std::unique_ptr<CChmStreamCheck> streams(new (std::nothrow) CChmStreamCheck);
+    if (!streams)
         return E_OUTOFMEMORY;
-    const ChmFault fault = CChmStructureCheck::Run(chmPath, pages.get());
+    const ChmFault fault = CChmStructureCheck::Run(chmPath, streams.get());
     if (fault == ChmFault::Unreadable)
         return STG_E_READFAULT;
     if (fault != ChmFault::None)
@@ -57,7 +59,7 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
             return E_OUTOFMEMORY;
     }
     m_root = std::move(root);
-    m_pages = std::move(pages);
+    m_streams = std::move(streams);
     return hr;
 }
 
@@ -84,7 +86,7 @@ bool CChmStorage::CurrentMayBeRead()
 {
     const CChmStorageNode* current = m_rootLevel->Deepest();
     // Without a current stream the node refuses the read itself.
-    return !m_pages || !current->CurrentName() || m_pages->Allows(current->RelativePath(), current->CurrentName(), current->CurrentSize());
+    return !m_streams || !current->CurrentName() || m_streams->Allows(current->RelativePath(), current->CurrentName(), current->CurrentSize());
 }
 
 HRESULT CChmStorage::ReadCurrent(BYTE** block, DWORD* byteCount)
@@ -113,7 +115,7 @@ HRESULT CChmStorage::ExtractCurrent(const wchar_t* filePath)
 
 void CChmStorage::Close()
 {
-    m_pages.reset();
+    m_streams.reset();
     m_mirrorRoot.reset();
     m_rootLevel.reset();
     m_root.reset();

@@ -4,21 +4,25 @@
 
 #include <memory>
 
-#include "crawler/CChmPageCheck.h"
 #include "crawler/CChmStorageNode.h"
 #include "crawler/IITStorage.h"
 #include "util/ComPtr.h"
+
+class CChmStreamCheck;
 
 // Reads a CHM through the InfoTech storage component as one flat, depth-first
 // sequence of streams. Each stream can be read into memory or written to a file.
 class CChmStorage {
 public:
-    CChmStorage() = default;
+    CChmStorage();
     ~CChmStorage();
     CChmStorage(const CChmStorage&) = delete;
     CChmStorage& operator=(const CChmStorage&) = delete;
 
     // mirrorRoot may be null; with one, the walk recreates the CHM's folders under it.
+    // A file whose own structure fails our check is refused before the storage
+    // component sees it (STG_E_DOCFILECORRUPT, or STG_E_READFAULT when it
+    // cannot be read), as the component is not safe on damaged files.
     HRESULT Open(const wchar_t* chmPath, const wchar_t* mirrorRoot);
     HRESULT First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
@@ -39,5 +43,5 @@ private:
     ComPtr<IStorage> m_root;
     std::unique_ptr<CChmStorageNode> m_rootLevel;
     std::unique_ptr<wchar_t[]> m_mirrorRoot;
-    std::unique_ptr<CChmPageCheck> m_pages;
+    std::unique_ptr<CChmStreamCheck> m_streams;
 };

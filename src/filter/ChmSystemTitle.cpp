@@ -3,17 +3,13 @@
 #include <cwchar>
 #include <memory>
 
+#include "chmformat/ChmBytes.h"
 #include "crawler/CChmStorage.h"
 #include "util/LocalBlock.h"
 
 namespace {
 constexpr WORD kTitleRecord = 3;
 constexpr WORD kLanguageRecord = 4;
-
-WORD ReadWord(const BYTE* p)
-{
-    return static_cast<WORD>(p[0] | (p[1] << 8));
-}
 }
 
 UINT AnsiCodePageOfLocale(LCID locale)
@@ -38,8 +34,8 @@ bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t c
     for (size_t offset = 4; offset < size;) {
         if (size - offset < 4)
             break;
-        const WORD code = ReadWord(data + offset);
-        const size_t length = ReadWord(data + offset + 2);
+        const WORD code = ChmWord(data + offset);
+        const size_t length = ChmWord(data + offset + 2);
         if (size - offset - 4 < length)
             break;
         const BYTE* record = data + offset + 4;
@@ -47,7 +43,7 @@ bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t c
             title = record;
         if (code == kLanguageRecord && !languageSeen && length >= 4) {
             languageSeen = true;
-            const LCID locale = record[0] | (record[1] << 8) | (record[2] << 16) | (static_cast<DWORD>(record[3]) << 24);
+            const LCID locale = ChmDword(record);
             codePage = AnsiCodePageOfLocale(locale);
         }
         offset += 4 + length;

@@ -105,5 +105,5 @@ extern "C" EXCEPTION_DISPOSITION TvxGuardHandler(EXCEPTION_RECORD* record, void*
 }
 
 #else
-#error "no guard for calls into page filters on this processor"
+#error "no guard for calls into other vendors' DLLs on this processor"
 #endif

@@ -10,6 +10,7 @@
 #include "crawler/CChmStorage.h"
 #include "crawler/IITStorage.h"
 #include "support/ChmBuilder.h"
+#include "support/KeptInputs.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
 #include "support/WineItssOverride.h"
@@ -269,4 +270,22 @@ TEST_F(Chm, StandInFolderOutlivesTheStoragesItWasOpenedFrom)
     ASSERT_EQ(S_OK, deepest->EnumElements(0, nullptr, 0, deepElements.put()));
     EXPECT_EQ(std::vector<std::wstring>{L"deep.htm"}, Names(deepElements.get()));
 }
+}
+
+// Through the reader, the pages in damaged frames are refused before the
+// component reads them, and the others are read.
+TEST(ChmDamagedFrames, ReaderRefusesOnlyThePagesInDamagedFrames)
+{
+    ComApartment com;
+    const std::wstring folder = FromUnix(TAVRINOLEX_KEPT_INPUTS "/heap");
+    for (const wchar_t* name : kDamagedFrameInputs) {
+        SCOPED_TRACE(Narrow(name));
+        CChmStorage reader;
+        ASSERT_EQ(S_OK, reader.Open((folder + L"\\" + name).c_str(), nullptr));
+        const ChmWalk walk = WalkAll(reader, true);
+        const auto refused = std::count_if(walk.failures.begin(), walk.failures.end(),
+                                           [](const auto& failure) { return failure.second == STG_E_DOCFILECORRUPT; });
+        EXPECT_GT(refused, 0);
+        EXPECT_FALSE(walk.bytes.empty());
+    }
 }

@@ -7,6 +7,7 @@
 
 #include "crawler/CChmStorage.h"
 #include "support/Narrow.h"
+#include "support/WinePath.h"
 #include "util/LocalBlock.h"
 
 // A whole walk of an open reader: "folder|name" per stream, the code that ended
@@ -15,7 +16,8 @@ struct ChmWalk {
     std::vector<std::wstring> streams;
     std::map<std::wstring, std::string> bytes;
     HRESULT end = S_OK;
-    HRESULT readFailure = S_OK;
+    HRESULT readFailure = S_OK;  // the last read that failed
+    std::map<std::wstring, HRESULT> failures;
 };
 
 inline ChmWalk WalkAll(CChmStorage& reader, bool read, size_t nameCapacity = 257, size_t folderCapacity = 2049)
@@ -33,7 +35,7 @@ inline ChmWalk WalkAll(CChmStorage& reader, bool read, size_t nameCapacity = 257
             const HRESULT readHr = reader.ReadCurrent(&raw, &count);
             LocalBlock<BYTE> block(raw);
             if (FAILED(readHr))
-                walk.readFailure = readHr;
+                walk.readFailure = walk.failures[key] = readHr;
             else
                 walk.bytes[key] = std::string(reinterpret_cast<const char*>(raw), count);
         }
@@ -41,13 +43,4 @@ inline ChmWalk WalkAll(CChmStorage& reader, bool read, size_t nameCapacity = 257
     }
     walk.end = hr;
     return walk;
-}
-
-// A Linux path as Wine's Z: drive sees it.
-inline std::wstring FromUnix(const char* path)
-{
-    std::wstring out = L"Z:";
-    for (const char* p = path; *p; ++p)
-        out += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    return out;
 }

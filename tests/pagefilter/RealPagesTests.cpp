@@ -12,6 +12,7 @@
 #include "PageFilterRun.h"
 #include "support/FileBytes.h"
 #include "support/FolderEntries.h"
+#include "support/WinePath.h"
 
 namespace {
 void FindPages(const std::wstring& folder, std::vector<std::wstring>& pages)
@@ -68,7 +69,7 @@ struct RealChm {
 
 void CheckPages(const RealChm& chm)
 {
-    const std::wstring folder = std::wstring(L"" TAVRINOLEX_CHM_EXTRACT_W) + L"\\" + chm.file;
+    const std::wstring folder = FromUnix(TAVRINOLEX_CHM_EXTRACT) + L"\\" + chm.file;
     std::vector<std::wstring> pages;
     FindPages(folder, pages);
     if (pages.empty())

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "crawler/CLzxFrameCheck.h"
+#include "chmformat/CLzxFrameCheck.h"
 
 namespace {
 // Bits as the decoder reads them: 16-bit little-endian words, most significant

@@ -25,3 +25,32 @@ enum class ChmFault {
     ControlData,       // the LZX control data: signature, version, window, reset interval
     ResetTable,        // the LZX reset table: header, entries, lengths
 };
+
+// The fault's name, as tests and tools print it.
+inline const char* ChmFaultName(ChmFault fault)
+{
+    switch (fault) {
+    case ChmFault::None: return "None";
+    case ChmFault::Unreadable: return "Unreadable";
+    case ChmFault::ItsfHeader: return "ItsfHeader";
+    case ChmFault::SectionTable: return "SectionTable";
+    case ChmFault::DirectoryHeader: return "DirectoryHeader";
+    case ChmFault::ChunkSize: return "ChunkSize";
+    case ChmFault::ChunkCount: return "ChunkCount";
+    case ChmFault::ListingBounds: return "ListingBounds";
+    case ChmFault::IndexRoot: return "IndexRoot";
+    case ChmFault::ChunkSignature: return "ChunkSignature";
+    case ChmFault::ChunkFreeSpace: return "ChunkFreeSpace";
+    case ChmFault::EntryCount: return "EntryCount";
+    case ChmFault::EntryName: return "EntryName";
+    case ChmFault::EntrySection: return "EntrySection";
+    case ChmFault::EntryBounds: return "EntryBounds";
+    case ChmFault::ChunkChain: return "ChunkChain";
+    case ChmFault::IndexChild: return "IndexChild";
+    case ChmFault::SectionEntry: return "SectionEntry";
+    case ChmFault::NameList: return "NameList";
+    case ChmFault::ControlData: return "ControlData";
+    case ChmFault::ResetTable: return "ResetTable";
+    }
+    return "?";
+}

@@ -23,3 +23,15 @@ inline bool ChmInside(ULONGLONG offset, ULONGLONG length, ULONGLONG size)
 {
     return offset <= size && length <= size - offset;
 }
+
+// A chunk number as the directory stores it (signed, -1 for none): whether it
+// names one of count chunks.
+inline bool ChmIsChunk(LONG value, DWORD count)
+{
+    return value >= 0 && static_cast<DWORD>(value) < count;
+}
+
+inline bool ChmIsChunkOrNone(LONG value, DWORD count)
+{
+    return value == -1 || ChmIsChunk(value, count);
+}

@@ -1,4 +1,4 @@
-#include "crawler/CLzxFrameCheck.h"
+#include "chmformat/CLzxFrameCheck.h"
 
 #include <cstring>
 

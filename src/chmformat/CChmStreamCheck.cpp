@@ -1,17 +1,21 @@
-#include "crawler/CChmPageCheck.h"
-
-#include "crawler/CChmDirectory.h"
+#include "chmformat/CChmStreamCheck.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
+
+#include "chmformat/CChmDirectory.h"
+#include "chmformat/CLzxFrameCheck.h"
 
 namespace {
-// The most a compressed frame may take: the storage component's buffer.
-constexpr DWORD kMaxFrameBytes = CLzxFrameCheck::kFrameSize + 6144;
 constexpr ULONGLONG kReserveCap = 8 << 20;
-// UTF-8 of a path of up to the crawler's 2048 characters per part.
-constexpr int kMaxPathBytes = 3 * 4096 + 2;
+// The longest folder and name the storage reader hands out, in characters.
+constexpr size_t kPartChars = 2048;
+// The directory's spelling of a stream: "/folder/name", in UTF-8 (up to three
+// bytes a character).
+constexpr size_t kPathChars = 2 * kPartChars + 3;
+constexpr int kMaxPathBytes = static_cast<int>(3 * kPathChars);
 
 ULONGLONG Hash(const char* data, size_t length)
 {
@@ -24,10 +28,10 @@ ULONGLONG Hash(const char* data, size_t length)
 }
 }
 
-CChmPageCheck::CChmPageCheck() = default;
-CChmPageCheck::~CChmPageCheck() = default;
+CChmStreamCheck::CChmStreamCheck() = default;
+CChmStreamCheck::~CChmStreamCheck() = default;
 
-bool CChmPageCheck::Reserve(ULONGLONG directoryBytes)
+bool CChmStreamCheck::Reserve(ULONGLONG directoryBytes)
 {
     // Names take less room than the chunks that hold them; an entry takes at
     // least a few bytes of its chunk, most take some forty. Beyond a directory
@@ -42,7 +46,7 @@ bool CChmPageCheck::Reserve(ULONGLONG directoryBytes)
     }
 }
 
-bool CChmPageCheck::AddEntry(const BYTE* name, ULONGLONG nameLength, ULONGLONG section, ULONGLONG offset,
+bool CChmStreamCheck::AddEntry(const BYTE* name, ULONGLONG nameLength, ULONGLONG section, ULONGLONG offset,
                              ULONGLONG length)
 {
     if (length == 0)
@@ -57,22 +61,21 @@ bool CChmPageCheck::AddEntry(const BYTE* name, ULONGLONG nameLength, ULONGLONG s
     }
 }
 
-bool CChmPageCheck::SetFrames(ULONGLONG contentStart, std::vector<ULONGLONG> frameStarts, DWORD windowSize,
-                              DWORD framesPerReset)
+bool CChmStreamCheck::Adopt(CBoundedFileReader file, const CChmHeaders& headers, ChmFrameTable frames)
 {
-    m_contentStart = contentStart;
-    m_frameStarts = std::move(frameStarts);
-    m_framesPerReset = framesPerReset;
-    m_windowSize = windowSize;
+    m_file = std::move(file);
+    m_headers = headers;
+    m_frames = std::move(frames);
     try {
-        m_frameState.assign(m_frameStarts.empty() ? 0 : m_frameStarts.size() - 1, 0);
+        m_frameState.assign(m_frames.frameStarts.empty() ? 0 : m_frames.frameStarts.size() - 1,
+                            FrameState::NotFollowed);
         return true;
     } catch (...) {
         return false;
     }
 }
 
-void CChmPageCheck::ListDirectory()
+void CChmStreamCheck::ListDirectory()
 {
     m_listed = true;
     CChmDirectory directory;
@@ -95,7 +98,7 @@ void CChmPageCheck::ListDirectory()
     }
 }
 
-const CChmPageCheck::Entry* CChmPageCheck::Find(const char* name, size_t length)
+const CChmStreamCheck::Entry* CChmStreamCheck::Find(const char* name, size_t length)
 {
     if (!m_listed && m_lookups++ == 0) {
         CChmDirectory::Entry entry;
@@ -126,19 +129,19 @@ const CChmPageCheck::Entry* CChmPageCheck::Find(const char* name, size_t length)
     return nullptr;
 }
 
-bool CChmPageCheck::Allows(const wchar_t* folder, const wchar_t* name, ULONGLONG size)
+bool CChmStreamCheck::Allows(const wchar_t* folder, const wchar_t* name, ULONGLONG size)
 {
     if (m_frameState.empty() || size == 0)
         return true;
     // The directory's name: "/folder/sub/name", in UTF-8.
-    wchar_t path[2 * 2048 + 3];
+    wchar_t path[kPathChars];
     size_t used = 0;
     path[used++] = L'/';
-    for (const wchar_t* p = folder; p && *p && used < 2048 + 1; ++p)
+    for (const wchar_t* p = folder; p && *p && used < kPartChars + 1; ++p)
         path[used++] = *p == L'\\' ? L'/' : *p;
     if (used > 1)
         path[used++] = L'/';
-    for (const wchar_t* p = name; p && *p && used < 2 * 2048 + 2; ++p)
+    for (const wchar_t* p = name; p && *p && used < 2 * kPartChars + 2; ++p)
         path[used++] = *p;
     char bytes[kMaxPathBytes];
     const int length = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(used), bytes, kMaxPathBytes, nullptr,
@@ -155,7 +158,7 @@ bool CChmPageCheck::Allows(const wchar_t* folder, const wchar_t* name, ULONGLONG
     return last < frames && FramesPass(static_cast<size_t>(first), static_cast<size_t>(last));
 }
 
-bool CChmPageCheck::FramesPass(size_t first, size_t last)
+bool CChmStreamCheck::FramesPass(size_t first, size_t last)
 {
     for (size_t frame = first; frame <= last; ++frame) {
         if (!FramePasses(frame))
@@ -164,37 +167,38 @@ bool CChmPageCheck::FramesPass(size_t first, size_t last)
     return true;
 }
 
-bool CChmPageCheck::FramePasses(size_t frame)
+bool CChmStreamCheck::FramePasses(size_t frame)
 {
-    if (m_frameState[frame] != 0)
-        return m_frameState[frame] == 1;
+    if (m_frameState[frame] != FrameState::NotFollowed)
+        return m_frameState[frame] == FrameState::Passed;
     // Made when first needed: a title read from the uncompressed section needs none.
     if (!m_lzx)
-        m_lzx.reset(new (std::nothrow) CLzxFrameCheck(m_windowSize));
+        m_lzx.reset(new (std::nothrow) CLzxFrameCheck(m_frames.windowSize));
     if (!m_frame)
-        m_frame.reset(new (std::nothrow) BYTE[kMaxFrameBytes]);
+        m_frame.reset(new (std::nothrow) BYTE[CLzxFrameCheck::kMaxCompressedFrame]);
     if (!m_lzx || !m_frame)
         return false;
     // The component decodes from the last reset point on, or goes on from the
     // frame it decoded last when that lies between.
-    const size_t reset = frame - frame % m_framesPerReset;
+    const size_t reset = frame - frame % m_frames.framesPerReset;
     size_t at = m_stateAt;
     if (at <= reset || at > frame) {
         m_lzx->Reset();
         at = reset;
     }
     for (; at <= frame; ++at) {
-        const ULONGLONG start = m_frameStarts[at];
-        const DWORD length = static_cast<DWORD>(m_frameStarts[at + 1] - start);
-        if (length > kMaxFrameBytes || !m_file.ReadAt(m_contentStart + start, m_frame.get(), length) ||
+        const ULONGLONG start = m_frames.frameStarts[at];
+        const DWORD length = static_cast<DWORD>(m_frames.frameStarts[at + 1] - start);
+        if (length > CLzxFrameCheck::kMaxCompressedFrame ||
+            !m_file.ReadAt(m_frames.contentStart + start, m_frame.get(), length) ||
             !m_lzx->Frame(m_frame.get(), length)) {
             // No frame after a failed one decodes until the next reset.
             for (size_t k = at; k <= frame; ++k)
-                m_frameState[k] = 2;
+                m_frameState[k] = FrameState::Failed;
             m_stateAt = kNoFrame;
             return false;
         }
-        m_frameState[at] = 1;
+        m_frameState[at] = FrameState::Passed;
         m_stateAt = at + 1;
     }
     return true;

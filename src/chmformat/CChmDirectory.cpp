@@ -1,11 +1,10 @@
-#include "crawler/CChmDirectory.h"
+#include "chmformat/CChmDirectory.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "crawler/CChmPageCheck.h"
-#include "crawler/ChmBytes.h"
+#include "chmformat/ChmBytes.h"
 
 namespace {
 constexpr DWORD kListingHeader = 0x14;
@@ -84,16 +83,12 @@ ChmFault ReadListingEntry(const BYTE* chunk, DWORD end, DWORD& pos, const BYTE*&
     return ChmFault::None;
 }
 
-bool ChunkOrNone(LONG value, DWORD count)
-{
-    return value == -1 || (value >= 0 && static_cast<DWORD>(value) < count);
-}
 }
 
-ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages)
+ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& headers, IChmEntrySink* entries)
 {
     m_headers = &headers;
-    m_pages = pages;
+    m_entries = entries;
     const DWORD size = headers.ChunkSize();
     const DWORD count = headers.ChunkCount();
     DWORD perRead = size >= kReadBytes ? 1 : kReadBytes / size;
@@ -102,7 +97,7 @@ ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& header
     std::unique_ptr<BYTE[]> chunks(new (std::nothrow) BYTE[static_cast<size_t>(perRead) * size]);
     m_flags.reset(new (std::nothrow) BYTE[count]());
     m_next.reset(new (std::nothrow) LONG[count]());
-    if (!chunks || !m_flags || !m_next || (pages && !pages->Reserve(static_cast<ULONGLONG>(count) * size)))
+    if (!chunks || !m_flags || !m_next || (entries && !entries->Reserve(static_cast<ULONGLONG>(count) * size)))
         return ChmFault::Unreadable;
 
     for (DWORD first = 0; first < count; first += perRead) {
@@ -144,7 +139,7 @@ ChmFault CChmDirectory::ListingChunk(const BYTE* chunk, DWORD index)
         return ChmFault::ChunkFreeSpace;
     const LONG previous = static_cast<LONG>(ChmDword(chunk + 0x0C));
     const LONG following = static_cast<LONG>(ChmDword(chunk + 0x10));
-    if (!ChunkOrNone(previous, count) || !ChunkOrNone(following, count))
+    if (!ChmIsChunkOrNone(previous, count) || !ChmIsChunkOrNone(following, count))
         return ChmFault::ChunkChain;
     m_flags[index] |= kListing;
     m_next[index] = following;
@@ -179,7 +174,7 @@ ChmFault CChmDirectory::ListingEntry(const BYTE* chunk, DWORD end, DWORD& pos)
         if (entry.length != 0)
             m_compressedUsed = true;
     }
-    if (m_pages && !m_pages->AddEntry(name, nameLength, entry.section, entry.offset, entry.length))
+    if (m_entries && !m_entries->AddEntry(name, nameLength, entry.section, entry.offset, entry.length))
         return ChmFault::Unreadable;
     return Remember(name, nameLength, entry);
 }

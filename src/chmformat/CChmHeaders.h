@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
 
-#include "crawler/CBoundedFileReader.h"
-#include "crawler/ChmFault.h"
+#include "chmformat/CBoundedFileReader.h"
+#include "chmformat/ChmFault.h"
 
 // The file header of a CHM and its directory header, read and checked against
 // the file: where the directory's chunks lie, how many there are and which

@@ -1,4 +1,4 @@
-#include "crawler/CBoundedFileReader.h"
+#include "chmformat/CBoundedFileReader.h"
 
 #include <cstring>
 #include <new>

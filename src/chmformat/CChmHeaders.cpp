@@ -1,18 +1,13 @@
-#include "crawler/CChmHeaders.h"
+#include "chmformat/CChmHeaders.h"
 
 #include <cstring>
 
-#include "crawler/ChmBytes.h"
+#include "chmformat/ChmBytes.h"
 
 namespace {
 // The storage component reads this much of the file header whatever its version.
 constexpr DWORD kFileHeaderRead = 0x60;
 constexpr DWORD kDirectoryHeaderSize = 0x54;
-
-bool ChunkIndex(LONG value, DWORD count)
-{
-    return value >= 0 && static_cast<DWORD>(value) < count;
-}
 }
 
 ChmFault CChmHeaders::Read(CBoundedFileReader& file)
@@ -63,9 +58,9 @@ ChmFault CChmHeaders::Read(CBoundedFileReader& file)
     m_indexRoot = static_cast<LONG>(ChmDword(directory + 0x1C));
     m_firstListing = static_cast<LONG>(ChmDword(directory + 0x20));
     m_lastListing = static_cast<LONG>(ChmDword(directory + 0x24));
-    if (!ChunkIndex(m_firstListing, m_chunkCount) || !ChunkIndex(m_lastListing, m_chunkCount))
+    if (!ChmIsChunk(m_firstListing, m_chunkCount) || !ChmIsChunk(m_lastListing, m_chunkCount))
         return ChmFault::ListingBounds;
-    if (m_indexRoot != -1 && !ChunkIndex(m_indexRoot, m_chunkCount))
+    if (m_indexRoot != -1 && !ChmIsChunk(m_indexRoot, m_chunkCount))
         return ChmFault::IndexRoot;
     return ChmFault::None;
 }

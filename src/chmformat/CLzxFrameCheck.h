@@ -9,7 +9,10 @@
 // it. The decoded bytes never decide the decoder's path, so none are kept.
 class CLzxFrameCheck {
 public:
+    // What a frame decodes to, and the most it may take compressed: the
+    // storage component reads a compressed frame into a buffer of that size.
     static constexpr DWORD kFrameSize = 0x8000;
+    static constexpr DWORD kMaxCompressedFrame = kFrameSize + 6144;
 
     // windowSize: a power of two from 32 KB to 2 MB.
     explicit CLzxFrameCheck(DWORD windowSize);

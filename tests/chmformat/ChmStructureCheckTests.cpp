@@ -10,25 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "ChmWalk.h"
-#include "crawler/CChmPageCheck.h"
-#include "crawler/CChmStructureCheck.h"
+#include "chmformat/CChmStreamCheck.h"
+#include "chmformat/CChmStructureCheck.h"
 #include "support/ChmBuilder.h"
 #include "support/ChmLayout.h"
 #include "support/FileBytes.h"
 #include "support/FolderEntries.h"
 #include "support/Narrow.h"
 #include "support/ScratchFolder.h"
+#include "support/WinePath.h"
 
 void PrintTo(ChmFault fault, std::ostream* out)
 {
-    static const char* const kNames[] = {
-        "None",         "Unreadable",    "ItsfHeader",     "SectionTable", "DirectoryHeader", "ChunkSize",
-        "ChunkCount",   "ListingBounds", "IndexRoot",      "ChunkSignature", "ChunkFreeSpace", "EntryCount",
-        "EntryName",    "EntrySection",  "EntryBounds",    "ChunkChain",   "IndexChild",      "SectionEntry",
-        "NameList",     "ControlData",   "ResetTable"};
-    const auto index = static_cast<size_t>(fault);
-    *out << (index < sizeof(kNames) / sizeof(kNames[0]) ? kNames[index] : "?");
+    *out << ChmFaultName(fault);
 }
 
 namespace {
@@ -79,7 +73,7 @@ TEST(ChmStructureCheck, PassesEverySoundFile)
         files.push_back(real + L"\\" + name);
     for (const auto& file : files) {
         SCOPED_TRACE(Narrow(file));
-        CChmPageCheck pages;
+        CChmStreamCheck pages;
         EXPECT_EQ(ChmFault::None, CChmStructureCheck::Run(file.c_str(), &pages));
         // No directory holds this name: the whole compressed section is followed.
         EXPECT_TRUE(pages.Allows(L"", L"\x01", 1));

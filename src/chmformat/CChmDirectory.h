@@ -3,11 +3,10 @@
 
 #include <memory>
 
-#include "crawler/CBoundedFileReader.h"
-#include "crawler/CChmHeaders.h"
-#include "crawler/ChmFault.h"
-
-class CChmPageCheck;
+#include "chmformat/CBoundedFileReader.h"
+#include "chmformat/CChmHeaders.h"
+#include "chmformat/ChmFault.h"
+#include "chmformat/IChmEntrySink.h"
 
 // Every chunk of a CHM's directory, read once and checked: each listing and
 // index chunk and each of their entries, the chain of listing chunks and the
@@ -25,8 +24,8 @@ public:
     // Names of no more bytes than this are read by the storage component whole.
     static constexpr ULONGLONG kMaxNameBytes = 511;
 
-    // pages, when given, receives every entry with bytes.
-    ChmFault Walk(CBoundedFileReader& file, const CChmHeaders& headers, CChmPageCheck* pages = nullptr);
+    // entries, when given, receives every listing entry.
+    ChmFault Walk(CBoundedFileReader& file, const CChmHeaders& headers, IChmEntrySink* entries = nullptr);
 
     // The entry of that name in a directory that passed the walk, read from
     // the listing chunks in turn up to it; false when none has the name.
@@ -49,7 +48,7 @@ private:
     ChmFault Remember(const BYTE* name, ULONGLONG nameLength, const Entry& entry);
 
     const CChmHeaders* m_headers = nullptr;
-    CChmPageCheck* m_pages = nullptr;
+    IChmEntrySink* m_entries = nullptr;
     // Per chunk, during the walk: what it is, and the listing chunk it names next.
     std::unique_ptr<BYTE[]> m_flags;
     std::unique_ptr<LONG[]> m_next;

@@ -1,18 +1,19 @@
 #pragma once
 #include <windows.h>
 
-#include "crawler/ChmFault.h"
+#include "chmformat/ChmFault.h"
+
+class CChmStreamCheck;
 
 // Checks a CHM's own structure with bounded reads of the file, before the
 // storage component is asked to open it: the file header, the directory and
 // every chunk and entry in it, and the compressed section's tables. Its time
 // and memory follow the size of the directory the file really holds, whatever
 // its headers claim.
-class CChmPageCheck;
-
 class CChmStructureCheck {
 public:
-    // pages, when given, is made ready to check the pages' LZX frames when the
-    // file passes, and keeps the check's reader of the file.
-    static ChmFault Run(const wchar_t* path, CChmPageCheck* pages = nullptr);
+    // streams, when given, is made ready to check each stream's LZX frames
+    // before it is read, when the file passes, and keeps the check's reader of
+    // the file.
+    static ChmFault Run(const wchar_t* path, CChmStreamCheck* streams = nullptr);
 };

@@ -1,10 +1,11 @@
-#include "crawler/CChmCompressedSection.h"
+#include "chmformat/CChmCompressedSection.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
-#include "crawler/CChmPageCheck.h"
-#include "crawler/ChmBytes.h"
+#include "chmformat/CLzxFrameCheck.h"
+#include "chmformat/ChmBytes.h"
 
 namespace {
 // The storage component reads the control data into a buffer of this size.
@@ -15,6 +16,8 @@ constexpr ULONGLONG kResetTableHeader = 0x28;
 constexpr ULONGLONG kMaxNameList = 0x1000;
 // Reset table entries read at once.
 constexpr DWORD kEntriesPerRead = 512;
+constexpr ULONGLONG kFrameSize = CLzxFrameCheck::kFrameSize;
+constexpr ULONGLONG kMaxCompressedFrame = CLzxFrameCheck::kMaxCompressedFrame;
 
 bool SectionName(const BYTE* data, ULONGLONG length, ULONGLONG& pos, const char* want)
 {
@@ -37,9 +40,9 @@ bool SectionName(const BYTE* data, ULONGLONG length, ULONGLONG& pos, const char*
 }
 
 ChmFault CChmCompressedSection::Check(CBoundedFileReader& file, const CChmHeaders& headers,
-                                      const CChmDirectory& directory, CChmPageCheck* pages)
+                                      const CChmDirectory& directory, ChmFrameTable* frames)
 {
-    m_pages = pages;
+    m_frames = frames;
     const CChmDirectory::Entry* own[] = {&directory.ControlData(), &directory.ResetTable(), &directory.Content()};
     bool any = directory.CompressedUsed();
     for (const CChmDirectory::Entry* entry : own)
@@ -151,7 +154,7 @@ ChmFault CChmCompressedSection::CheckResetTable(CBoundedFileReader& file, const 
     // Each frame starts where the last ended and takes at least one byte and
     // no more than the component's buffer holds.
     std::vector<ULONGLONG> starts;
-    if (m_pages) {
+    if (m_frames) {
         try {
             starts.reserve(static_cast<size_t>(frames + 1));
         } catch (...) {
@@ -180,18 +183,23 @@ ChmFault CChmCompressedSection::CheckResetTable(CBoundedFileReader& file, const 
             } else if (start >= compressed) {
                 return ChmFault::ResetTable;
             }
-            if (m_pages && index < frames)
+            if (m_frames && index < frames)
                 starts.push_back(start);
             previous = start;
         }
     }
     if (entries == frames && frames != 0 && compressed - previous > kMaxCompressedFrame)
         return ChmFault::ResetTable;
-    if (m_pages) {
-        starts.push_back(compressed);
-        const ULONGLONG contentStart = headers.ContentOffset() + directory.Content().offset;
-        if (!m_pages->SetFrames(contentStart, std::move(starts), m_window, m_framesPerReset))
+    if (m_frames) {
+        try {
+            starts.push_back(compressed);
+        } catch (...) {
             return ChmFault::Unreadable;
+        }
+        m_frames->contentStart = headers.ContentOffset() + directory.Content().offset;
+        m_frames->frameStarts = std::move(starts);
+        m_frames->windowSize = m_window;
+        m_frames->framesPerReset = m_framesPerReset;
     }
     return ChmFault::None;
 }

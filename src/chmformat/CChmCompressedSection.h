@@ -1,12 +1,11 @@
 #pragma once
 #include <windows.h>
 
-#include "crawler/CBoundedFileReader.h"
-#include "crawler/CChmDirectory.h"
-#include "crawler/CChmHeaders.h"
-#include "crawler/ChmFault.h"
-
-class CChmPageCheck;
+#include "chmformat/CBoundedFileReader.h"
+#include "chmformat/CChmDirectory.h"
+#include "chmformat/CChmHeaders.h"
+#include "chmformat/ChmFault.h"
+#include "chmformat/ChmFrameTable.h"
 
 // The compressed section's own streams, checked the way careful readers do
 // before they decompress anything: the section names, the LZX control data
@@ -15,14 +14,10 @@ class CChmPageCheck;
 // every compressed entry inside the uncompressed length.
 class CChmCompressedSection {
 public:
-    // The frame size of LZX in a CHM, and the most a frame may take compressed:
-    // the storage component reads a frame into a buffer of this size.
-    static constexpr ULONGLONG kFrameSize = 0x8000;
-    static constexpr ULONGLONG kMaxCompressedFrame = kFrameSize + 6144;
-
-    // pages, when given, receives the frames and the LZX parameters.
+    // frames, when given, receives where the frames lie and the LZX
+    // parameters, for the checks made before each read.
     ChmFault Check(CBoundedFileReader& file, const CChmHeaders& headers, const CChmDirectory& directory,
-                   CChmPageCheck* pages = nullptr);
+                   ChmFrameTable* frames = nullptr);
 
 private:
     ChmFault CheckNameList(CBoundedFileReader& file, const CChmHeaders& headers,
@@ -34,5 +29,5 @@ private:
 
     DWORD m_window = 0;
     DWORD m_framesPerReset = 0;
-    CChmPageCheck* m_pages = nullptr;
+    ChmFrameTable* m_frames = nullptr;
 };

@@ -301,13 +301,11 @@ double RunPageFilters(const std::vector<Entry>& entries, std::map<std::wstring, 
             continue;
         const double start = NowMs();
         ForeignPtr<IFilter> filter;
-        CoLibraryHandle module = host.CreatePageFilter(entry.page.c_str(), record->second, filter);
-        if (filter) {
-            ChunkTimes times;
-            PullChunks(filter.get(), times);
-        }
+        ForeignModule module = host.CreatePageFilter(entry.page.c_str(), record->second, filter);
+        ChunkTimes times;
+        filter.Call([&times](IFilter* f) { PullChunks(f, times); });
         filter.reset();
-        module = CoLibraryHandle();
+        module.reset();
         total += NowMs() - start;
     }
     return total;

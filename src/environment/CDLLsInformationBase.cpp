@@ -1,8 +1,10 @@
 #include "environment/CDLLsInformationBase.h"
 
+#include "environment/FilterDllLoader.h"
 #include "environment/VerifyFileTrust.h"
 #include "util/BoundedString.h"
 #include "util/FileExists.h"
+#include "util/ForeignFunction.h"
 #include "util/SplitPath.h"
 
 namespace {
@@ -112,7 +114,8 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
         *loadedHere = false;
     // What the caller held goes first.
     object.reset();
-    if (!path || path[0] == L'\0' || !clsid || m_faults.Contains(path))
+    ForeignFaults& faults = ForeignFaults::Process();
+    if (!path || path[0] == L'\0' || !clsid || faults.Contains(path))
         return nullptr;
 
     wchar_t folder[kSplitCapacity] = {};
@@ -131,32 +134,39 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
         const DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
         const bool remembered = length != 0 && length < MAX_PATH;
         const bool moved = remembered && folder[0] != L'\0' && SetCurrentDirectoryW(folder);
-        module = CoLoadLibrary(const_cast<wchar_t*>(path), TRUE);
+        // Loading runs the DLL's own start-up code.
+        const bool returned = CallForeign([&module, path] { module = LoadFilterDll(path); });
         if (moved)
             SetCurrentDirectoryW(previous);
+        if (!returned) {
+            // Whatever the loader kept of it stays loaded, and is never called.
+            faults.Add(GetModuleHandleW(path), path);
+            return nullptr;
+        }
         if (!module)
             return nullptr;
         if (loadedHere)
             *loadedHere = true;
     }
-    if (m_faults.Contains(module))
+    if (faults.Contains(module))
         return module;
 
-    auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    const ForeignFunction<DllGetClassObjectFn> getClassObject(
+        reinterpret_cast<DllGetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject"))),
+        module);
     if (!getClassObject)
         return module;
 
     IClassFactory* rawFactory = nullptr;
     HRESULT hr = E_FAIL;
-    if (!CallForeign([&hr, &rawFactory, getClassObject, &classId] {
-            hr = getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&rawFactory));
+    if (!getClassObject.Call([&hr, &rawFactory, &classId](DllGetClassObjectFn f) {
+            hr = f(classId, IID_IClassFactory, reinterpret_cast<void**>(&rawFactory));
         })) {
-        m_faults.Add(module, path);
+        faults.Add(module, path);
         return module;
     }
     // What a failed call leaves in its out parameter is not ours.
-    ForeignPtr<IClassFactory> factory(SUCCEEDED(hr) ? rawFactory : nullptr, &m_faults, module);
+    ForeignPtr<IClassFactory> factory(SUCCEEDED(hr) ? rawFactory : nullptr, module);
     if (!factory)
         return module;
     IFilter* rawFilter = nullptr;
@@ -165,10 +175,9 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
         }))
         return module;
     if (SUCCEEDED(hr) && rawFilter)
-        object = ForeignPtr<IFilter>(rawFilter, &m_faults, module);
+        object = ForeignPtr<IFilter>(rawFilter, module);
+    // A factory that faults on Release takes its DLL, and the new object, with
+    // it: the object then counts as none.
     factory.reset();
-    // A factory that faulted on Release takes its DLL, and the new object, with it.
-    if (m_faults.Contains(module))
-        object.Abandon();
     return module;
 }

@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <filter.h>
 
-#include "util/ForeignFaults.h"
 #include "util/ForeignPtr.h"
 
 // Answers three questions about a filter DLL and one of its classes by looking
@@ -32,11 +31,12 @@ public:
     // Lets go of what object held, then loads the DLL (or finds it loaded) and
     // creates an IFilter of class clsid through its class factory. Returns the
     // DLL's module handle, with or without an object; null when the DLL cannot
-    // be loaded, the CLSID string is not one, or the DLL has faulted before. A
-    // DLL loaded here is loaded with CoLoadLibrary and may be released with
-    // CoFreeLibrary. Every call into the DLL is guarded; a fault is recorded in
-    // Faults() and gives no object. *loadedHere tells whether the handle
-    // carries a reference taken here.
+    // be loaded, the CLSID string is not one, or the DLL has faulted before (in
+    // this process). A DLL loaded here is loaded with CoLoadLibrary and may be
+    // released with CoFreeLibrary. Every call into the DLL is guarded, its
+    // DllMain as it loads included; a fault goes into the process's record of
+    // faults and gives no object. *loadedHere tells whether the handle carries
+    // a reference taken here.
     HMODULE LoadFilterObject(const wchar_t* path, const wchar_t* clsid, ForeignPtr<IFilter>& object,
                              bool* loadedHere = nullptr);
 
@@ -45,12 +45,6 @@ public:
     void ProbePersistInterfaces(const wchar_t* path, const wchar_t* clsid, BOOL* persistFile,
                                 BOOL* persistStream, BOOL* persistStorage);
 
-    // The filter DLLs that faulted in a call of ours; none is called again.
-    ForeignFaults& Faults() { return m_faults; }
-
     // When 0, signatures are not checked and every DLL counts as untrusted.
     BOOL verifyTrust = TRUE;
-
-private:
-    ForeignFaults m_faults;
 };

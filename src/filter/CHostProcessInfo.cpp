@@ -12,6 +12,7 @@
 #include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
 #include "environment/EnvironmentFacts.h"
 #include "util/BoundedString.h"
+#include "util/ForeignFunction.h"
 #include "util/SplitPath.h"
 
 namespace {
@@ -150,7 +151,7 @@ BOOL CHostProcessInfo::FindFilter(const wchar_t* path, FilterLookupRecord& recor
             return FALSE;
         // A DLL that faulted in a call of ours is not called again: as if the
         // product had no filter for the extension.
-        return m_dllsInformation.Faults().Contains(record.filterDllPath) ? FALSE : TRUE;
+        return ForeignFaults::Process().Contains(record.filterDllPath) ? FALSE : TRUE;
     } catch (...) {
         // The probe cache raises its XML errors; they mean "no filter".
         return FALSE;
@@ -163,92 +164,86 @@ bool CHostProcessInfo::HasPageFilter(const wchar_t* name)
     return FindFilter(name, record) != FALSE;
 }
 
-CoLibraryHandle CHostProcessInfo::LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter)
+ForeignModule CHostProcessInfo::LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter)
 {
     try {
         FilterLookupRecord record;
         if (!FindFilter(path, record))
-            return CoLibraryHandle();
+            return ForeignModule();
         return CreatePageFilter(path, record, filter);
     } catch (...) {
-        return CoLibraryHandle();
+        return ForeignModule();
     }
 }
 
-CoLibraryHandle CHostProcessInfo::CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
-                                                   ForeignPtr<IFilter>& filter)
+ForeignModule CHostProcessInfo::CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
+                                                 ForeignPtr<IFilter>& filter)
 {
     filter.reset();
-    ForeignFaults& faults = m_dllsInformation.Faults();
-    const size_t faultsBefore = faults.Count();
-    CoLibraryHandle module;
     try {
         wchar_t moduleName[kPartCapacity];
         UpperBaseName(record.filterDllPath, moduleName, kPartCapacity);
         bool throughLoadIFilter = false;
         for (const wchar_t* known : kLoadIFilterModules)
             throughLoadIFilter = throughLoadIFilter || wcscmp(moduleName, known) == 0;
-        module = throughLoadIFilter ? CreateThroughLoadIFilter(path, moduleName, filter)
-                                    : CreateFromClassObject(path, record, filter);
+        return throughLoadIFilter ? CreateThroughLoadIFilter(path, record, moduleName, filter)
+                                  : CreateFromClassObject(path, record, filter);
     } catch (...) {
+        // Our own failure (memory): what was made goes, unless its DLL faulted.
         filter.reset();
-        module.reset();
+        return ForeignModule();
     }
-    if (faults.Count() != faultsBefore) {
-        // The DLL is named by its registration too, for a fault whose module
-        // could not be told; it stays loaded and its objects are abandoned.
-        faults.Add(nullptr, record.filterDllPath);
-        filter.Abandon();
-        module.detach();
-    }
-    return module;
 }
 
-CoLibraryHandle CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, const wchar_t* moduleName,
-                                                           ForeignPtr<IFilter>& filter)
+ForeignModule CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, const FilterLookupRecord& record,
+                                                         const wchar_t* moduleName, ForeignPtr<IFilter>& filter)
 {
+    // The indexing library finds and loads the filter DLL on its own account,
+    // whatever the spelling of its path: a DLL of that name that faulted is
+    // not handed a page again.
+    ForeignFaults& faults = ForeignFaults::Process();
+    if (faults.Contains(GetModuleHandleW(moduleName)))
+        return ForeignModule();
     if (!m_loadIFilter) {
         if (!m_indexingLibrary)
             m_indexingLibrary.reset(LoadLibraryW(L"query.dll"));
         if (!m_indexingLibrary)
-            return CoLibraryHandle();
+            return ForeignModule();
         m_loadIFilter = reinterpret_cast<LoadIFilterFn>(
             reinterpret_cast<void*>(GetProcAddress(m_indexingLibrary.get(), "LoadIFilter")));
         if (!m_loadIFilter)
-            return CoLibraryHandle();
+            return ForeignModule();
     }
 
     // The indexing library runs the filter's own class object, constructor
-    // and Load inside this call.
+    // and Load inside this call: a fault there is the filter DLL's.
+    const ForeignFunction<LoadIFilterFn> loadIFilter(m_loadIFilter, nullptr);
     IUnknown* raw = nullptr;
     HRESULT hr = E_FAIL;
-    LoadIFilterFn loadIFilter = m_loadIFilter;
-    const bool returned = CallForeign([&hr, &raw, loadIFilter, path] {
-        hr = loadIFilter(path, nullptr, reinterpret_cast<void**>(&raw));
+    const bool returned = loadIFilter.Call([&hr, &raw, path](LoadIFilterFn f) {
+        hr = f(path, nullptr, reinterpret_cast<void**>(&raw));
     });
-    // The indexing library loaded the DLL on its own account.
     const HMODULE owner = GetModuleHandleW(moduleName);
-    ForeignFaults& faults = m_dllsInformation.Faults();
     if (!returned) {
-        faults.Add(owner, nullptr);
-        return CoLibraryHandle();
+        faults.Add(owner, record.filterDllPath);
+        return ForeignModule();
     }
-    ForeignPtr<IUnknown> object(SUCCEEDED(hr) ? raw : nullptr, &faults, owner);
+    ForeignPtr<IUnknown> object(SUCCEEDED(hr) ? raw : nullptr, owner);
     if (!object || !owner)
-        return CoLibraryHandle();  // an object of a DLL we cannot tell is not used
+        return ForeignModule();  // an object of a DLL we cannot tell is not used
     ForeignPtr<IFilter> made = object.Query<IFilter>(IID_IFilter);
     if (!made)
-        return CoLibraryHandle();
+        return ForeignModule();
     object.reset();
     filter = std::move(made);
 
     // The page's handle gets a reference of its own, so freeing it after the
     // page leaves the library's reference, and the host's, alone.
-    return CoLibraryHandle(AddModuleReference(owner));
+    return ForeignModule(AddModuleReference(owner));
 }
 
-CoLibraryHandle CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
-                                                        ForeignPtr<IFilter>& filter)
+ForeignModule CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
+                                                      ForeignPtr<IFilter>& filter)
 {
     CDLLsInformationBase* dlls = record.dllsInformation ? record.dllsInformation : &m_dllsInformation;
 
@@ -257,29 +252,26 @@ CoLibraryHandle CHostProcessInfo::CreateFromClassObject(const wchar_t* path, con
     // page takes its own, so that the one freed after the page is ours.
     // Declared before the object, so that on every path out the object is
     // released before the module reference is given back.
-    CoLibraryHandle module;
+    ForeignModule module;
     ForeignPtr<IFilter> object;
     bool loadedHere = false;
     HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object, &loadedHere);
-    if (dlls->Faults().Contains(loaded))
-        return CoLibraryHandle();  // not one call more, and it stays loaded
-    module.reset(loadedHere ? loaded : AddModuleReference(loaded));
-    if (!object || !module)
-        return CoLibraryHandle();
+    if (loadedHere)
+        module.reset(loaded);
+    if (!object)
+        return ForeignModule();
+    if (!loadedHere)
+        module.reset(AddModuleReference(loaded));
+    if (!module)
+        return ForeignModule();
 
     ForeignPtr<IPersistFile> file = object.Query<IPersistFile>(IID_IPersistFile);
     HRESULT hr = E_FAIL;
     const bool pageLoaded =
         file && file.Call([&hr, path](IPersistFile* f) { hr = f->Load(path, STGM_READ); }) && SUCCEEDED(hr);
     file.reset();
-    if (object.Faulted()) {
-        // Not one call more into it, not even to release: it stays loaded.
-        object.Abandon();
-        module.detach();
-        return CoLibraryHandle();
-    }
-    if (!pageLoaded)
-        return CoLibraryHandle();
+    if (!pageLoaded || !object)
+        return ForeignModule();
     filter = std::move(object);
     return module;
 }

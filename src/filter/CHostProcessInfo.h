@@ -9,7 +9,7 @@
 #include "environment/CDLLsInformation.h"
 #include "registry/CIFilterRegistryHelperBase.h"
 #include "registry/FilterLookupRecord.h"
-#include "util/CoLibraryHandle.h"
+#include "util/ForeignModule.h"
 #include "util/ForeignPtr.h"
 #include "util/LibraryHandle.h"
 
@@ -36,7 +36,7 @@ public:
 
     // Whether the host's search product registers a filter for the file's
     // extension; the record's status tells whether it is usable. A filter whose
-    // DLL has faulted in a call of ours is not found again.
+    // DLL has faulted in a call of ours, in this process, is not found again.
     BOOL FindFilter(const wchar_t* path, FilterLookupRecord& record);
     // For the crawler: whether FindFilter finds one (usable or not; the page
     // filter is made later from the extracted file).
@@ -45,11 +45,11 @@ public:
     // be made), and the module to free when the page is done. The handle holds a
     // reference of its own, so freeing it never unloads a DLL someone else uses.
     // Every call into the filter's DLL is guarded; after a fault there the DLL
-    // is in Faults(), nothing of it is released and no handle is given.
-    CoLibraryHandle LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter);
-    CoLibraryHandle CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
-                                     ForeignPtr<IFilter>& filter);
-    ForeignFaults& Faults() { return m_dllsInformation.Faults(); }
+    // is in the process's record of faults, nothing of it is released and no
+    // handle is given.
+    ForeignModule LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter);
+    ForeignModule CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
+                                   ForeignPtr<IFilter>& filter);
 
     // The search-product helper for this host, owned by the caller.
     std::unique_ptr<CIFilterRegistryHelperBase> CreateHelperForHost();
@@ -64,10 +64,10 @@ private:
     using LoadIFilterFn = HRESULT(WINAPI*)(LPCWSTR path, IUnknown* outer, void** object);
 
     void SetHostPath(const wchar_t* hostPath);
-    CoLibraryHandle CreateThroughLoadIFilter(const wchar_t* path, const wchar_t* moduleName,
-                                             ForeignPtr<IFilter>& filter);
-    CoLibraryHandle CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
-                                          ForeignPtr<IFilter>& filter);
+    ForeignModule CreateThroughLoadIFilter(const wchar_t* path, const FilterLookupRecord& record,
+                                           const wchar_t* moduleName, ForeignPtr<IFilter>& filter);
+    ForeignModule CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
+                                        ForeignPtr<IFilter>& filter);
 
     // Built before the strings.
     CDLLsInformation m_dllsInformation;

@@ -5,7 +5,7 @@
 
 #include "filter/ChmSystemTitle.h"
 #include "util/BoundedString.h"
-#include "util/CoTaskMemBlock.h"
+#include "util/CoTaskMemCopyOf.h"
 #include "util/CopyOf.h"
 #include "util/DeleteFolderTree.h"
 #include "util/FileExists.h"
@@ -16,15 +16,6 @@ namespace {
 // FMTID_SummaryInformation, spelled out so that no property-set header is needed.
 constexpr GUID kSummaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
 constexpr PROPID kTitleProperty = 2;  // PIDSI_TITLE
-
-bool IsBlankedValue(const wchar_t* text)
-{
-    wchar_t lower[8] = {};
-    if (FAILED(BoundedCopy(lower, 8, text)))
-        return false;  // longer than either word
-    CharLowerW(lower);
-    return wcscmp(lower, L"noindex") == 0 || wcscmp(lower, L"none") == 0;
-}
 }  // namespace
 
 CIFilterBase::CIFilterBase()
@@ -45,16 +36,6 @@ CIFilterBase::~CIFilterBase()
     m_crawler.reset();
     Cleanup();
     m_hostInfo.reset();
-}
-
-void CIFilterBase::DropPageFilter()
-{
-    m_relay.Clear();
-    m_pageFilter.reset();
-    if (m_hostInfo->Faults().Contains(m_pageFilterModule.get()))
-        m_pageFilterModule.detach();  // its objects may still be alive
-    else
-        m_pageFilterModule.reset();
 }
 
 // IUnknown
@@ -103,6 +84,9 @@ STDMETHODIMP CIFilterBase::Init(ULONG grfFlags, ULONG cAttributes, const FULLPRO
             *pFlags = IFILTER_FLAGS_OLE_PROPERTIES;
         if (!m_fileName || !FileExists(m_fileName.get()))
             return E_FAIL;
+        m_runFileName = CopyOf(m_fileName.get());
+        if (!m_runFileName)
+            return E_FAIL;
 
         BuildSettingsPaths();
         if (!BlackListEnter())
@@ -125,61 +109,6 @@ STDMETHODIMP CIFilterBase::Init(ULONG grfFlags, ULONG cAttributes, const FULLPRO
     } catch (...) {
         return E_FAIL;
     }
-}
-
-bool CIFilterBase::BuildSettingsPaths()
-{
-    m_settings.Read();
-    return m_settings.SettingsPath() != nullptr;
-}
-
-bool CIFilterBase::BlackListEnter()
-{
-    return m_settings.BlackListEnter(m_hostInfo->HostPath(), m_fileName.get());
-}
-
-void CIFilterBase::BlackListLeave()
-{
-    if (m_completed && m_fileName)
-        m_settings.BlackListLeave(m_hostInfo->HostPath(), m_fileName.get());
-}
-
-void CIFilterBase::EndAttempt()
-{
-    BlackListLeave();
-    m_completed = false;
-}
-
-void CIFilterBase::WriteGuidLog(const wchar_t* folderName)
-{
-    m_settings.WriteGuidLog(m_hostInfo->HostPath(), folderName, m_fileName.get());
-}
-
-void CIFilterBase::FormatFolderName(const GUID& guid, wchar_t* name, size_t capacity)
-{
-    CRunFolder::FormatName(guid, name, capacity);
-}
-
-std::unique_ptr<CChmFileCrawler> CIFilterBase::CreateCrawler(const wchar_t* filePath, const wchar_t* tempFolder)
-{
-    try {
-        return std::unique_ptr<CChmFileCrawler>(new CChmFileCrawler(filePath, tempFolder, 0));
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void CIFilterBase::Cleanup()
-{
-    m_tempFolder.Remove();
-    m_pendingTitle.reset();
-    m_titleHandedOut = false;
-    m_settings.Clear();
-}
-
-void CIFilterBase::DeleteFolderTree(const wchar_t* folder)
-{
-    ::DeleteFolderTree(folder);
 }
 
 STDMETHODIMP CIFilterBase::GetChunk(STAT_CHUNK* pStat)
@@ -218,13 +147,68 @@ STDMETHODIMP CIFilterBase::BindRegion(FILTERREGION, REFIID, void**)
     return E_NOTIMPL;
 }
 
+// IPersist / IPersistFile
+
+STDMETHODIMP CIFilterBase::GetClassID(CLSID* pClassID)
+{
+    if (!pClassID)
+        return E_POINTER;
+    *pClassID = CLSID_TavrinolexFilter;
+    return S_OK;
+}
+
+STDMETHODIMP CIFilterBase::IsDirty()
+{
+    return S_FALSE;
+}
+
+STDMETHODIMP CIFilterBase::Load(LPCOLESTR pszFileName, DWORD)
+{
+    try {
+        // Below MAX_PATH characters when it passes.
+        if (!FileExists(pszFileName))
+            return E_INVALIDARG;
+        // The run of the file before ends here, as far as its record goes.
+        EndAttempt();
+        m_fileName = CopyOf(pszFileName);
+        return m_fileName ? S_OK : E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+STDMETHODIMP CIFilterBase::Save(LPCOLESTR, BOOL)
+{
+    return E_FAIL;
+}
+
+STDMETHODIMP CIFilterBase::SaveCompleted(LPCOLESTR)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CIFilterBase::GetCurFile(LPOLESTR* ppszFileName)
+{
+    if (!ppszFileName)
+        return E_POINTER;
+    if (!m_fileName)
+        return E_FAIL;
+    CoTaskMemBlock<wchar_t> copy = CoTaskMemCopyOf(m_fileName.get());
+    if (!copy)
+        return E_OUTOFMEMORY;
+    *ppszFileName = copy.detach();
+    return S_OK;
+}
+
+// ---- The chunk pipeline ----
+
 HRESULT CIFilterBase::DoGetChunk(STAT_CHUNK* pStat)
 {
     // No crawler: the run was refused, could not start, or has ended. Only the
     // end of the entries counts as completed (AdvancePage says so).
     if (!m_crawler)
         return FILTER_E_END_OF_CHUNKS;
-    m_pendingTitle.reset();
+    m_pendingTitle.Clear();
     if (m_chunkCounter == 0) {
         m_chunkCounter = 1;
         return EmitTitleChunk(pStat);
@@ -249,6 +233,98 @@ HRESULT CIFilterBase::DoGetChunk(STAT_CHUNK* pStat)
         // again and a fault included.
         DropPageFilter();
     }
+}
+
+HRESULT CIFilterBase::DoGetText(ULONG* pcwcBuffer, WCHAR* awcBuffer)
+{
+    if (m_chunkState != CHUNK_TEXT || !m_relay.Holds())
+        return FILTER_E_NO_TEXT;
+    const HRESULT hr = m_relay.GetText(pcwcBuffer, awcBuffer);
+    if (m_relay.Faulted()) {
+        DropPageFilter();  // the next GetChunk moves on to the next page
+        return FILTER_E_NO_TEXT;
+    }
+    return hr;
+}
+
+HRESULT CIFilterBase::DoGetValue(PROPVARIANT** ppPropValue)
+{
+    if (m_chunkState != CHUNK_VALUE)
+        return FILTER_E_NO_VALUES;
+    if (m_pendingTitle.Current())
+        return m_pendingTitle.Get(ppPropValue);
+    if (!m_relay.Holds())
+        return FILTER_E_NO_VALUES;
+    const HRESULT hr = m_relay.GetValue(ppPropValue);
+    if (m_relay.Faulted()) {
+        DropPageFilter();  // the next GetChunk moves on to the next page
+        // The answer that ends a chunk's values, as the contract allows.
+        return FILTER_E_NO_MORE_VALUES;
+    }
+    return hr;
+}
+
+// ---- The steps of a run, as the filter's design names them ----
+
+bool CIFilterBase::BuildSettingsPaths()
+{
+    m_settings.Read();
+    return m_settings.SettingsPath() != nullptr;
+}
+
+bool CIFilterBase::BlackListEnter()
+{
+    return m_settings.BlackListEnter(m_hostInfo->HostPath(), m_runFileName.get());
+}
+
+void CIFilterBase::BlackListLeave()
+{
+    if (m_completed && m_runFileName)
+        m_settings.BlackListLeave(m_hostInfo->HostPath(), m_runFileName.get());
+}
+
+void CIFilterBase::EndAttempt()
+{
+    BlackListLeave();
+    m_completed = false;
+}
+
+void CIFilterBase::WriteGuidLog(const wchar_t* folderName)
+{
+    m_settings.WriteGuidLog(m_hostInfo->HostPath(), folderName, m_runFileName.get());
+}
+
+void CIFilterBase::FormatFolderName(const GUID& guid, wchar_t* name, size_t capacity)
+{
+    CRunFolder::FormatName(guid, name, capacity);
+}
+
+std::unique_ptr<CChmFileCrawler> CIFilterBase::CreateCrawler(const wchar_t* filePath, const wchar_t* tempFolder)
+{
+    try {
+        return std::unique_ptr<CChmFileCrawler>(new CChmFileCrawler(filePath, tempFolder, 0));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void CIFilterBase::Cleanup()
+{
+    m_tempFolder.Remove();
+    m_pendingTitle.Clear();
+    m_settings.Clear();
+}
+
+void CIFilterBase::DeleteFolderTree(const wchar_t* folder)
+{
+    ::DeleteFolderTree(folder);
+}
+
+void CIFilterBase::DropPageFilter()
+{
+    m_relay.Clear();
+    m_pageFilter.reset();
+    m_pageFilterModule.reset();
 }
 
 HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
@@ -311,10 +387,8 @@ HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
     std::unique_ptr<wchar_t[]> title(new wchar_t[kTitleCapacity]());
     ULONG flags = CHUNK_VALUE;
     GetTitle(title.get(), kTitleCapacity, &flags);
-    m_pendingTitle = CopyOf(title.get());
-    if (!m_pendingTitle)
+    if (!m_pendingTitle.Set(title.get()))
         throw std::bad_alloc();
-    m_titleHandedOut = false;
     return S_OK;
 }
 
@@ -333,58 +407,6 @@ void CIFilterBase::GetTitle(wchar_t* text, size_t capacity, ULONG* flags)
     BoundedCopy(text, capacity, work.get());
 }
 
-HRESULT CIFilterBase::DoGetText(ULONG* pcwcBuffer, WCHAR* awcBuffer)
-{
-    if (m_chunkState != CHUNK_TEXT || !m_relay.Holds())
-        return FILTER_E_NO_TEXT;
-    const HRESULT hr = m_relay.GetText(pcwcBuffer, awcBuffer);
-    if (m_relay.Faulted()) {
-        DropPageFilter();  // the next GetChunk moves on to the next page
-        return FILTER_E_NO_TEXT;
-    }
-    return hr;
-}
-
-HRESULT CIFilterBase::DoGetValue(PROPVARIANT** ppPropValue)
-{
-    if (m_chunkState != CHUNK_VALUE)
-        return FILTER_E_NO_VALUES;
-    if (m_pendingTitle) {
-        if (m_titleHandedOut) {
-            m_pendingTitle.reset();
-            return FILTER_E_NO_MORE_VALUES;
-        }
-        if (!ppPropValue)
-            return E_POINTER;
-        const size_t length = wcslen(m_pendingTitle.get());
-        CoTaskMemBlock<PROPVARIANT> value;
-        CoTaskMemBlock<wchar_t> text;
-        if (!value.allocate(sizeof(PROPVARIANT)) || !text.allocate((length + 1) * sizeof(wchar_t)))
-            return E_OUTOFMEMORY;
-        wmemcpy(text.get(), m_pendingTitle.get(), length + 1);
-        PropVariantInit(value.get());
-        value.get()->vt = VT_LPWSTR;
-        value.get()->pwszVal = text.detach();
-        *ppPropValue = value.detach();
-        m_titleHandedOut = true;
-        return S_OK;
-    }
-    if (!m_relay.Holds())
-        return FILTER_E_NO_VALUES;
-    const HRESULT hr = m_relay.GetValue(ppPropValue);
-    if (m_relay.Faulted()) {
-        DropPageFilter();  // the next GetChunk moves on to the next page
-        return FILTER_E_END_OF_CHUNKS;
-    }
-    if (hr != S_OK)
-        return hr;
-    PROPVARIANT* value = ppPropValue ? *ppPropValue : nullptr;
-    // Robots words would keep the whole document out of the index.
-    if (value && value->vt == VT_LPWSTR && value->pwszVal && IsBlankedValue(value->pwszVal))
-        value->pwszVal[0] = L'\0';
-    return S_OK;
-}
-
 void CIFilterBase::SetOptions()
 {
     m_wideTitles = true;
@@ -398,59 +420,4 @@ bool CIFilterBase::GetTitleA(const char*, char*, size_t, ULONG*)
 bool CIFilterBase::GetTitleW(const wchar_t* path, wchar_t* title, size_t titleCapacity, ULONG*)
 {
     return ReadChmSystemTitle(path, title, titleCapacity);
-}
-
-// IPersistFile
-
-STDMETHODIMP CIFilterBase::GetClassID(CLSID* pClassID)
-{
-    if (!pClassID)
-        return E_POINTER;
-    *pClassID = CLSID_TavrinolexFilter;
-    return S_OK;
-}
-
-STDMETHODIMP CIFilterBase::IsDirty()
-{
-    return S_FALSE;
-}
-
-STDMETHODIMP CIFilterBase::Load(LPCOLESTR pszFileName, DWORD)
-{
-    try {
-        // Below MAX_PATH characters when it passes.
-        if (!FileExists(pszFileName))
-            return E_INVALIDARG;
-        // The run of the file before ends here, as far as its record goes.
-        EndAttempt();
-        m_fileName = CopyOf(pszFileName);
-        return m_fileName ? S_OK : E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
-
-STDMETHODIMP CIFilterBase::Save(LPCOLESTR, BOOL)
-{
-    return E_FAIL;
-}
-
-STDMETHODIMP CIFilterBase::SaveCompleted(LPCOLESTR)
-{
-    return S_OK;
-}
-
-STDMETHODIMP CIFilterBase::GetCurFile(LPOLESTR* ppszFileName)
-{
-    if (!ppszFileName)
-        return E_POINTER;
-    if (!m_fileName)
-        return E_FAIL;
-    const size_t length = wcslen(m_fileName.get());
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((length + 1) * sizeof(wchar_t)));
-    if (!copy)
-        return E_OUTOFMEMORY;
-    BoundedCopy(copy, length + 1, m_fileName.get());
-    *ppszFileName = copy;
-    return S_OK;
 }

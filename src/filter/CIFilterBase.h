@@ -11,7 +11,8 @@
 #include "filter/CRunSettings.h"
 #include "filter/FullPropSpecArray.h"
 #include "filter/SubFilterRelay.h"
-#include "util/CoLibraryHandle.h"
+#include "filter/TitleValue.h"
+#include "util/ForeignModule.h"
 #include "util/ForeignPtr.h"
 #include "util/ModuleCount.h"
 
@@ -20,7 +21,8 @@
 //
 // This file holds the COM surface and the chunk pipeline; a run's settings and
 // attempt record are CRunSettings, its temporary folder CRunFolder, the title's
-// #SYSTEM walk ReadChmSystemTitle.
+// #SYSTEM walk ReadChmSystemTitle and its value TitleValue, the way to the page
+// filter (and the value policy on its way) SubFilterRelay.
 class CIFilterBase : public IFilter, public IPersistFile {
 public:
     CIFilterBase();
@@ -71,13 +73,16 @@ protected:
     virtual bool GetTitleA(const char* path, char* title, size_t titleSize, ULONG* chunkFlags);
     virtual bool GetTitleW(const wchar_t* path, wchar_t* title, size_t titleCapacity, ULONG* chunkFlags);
 
-    // Settings, attempt records and the GUID log, for this object's file and host.
+    // ---- The steps of a run, each named as in the filter's design ----
+
+    // Settings, attempt records and the GUID log, for the run's file and host.
     bool BuildSettingsPaths();
     bool BlackListEnter();
     void BlackListLeave();
     void WriteGuidLog(const wchar_t* folderName);
     // Leaves the attempt record of the run before, as its end would, before the
-    // object starts another run or takes another file.
+    // object starts another run or takes another file. A run keeps the file it
+    // started with, whatever Load names since.
     void EndAttempt();
     std::unique_ptr<CChmFileCrawler> CreateCrawler(const wchar_t* filePath, const wchar_t* tempFolder);
     // Deletes the run's temporary folder and forgets the title and settings paths.
@@ -93,7 +98,7 @@ protected:
     void GetTitle(wchar_t* text, size_t capacity, ULONG* flags);
 
     // Lets go of the current page's filter and, where the filter loaded it, its
-    // DLL; a filter whose DLL faulted is abandoned and its DLL stays loaded.
+    // DLL (a filter whose DLL faulted is abandoned, and its DLL stays loaded).
     void DropPageFilter();
 
     // First: counts the object from construction to the end of destruction.
@@ -104,15 +109,16 @@ protected:
     ULONG m_chunkCounter = 0;
     CRunFolder m_tempFolder;
     std::unique_ptr<CChmFileCrawler> m_crawler;
-    std::unique_ptr<wchar_t[]> m_pendingTitle;
-    bool m_titleHandedOut = false;
+    TitleValue m_pendingTitle;
     volatile LONG m_refCount = 1;
     std::unique_ptr<wchar_t[]> m_fileName;
+    // The file of the run that Init started: its attempt record's key.
+    std::unique_ptr<wchar_t[]> m_runFileName;
     CRunSettings m_settings;
     bool m_wideTitles = false;
     bool m_completed = false;
     std::unique_ptr<CHostProcessInfo> m_hostInfo;
-    CoLibraryHandle m_pageFilterModule;
+    ForeignModule m_pageFilterModule;
     SubFilterRelay m_relay;
     LONG m_chunkState = 0;
 };

@@ -2,6 +2,28 @@
 
 #include <filterr.h>
 
+#include <cwchar>
+
+#include "util/BoundedString.h"
+
+namespace {
+bool IsRobotsWord(const wchar_t* text)
+{
+    wchar_t lower[8] = {};
+    if (FAILED(BoundedCopy(lower, 8, text)))
+        return false;  // longer than either word
+    CharLowerW(lower);
+    return wcscmp(lower, L"noindex") == 0 || wcscmp(lower, L"none") == 0;
+}
+
+// The value is the page filter's memory: read and blanked inside the guard.
+void BlankRobotsWord(PROPVARIANT* value)
+{
+    if (value && value->vt == VT_LPWSTR && value->pwszVal && IsRobotsWord(value->pwszVal))
+        value->pwszVal[0] = L'\0';
+}
+}  // namespace
+
 void SubFilterRelay::Hold(ForeignPtr<IFilter>& filter)
 {
     Clear();
@@ -52,5 +74,13 @@ HRESULT SubFilterRelay::GetText(ULONG* count, WCHAR* buffer)
 
 HRESULT SubFilterRelay::GetValue(PROPVARIANT** value)
 {
-    return Relay([value](IFilter* f) { return f->GetValue(value); });
+    const HRESULT hr = Relay([value](IFilter* f) {
+        const HRESULT got = f->GetValue(value);
+        if (got == S_OK && value)
+            BlankRobotsWord(*value);
+        return got;
+    });
+    if (m_faulted && value)
+        *value = nullptr;
+    return hr;
 }

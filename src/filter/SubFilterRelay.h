@@ -25,6 +25,9 @@ public:
 
     HRESULT GetChunk(STAT_CHUNK* stat);
     HRESULT GetText(ULONG* count, WCHAR* buffer);
+    // A string value "noindex" or "none" (any case) comes back empty: robots
+    // words of a page would keep the whole document out of the index. After a
+    // fault *value is null, whatever the page filter wrote there.
     HRESULT GetValue(PROPVARIANT** value);
 
     HRESULT LastTextResult() const { return m_lastText; }

@@ -1,20 +1,22 @@
 #pragma once
 #include <unknwn.h>
 
+#include <type_traits>
+
 #include "util/ForeignCall.h"
 #include "util/ForeignFaults.h"
 
 // One reference on an object of another vendor's DLL. Every call into the
-// object goes through the guard, AddRef and Release included. After a fault in
-// any call into its DLL (the record says which DLLs faulted) the object is
-// abandoned: never called again, not even released, and its DLL stays loaded.
+// object goes through the guard, AddRef and Release included, and the raw
+// pointer is never handed out. After a fault in any call into its DLL (the
+// process's record says which DLLs faulted) the object is abandoned: never
+// called again, not even released, and its DLL stays loaded.
 template <typename T>
 class ForeignPtr {
 public:
     ForeignPtr() = default;
-    // Takes over a reference already held on an object of module's DLL; the
-    // record outlives the pointer.
-    ForeignPtr(T* object, ForeignFaults* faults, HMODULE module) : m_p(object), m_faults(faults), m_module(module) {}
+    // Takes over a reference already held on an object of module's DLL.
+    ForeignPtr(T* object, HMODULE module) : m_p(object), m_module(module) {}
     ForeignPtr(ForeignPtr&& other) noexcept { swap(other); }
     ForeignPtr& operator=(ForeignPtr&& other) noexcept
     {
@@ -28,19 +30,21 @@ public:
     ForeignPtr& operator=(const ForeignPtr&) = delete;
     ~ForeignPtr() { reset(); }
 
-    T* get() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
+    // An object whose DLL has faulted is as good as none.
+    explicit operator bool() const { return m_p != nullptr && !Faulted(); }
     HMODULE Module() const { return m_module; }
-    ForeignFaults* Faults() const { return m_faults; }
     // Whether the object's DLL has faulted since the object was made.
-    bool Faulted() const { return m_faults && m_faults->Contains(m_module); }
+    bool Faulted() const { return ForeignFaults::Process().Contains(m_module); }
 
     // Runs call(object) guarded, as
     //   filter.Call([&](IFilter* f) { hr = f->GetChunk(stat); });
-    // False, with the object abandoned, when it faulted or its DLL had faulted.
+    // False, with the object abandoned and its DLL in the record, when it
+    // faulted or its DLL had faulted.
     template <typename Fn>
     bool Call(Fn&& call)
     {
+        static_assert(std::is_trivially_destructible<typename std::remove_reference<Fn>::type>::value,
+                      "a guarded call may be abandoned without unwinding: capture by reference or plain values only");
         if (!m_p)
             return false;
         if (Faulted()) {
@@ -50,8 +54,7 @@ public:
         T* object = m_p;
         if (CallForeign([&call, object] { call(object); }))
             return true;
-        if (m_faults)
-            m_faults->Add(m_module, nullptr);
+        ForeignFaults::Process().Add(m_module, nullptr);
         Abandon();
         return false;
     }
@@ -67,7 +70,7 @@ public:
             hr = E_UNEXPECTED;
         if (result)
             *result = hr;
-        return ForeignPtr<U>(SUCCEEDED(hr) ? raw : nullptr, m_faults, m_module);
+        return ForeignPtr<U>(SUCCEEDED(hr) ? raw : nullptr, m_module);
     }
 
     // Holds what other holds, with a reference of its own (guarded AddRef).
@@ -77,7 +80,6 @@ public:
         T* object = other.m_p;
         if (object && other.Call([](T* p) { p->AddRef(); })) {
             m_p = object;
-            m_faults = other.m_faults;
             m_module = other.m_module;
         }
     }
@@ -99,9 +101,6 @@ public:
         T* p = m_p;
         m_p = other.m_p;
         other.m_p = p;
-        ForeignFaults* f = m_faults;
-        m_faults = other.m_faults;
-        other.m_faults = f;
         HMODULE h = m_module;
         m_module = other.m_module;
         other.m_module = h;
@@ -109,6 +108,5 @@ public:
 
 private:
     T* m_p = nullptr;
-    ForeignFaults* m_faults = nullptr;
     HMODULE m_module = nullptr;
 };

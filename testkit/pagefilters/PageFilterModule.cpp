@@ -1,6 +1,8 @@
 // Entry points of TestPageFilters.dll.
 #include <windows.h>
 
+#include <cwchar>
+
 #include "CTestPageFilter.h"
 #include "PageFilterClassIds.h"
 #include "PageFilterModule.h"
@@ -80,6 +82,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
         RecordCurrentDirectory(g_loadDirectory);
+        // A copy named so faults while it loads, as a DLL whose start-up
+        // code crashes.
+        wchar_t own[MAX_PATH] = {};
+        GetModuleFileNameW(instance, own, MAX_PATH);
+        if (wcsstr(own, L"FaultsOnLoad")) {
+            volatile ULONG_PTR address = 16;
+            *reinterpret_cast<volatile LONG*>(address) = 1;
+        }
     }
     return TRUE;
 }

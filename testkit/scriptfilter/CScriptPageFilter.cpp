@@ -145,8 +145,12 @@ STDMETHODIMP CScriptPageFilter::GetText(ULONG* pcwcBuffer, WCHAR* awcBuffer)
 STDMETHODIMP CScriptPageFilter::GetValue(PROPVARIANT** ppPropValue)
 {
     ScriptFilterModule::Entered("getvalue");
-    if (m_script.throwInValue)
+    if (m_script.throwInValue) {
+        // As a filter that fails half-way: something is in the caller's slot.
+        if (ppPropValue)
+            *ppPropValue = reinterpret_cast<PROPVARIANT*>(static_cast<ULONG_PTR>(0x10));
         RaiseLikeAThrow();
+    }
     if (!m_current || m_current->kind != PageScript::Kind::Value)
         return FILTER_E_NO_VALUES;
     if (m_valueGiven)

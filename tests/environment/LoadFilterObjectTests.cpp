@@ -4,6 +4,7 @@
 
 #include "support/FilterDllCopy.h"
 #include "environment/CDLLsInformationBase.h"
+#include "environment/FilterDllLoader.h"
 #include "pagefilters/PageFilterClassIds.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
@@ -44,6 +45,37 @@ TEST_F(LoadFilterObject, LoadsInTheDllFolderAndRestoresTheCurrentDirectory)
     EXPECT_TRUE(SameFolder(dll.Folder(), dll.LoadDirectory())) << testing::PrintToString(dll.LoadDirectory());
     EXPECT_TRUE(SameFolder(m_callerDirectory, dll.ClassObjectDirectory()));
     EXPECT_EQ(1, dll.ClassObjectCalls());
+}
+
+// A DLL whose own start-up code faults as it loads. Wine's loader catches the
+// fault itself and fails the load; a loader that lets it reach its caller is
+// stood in for. Either way: no object, the caller's current directory back,
+// and after a fault that reached us the DLL is not loaded again.
+HINSTANCE STDAPICALLTYPE LoaderLettingTheFaultThrough(LPOLESTR, BOOL)
+{
+    volatile ULONG_PTR address = 16;
+    *reinterpret_cast<volatile LONG*>(address) = 1;
+    return nullptr;
+}
+
+TEST_F(LoadFilterObject, FaultWhileTheDllLoads)
+{
+    FilterDllCopy dll(m_scratch, L"filters\\FaultsOnLoad.dll");
+    ForeignPtr<IFilter> filter;
+    EXPECT_EQ(nullptr, m_info.LoadFilterObject(dll.Path().c_str(), Ids::AllPersistString, filter));
+    EXPECT_FALSE(filter);
+    EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
+
+    FilterDllCopy other(m_scratch, L"filters\\Other.dll");
+    const FilterDllLoaderFn previous = SetFilterDllLoader(LoaderLettingTheFaultThrough);
+    EXPECT_EQ(nullptr, m_info.LoadFilterObject(other.Path().c_str(), Ids::AllPersistString, filter));
+    SetFilterDllLoader(previous);
+    EXPECT_FALSE(filter);
+    EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
+    EXPECT_TRUE(ForeignFaults::Process().Contains(other.Path().c_str()));
+    EXPECT_EQ(nullptr, m_info.LoadFilterObject(other.Path().c_str(), Ids::AllPersistString, filter));
+    EXPECT_EQ(nullptr, other.Loaded()) << "loaded again after its fault";
+    ForeignFaults::Process().ForgetAllForTests();
 }
 
 TEST_F(LoadFilterObject, DllAlreadyLoadedIsUsedWithoutANewReference)

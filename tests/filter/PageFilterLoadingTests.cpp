@@ -13,6 +13,7 @@
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/ModuleLoadCount.h"
 #include "support/ScopedXmlClasses.h"
+#include "support/WinePath.h"
 
 namespace {
 namespace L = LookupFixture;
@@ -59,6 +60,13 @@ protected:
         Link(L"lf", Ids::LoadFailsString);
     }
 
+    // The faults a test plants stay in the process's record otherwise.
+    void TearDown() override
+    {
+        ForeignFaults::Process().ForgetAllForTests();
+        L::Fixture::TearDown();
+    }
+
     // Each class serves as its own persistent handler.
     static void Link(const wchar_t* extension, const wchar_t* clsid)
     {
@@ -66,12 +74,11 @@ protected:
         L::LinkExtensionHandler(extension, clsid);
     }
 
-    static CLSID ClassOf(IFilter* filter)
+    static CLSID ClassOf(ForeignPtr<IFilter>& filter)
     {
         CLSID clsid = CLSID_NULL;
-        ComPtr<IPersist> persist;
-        if (SUCCEEDED(filter->QueryInterface(IID_IPersist, persist.put_void())))
-            persist->GetClassID(&clsid);
+        ForeignPtr<IPersist> persist = filter.Query<IPersist>(IID_IPersist);
+        persist.Call([&clsid](IPersist* p) { p->GetClassID(&clsid); });
         return clsid;
     }
 
@@ -126,12 +133,12 @@ TEST_F(PageLoading, OnlyAClassThatLoadsTheFileThroughIPersistFileGivesAPageFilte
         MoveFileW(page.c_str(), path.c_str());
         {
             ForeignPtr<IFilter> filter;
-            CoLibraryHandle module = m_host.LoadPageFilter(path.c_str(), filter);
+            ForeignModule module = m_host.LoadPageFilter(path.c_str(), filter);
             EXPECT_EQ(c.made, static_cast<bool>(filter));
             EXPECT_EQ(c.made, static_cast<bool>(module));
             if (c.made) {
                 EXPECT_EQ(hostsOwn.get(), module.get());
-                EXPECT_TRUE(IsEqualCLSID(Ids::AllPersist, ClassOf(filter.get())));
+                EXPECT_TRUE(IsEqualCLSID(Ids::AllPersist, ClassOf(filter)));
                 EXPECT_EQ(start + 1, ModuleLoadCount(hostsOwn.get())) << "the page holds one reference";
             }
         }
@@ -175,7 +182,7 @@ TEST_F(PageLoading, FilterDllNamedInAnyCaseTakesTheLoadIFilterWay)
         CHostProcessInfo host(L"C:\\Windows\\System32\\cidaemon.exe");
         const LONG before = calls();
         ForeignPtr<IFilter> filter;
-        CoLibraryHandle module = host.LoadPageFilter(page.c_str(), filter);
+        ForeignModule module = host.LoadPageFilter(page.c_str(), filter);
         EXPECT_TRUE(filter);
         EXPECT_EQ(before + 1, calls());
         filter.reset();
@@ -183,8 +190,25 @@ TEST_F(PageLoading, FilterDllNamedInAnyCaseTakesTheLoadIFilterWay)
     }
 }
 
+// The same file by the path Wine's Z: drive gives it: a second spelling of a
+// DLL's path, which the loader knows for the same module.
+std::wstring OtherSpelling(const std::wstring& path)
+{
+    using UnixNameFn = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name)
+        return std::wstring();
+    const std::wstring spelled = FromUnix(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return spelled;
+}
+
 // A filter made through the indexing library faults inside LoadIFilter (here
-// in its Load): no page filter, and its DLL is not asked again.
+// in its Load): no page filter, and its DLL is not asked again in the process,
+// by this host object or another, even when its registration names it by
+// another spelling of its path.
 TEST_F(PageLoading, FaultInsideLoadIFilterReportsNoFilterFromThenOn)
 {
     FilterDllCopy pdf(m_folder, L"Reader\\pdffilt.dll", L"ScriptPageFilter.dll");
@@ -205,6 +229,14 @@ TEST_F(PageLoading, FaultInsideLoadIFilterReportsNoFilterFromThenOn)
     FilterLookupRecord record;
     EXPECT_FALSE(host.FindFilter(page.c_str(), record));
     EXPECT_FALSE(host.LoadPageFilter(page.c_str(), filter));
+    EXPECT_EQ(callsAfter, calls());
+
+    const std::wstring spelled = OtherSpelling(pdf.Path());
+    ASSERT_FALSE(spelled.empty());
+    L::RegisterFilterClass(ScriptFilter::ClassIdString, spelled);
+    CHostProcessInfo another(L"C:\\Windows\\System32\\cidaemon.exe");
+    EXPECT_FALSE(another.LoadPageFilter(page.c_str(), filter));
+    EXPECT_FALSE(filter);
     EXPECT_EQ(callsAfter, calls());
 }
 
@@ -277,9 +309,9 @@ TEST_F(PageLoading, ManyPagesLeaveTheLoadCountWhereItStarted)
 
         for (int i = 0; i < 25; ++i) {
             ForeignPtr<IFilter> filter;
-            CoLibraryHandle module = host.LoadPageFilter(page.c_str(), filter);
+            ForeignModule module = host.LoadPageFilter(page.c_str(), filter);
             ASSERT_TRUE(filter) << "page " << i;
-            EXPECT_TRUE(IsEqualCLSID(c.clsid, ClassOf(filter.get())));
+            EXPECT_TRUE(IsEqualCLSID(c.clsid, ClassOf(filter)));
             ASSERT_EQ(c.dll->Loaded(), module.get());
             EXPECT_EQ(start + 1, ModuleLoadCount(module.get())) << "during page " << i;
             filter.reset();

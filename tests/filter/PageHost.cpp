@@ -23,7 +23,7 @@ std::wstring FilterClass(const wchar_t* page)
 {
     CHostProcessInfo host;
     // The module goes after the filter object it serves.
-    CoLibraryHandle module;
+    ForeignModule module;
     ForeignPtr<IFilter> filter;
     module = host.LoadPageFilter(page, filter);
     if (!filter)

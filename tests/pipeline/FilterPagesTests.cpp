@@ -10,6 +10,7 @@
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/ChmBuilder.h"
 #include "support/ChmLayout.h"
+#include "support/FaultingFilterCopy.h"
 #include "support/FileBytes.h"
 #include "support/ModuleLoadCount.h"
 
@@ -78,6 +79,8 @@ protected:
             } else {
                 for (const auto& value : chunk.values)
                     out.push_back("v:" + Utf8(value));
+                if (chunk.values.empty() && chunk.valueEnd == FILTER_E_NO_MORE_VALUES)
+                    out.push_back("v-none");
                 if (chunk.valueEnd != FILTER_E_NO_MORE_VALUES)
                     out.push_back("v-end:" + std::to_string(chunk.valueEnd));
             }
@@ -157,9 +160,10 @@ TEST_F(FilterPages, HostAttributesOutliveTheHostsArray)
 // class object, the constructor its factory runs, QueryInterface, Load, Init,
 // GetChunk, GetText, GetValue, Release; on the lookup's probe or on the load
 // of a page): the host's call answers as its contract says, that page ends, the
-// DLL is not called again for the object's life (its pages are skipped as if
-// no filter were registered), and the pages of other filters still come. The
-// run reaches its end, so its attempt is forgotten, and nothing stays on disk.
+// DLL is not called again in the process (its pages are skipped as if no
+// filter were registered, by this object and by any other), and the pages of
+// other filters still come. The run reaches its end, so its attempt is
+// forgotten, and nothing stays on disk.
 TEST_F(FilterPages, FaultInsideAPageFilterDll)
 {
     // .txt pages go to the reference filter, another DLL.
@@ -168,8 +172,6 @@ TEST_F(FilterPages, FaultInsideAPageFilterDll)
     LookupFixture::RegisterHandler(LookupFixture::kOtherHandler, textFilter);
     LookupFixture::LinkExtensionHandler(L"txt", LookupFixture::kOtherHandler);
     WriteDebugSetting(L"BlackList", L"1");
-    auto planFault = m_scriptDll.Export<ScriptFilter::PlanFaultFn>("ScriptFilterPlanFault");
-    auto calls = m_scriptDll.Export<ScriptFilter::CallsFn>("ScriptFilterCalls");
 
     struct Row {
         const char* name;
@@ -179,14 +181,14 @@ TEST_F(FilterPages, FaultInsideAPageFilterDll)
         Lines want;          // after the title
         int kept;            // references on the DLL kept after the object is gone
     };
-    const std::string end = std::to_string(FILTER_E_END_OF_CHUNKS);
     const Lines othersOnly = {"t:gamma", "t:epsilon"};
     const Lines firstPageToo = {"t:alpha", "t:gamma", "t:epsilon"};
     const Row rows[] = {
         {"Init raises", "throw init\ntext never", nullptr, 0, firstPageToo, 1},
         {"GetChunk raises", "throw chunk\ntext never", nullptr, 0, firstPageToo, 1},
         {"GetText raises", "throw text\ntext lost", nullptr, 0, {"t:alpha", "t: 80041705", "t:gamma", "t:epsilon"}, 1},
-        {"GetValue raises", "throw value\nvalue lost", nullptr, 0, {"t:alpha", "v-end:" + end, "t:gamma", "t:epsilon"}, 1},
+        // A value chunk that ends without a value: FILTER_E_NO_MORE_VALUES.
+        {"GetValue raises", "throw value\nvalue lost", nullptr, 0, {"t:alpha", "v-none", "t:gamma", "t:epsilon"}, 1},
         {"class object, probing", "text beta", "classobject", 1, othersOnly, 0},
         {"constructor, probing", "text beta", "constructor", 1, othersOnly, 0},
         {"QueryInterface, probing", "text beta", "queryinterface", 2, othersOnly, 0},
@@ -201,36 +203,66 @@ TEST_F(FilterPages, FaultInsideAPageFilterDll)
     int n = 0;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::wstring chm = ChmBuilder(m_scratch, L"project" + std::to_wstring(++n))
+        const FaultingFilterCopy dll(++n);
+        ASSERT_TRUE(dll);
+        LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString, dll.Path());
+        const std::wstring chm = ChmBuilder(m_scratch, L"project" + std::to_wstring(n))
                                      .File("a.htm", Page("text alpha"))
                                      .File("b.htm", Page(row.script))
                                      .File("c.txt", "gamma")
                                      .File("d.htm", Page("text delta"))
                                      .File("e.txt", "epsilon")
                                      .Build("Faults");
-        const int loadCount = ModuleLoadCount(m_scriptDll.get());
-        planFault(row.call, row.nth);
+        const int loadCount = ModuleLoadCount(dll.Module());
+        dll.PlanFault(row.call, row.nth);
         auto filter = Start(chm);
         const SeenDocument doc = Pull(filter.get());
-        planFault(nullptr, 0);
+        dll.PlanFault(nullptr, 0);
         EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
         ExpectWellFormed(doc);
         EXPECT_EQ(row.want, Describe(doc));
 
-        // The same object again: the DLL that faulted is never called.
-        const LONG callsAfter = calls();
+        // The same object again, and another one: the DLL that faulted is never called.
+        const LONG callsAfter = dll.Calls();
         ULONG flags = 0;
         ASSERT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));
         EXPECT_EQ(othersOnly, Describe(Pull(filter.get())));
-        EXPECT_EQ(callsAfter, calls()) << "a call into the DLL after its fault";
+        EXPECT_EQ(callsAfter, dll.Calls()) << "a call into the DLL after its fault";
         filter.reset();
-        EXPECT_EQ(callsAfter, calls());
+        EXPECT_EQ(othersOnly, Describe(Pull(Start(chm).get())));
+        EXPECT_EQ(callsAfter, dll.Calls()) << "a call into the DLL after its fault, by another filter object";
         // A reference held when the DLL faulted is never given back: its
         // abandoned objects may still need it.
-        EXPECT_EQ(loadCount + row.kept, ModuleLoadCount(m_scriptDll.get()));
-        EXPECT_EQ(L"", Marks(chm)) << "both runs reached their end";
+        EXPECT_EQ(loadCount + row.kept, ModuleLoadCount(dll.Module()));
+        EXPECT_EQ(L"", Marks(chm)) << "the runs reached their end";
         EXPECT_TRUE(TempEntries().empty());
     }
+}
+
+// The record of faults outlives the filter's own module: a host that frees
+// the filter DLL after a fault and loads it again still finds that DLL passed
+// over.
+TEST_F(FilterPages, FaultOutlivesTheFilterModule)
+{
+    const FaultingFilterCopy dll(100);
+    ASSERT_TRUE(dll);
+    LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString, dll.Path());
+    const std::wstring chm =
+        ChmBuilder(m_scratch).File("a.htm", Page("text alpha")).File("b.htm", Page("text beta")).Build("Faults");
+    dll.PlanFault("load", 1);
+    EXPECT_EQ(Lines{}, Describe(Pull(Start(chm).get())));
+    dll.PlanFault(nullptr, 0);
+    const LONG callsAfter = dll.Calls();
+
+    // The host's reference goes and comes back: the module stays the same, with
+    // its record, because it keeps a reference on itself.
+    const std::wstring filterPath = LoadedModule::BesideTestProgram(L"Tavrinolex.dll");
+    const HMODULE filterModule = m_dll.get();
+    FreeLibrary(filterModule);
+    EXPECT_EQ(filterModule, GetModuleHandleW(filterPath.c_str())) << "the filter DLL was unloaded";
+    EXPECT_EQ(filterModule, LoadLibraryW(filterPath.c_str()));
+    EXPECT_EQ(Lines{}, Describe(Pull(Start(chm).get())));
+    EXPECT_EQ(callsAfter, dll.Calls());
 }
 
 // A host that asks for values on a text chunk gets none from us: the page

@@ -39,9 +39,10 @@ TEST_F(FilterTitle, TitleChunkAndItsValue)
     PropVariantClear(value);
     CoTaskMemFree(value);
     value = nullptr;
+    // Once the values end, they stay ended for the chunk.
     EXPECT_EQ(FILTER_E_NO_MORE_VALUES, filter->GetValue(&value));
-    EXPECT_EQ(FILTER_E_NO_VALUES, filter->GetValue(&value));
-    EXPECT_EQ(FILTER_E_NO_VALUES, filter->GetValue(&value));
+    EXPECT_EQ(FILTER_E_NO_MORE_VALUES, filter->GetValue(&value));
+    EXPECT_EQ(FILTER_E_NO_MORE_VALUES, filter->GetValue(&value));
     EXPECT_EQ(nullptr, value);
 
     // No page of it has a filter here: the title is the whole document.

@@ -3,6 +3,7 @@
 #include "../registry/LookupFixture.h"
 #include "ReliabilityTest.h"
 #include "scriptfilter/ScriptFilterClassId.h"
+#include "support/FaultingFilterCopy.h"
 #include "support/Narrow.h"
 
 namespace {
@@ -118,8 +119,8 @@ TEST_F(Faults, HelpFileGoneOrLockedAfterInit)
 // completed one.
 TEST_F(Faults, PageFilterGetTextErrorsAndThrows)
 {
-    LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString,
-                                       LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll"));
+    const FaultingFilterCopy raising(200);
+    LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString, raising.Path());
     LookupFixture::RegisterHandler(LookupFixture::kHandler, ScriptFilter::ClassIdString);
     LookupFixture::LinkExtensionHandler(L"htm", LookupFixture::kHandler);
     const std::wstring chm = ChmBuilder(m_scratch, L"textfaults")

@@ -262,6 +262,20 @@ TEST_F(FilterInit, OneObjectForManyRunsAndFiles)
     filter.reset();
     EXPECT_EQ(L"xx", Marks(other));
     EXPECT_TRUE(TempEntries().empty());
+
+    // Another file loaded while a run is under way: the run keeps the file it
+    // started with, and its end forgets that file's marks, not the other's.
+    filter = Start(m_chm);
+    ASSERT_EQ(S_OK, filter.As(persist));
+    STAT_CHUNK chunk{};
+    ASSERT_EQ(S_OK, filter->GetChunk(&chunk));
+    ASSERT_EQ(S_OK, persist->Load(other.c_str(), STGM_READ));
+    EXPECT_EQ(FILTER_E_END_OF_CHUNKS, Pull(filter.get()).end);
+    EXPECT_EQ(L"x", Marks(m_chm));
+    persist.reset();
+    filter.reset();
+    EXPECT_EQ(L"", Marks(m_chm));
+    EXPECT_EQ(L"xx", Marks(other));
 }
 
 // The profile functions end a key at its first '='. A file whose path holds one

@@ -7,8 +7,8 @@ bool CBoundedFileReader::Open(const wchar_t* path)
 {
     m_size = 0;
     m_windowLength = 0;
-    m_file.reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_file.reset(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file)
         return false;
     LARGE_INTEGER size;

@@ -15,7 +15,9 @@ public:
     CBoundedFileReader(CBoundedFileReader&&) = default;
     CBoundedFileReader& operator=(CBoundedFileReader&&) = default;
 
-    // Opens for reading; others may go on reading, writing or deleting it.
+    // Opens for reading. While it is open others may read the file but not
+    // write, replace or delete it: the bytes checked stay the bytes the storage
+    // component opens after the check.
     bool Open(const wchar_t* path);
     ULONGLONG Size() const { return m_size; }
     // Exactly count bytes at offset into buffer; false when the file holds fewer.

@@ -91,35 +91,37 @@ ChmFault CChmCompressedSection::CheckNameList(CBoundedFileReader& file, const CC
 ChmFault CChmCompressedSection::CheckControlData(CBoundedFileReader& file, const CChmHeaders& headers,
                                                  const CChmDirectory::Entry& entry)
 {
+    // The component reads the control data into a buffer of 0x100 bytes, and
+    // takes its fields unset when it holds fewer than 0x18.
     if (entry.length < kMinControlData || entry.length > kMaxControlData)
         return ChmFault::ControlData;
     BYTE data[kMinControlData];
     if (!file.ReadAt(headers.ContentOffset() + entry.offset, data, static_cast<DWORD>(kMinControlData)))
         return ChmFault::Unreadable;
     const DWORD version = ChmDword(data + 8);
-    ULONGLONG resetInterval = ChmDword(data + 0x0C);
-    ULONGLONG window = ChmDword(data + 0x10);
-    const ULONGLONG windowsPerReset = ChmDword(data + 0x14);
-    if (memcmp(data + 4, "LZXC", 4) != 0 || (version != 1 && version != 2))
-        return ChmFault::ControlData;
-    // Version 2 counts in frames; the component multiplies in 32 bits.
+    DWORD resetInterval = ChmDword(data + 0x0C);
+    DWORD window = ChmDword(data + 0x10);
+    const DWORD windowsPerReset = ChmDword(data + 0x14);
+    // Version 2 counts in frames; the component multiplies in 32 bits, then
+    // divides by half the window as it opens the file, whatever else it
+    // thinks of the data.
     if (version == 2) {
-        resetInterval *= kFrameSize;
-        window *= kFrameSize;
-        if (resetInterval > 0xFFFFFFFFull || window > 0xFFFFFFFFull)
-            return ChmFault::ControlData;
+        resetInterval *= CLzxFrameCheck::kFrameSize;
+        window *= CLzxFrameCheck::kFrameSize;
     }
+    if (window / 2 == 0)
+        return ChmFault::ControlData;
+
+    // From here on, data the component cannot decode with leaves the section
+    // unread, not the file: it turns compression off, or would divide by zero
+    // at the first frame (the frames between resets, counted in 32 bits).
     // LZX windows are 32 KB to 2 MB, powers of two.
-    if (window < 0x8000 || window > 0x200000 || (window & (window - 1)) != 0)
-        return ChmFault::ControlData;
-    // The component divides by the frames between resets, worked out in 32 bits.
-    if (resetInterval == 0 || resetInterval % (window / 2) != 0 || windowsPerReset == 0)
-        return ChmFault::ControlData;
-    const ULONGLONG framesPerReset = resetInterval / (window / 2) * windowsPerReset;
-    if (framesPerReset > 0xFFFFFFFFull)
-        return ChmFault::ControlData;
-    m_window = static_cast<DWORD>(window);
-    m_framesPerReset = static_cast<DWORD>(framesPerReset);
+    const DWORD framesPerReset = resetInterval / (window / 2) * windowsPerReset;
+    m_decodable = memcmp(data + 4, "LZXC", 4) == 0 && (version == 1 || version == 2) && window >= 0x8000 &&
+                  window <= 0x200000 && (window & (window - 1)) == 0 && resetInterval != 0 &&
+                  resetInterval % (window / 2) == 0 && framesPerReset != 0;
+    m_window = window;
+    m_framesPerReset = framesPerReset;
     return ChmFault::None;
 }
 
@@ -127,79 +129,60 @@ ChmFault CChmCompressedSection::CheckResetTable(CBoundedFileReader& file, const 
                                                 const CChmDirectory& directory)
 {
     const CChmDirectory::Entry& table = directory.ResetTable();
-    const CChmDirectory::Entry& content = directory.Content();
-    if (table.length < kResetTableHeader)
-        return ChmFault::ResetTable;
+    if (!m_frames)
+        return ChmFault::None;
+    m_frames->decodable = false;
+    m_frames->frameStarts.clear();
+    m_frames->windowSize = m_window;
+    m_frames->framesPerReset = m_framesPerReset;
+    m_frames->contentStart = headers.ContentOffset() + directory.Content().offset;
+    // A table shorter than its header, or of another version, turns the
+    // component's compression off.
+    if (!m_decodable || table.length < kResetTableHeader)
+        return ChmFault::None;
     const ULONGLONG tableStart = headers.ContentOffset() + table.offset;
     BYTE header[kResetTableHeader];
     if (!file.ReadAt(tableStart, header, static_cast<DWORD>(kResetTableHeader)))
         return ChmFault::Unreadable;
     const ULONGLONG entries = ChmDword(header + 4);
-    const ULONGLONG entriesOffset = ChmDword(header + 0x0C);
+    const ULONGLONG entriesStart = tableStart + ChmDword(header + 0x0C);
     const ULONGLONG uncompressed = ChmQword(header + 0x10);
     const ULONGLONG compressed = ChmQword(header + 0x18);
-    if (ChmDword(header) != 2 || ChmDword(header + 8) != 8 || ChmQword(header + 0x20) != kFrameSize ||
-        entriesOffset < kResetTableHeader || !ChmInside(entriesOffset, entries * 8, table.length))
-        return ChmFault::ResetTable;
-    if (compressed > content.length || uncompressed > 0x7FFFFFFFFFFFFFFFull)
-        return ChmFault::ResetTable;
-    // One entry per frame; some compilers add one more, at the compressed
-    // length, where the next frame would begin.
-    const ULONGLONG frames = (uncompressed + kFrameSize - 1) / kFrameSize;
-    if (entries != frames && entries != frames + 1)
-        return ChmFault::ResetTable;
-    if (directory.CompressedEnd() > uncompressed)
-        return ChmFault::EntryBounds;
+    // The component reads entries of 8 bytes, whatever size the table gives
+    // them: it would decode a table of another size badly. It decodes frames
+    // of the table's frame size, and divides by it: 32 KB is what LZX writes.
+    if (ChmDword(header) != 2 || ChmDword(header + 8) != 8 || ChmQword(header + 0x20) != kFrameSize)
+        return ChmFault::None;
 
-    // Each frame starts where the last ended and takes at least one byte and
-    // no more than the component's buffer holds.
+    // Frame n begins at entry n and ends at entry n + 1, or at the compressed
+    // length for the table's last entry. A frame whose entries lie outside the
+    // file cannot be found; past the table, neither can the frames after it.
+    const ULONGLONG frames = uncompressed / kFrameSize + (uncompressed % kFrameSize != 0);
+    const ULONGLONG inFile = entriesStart < file.Size() ? (file.Size() - entriesStart) / 8 : 0;
+    const ULONGLONG readable = entries < inFile ? entries : inFile;
+    ULONGLONG usable = frames < entries ? frames : entries;
+    if (usable > readable)
+        usable = readable;
+    if (usable != 0 && usable < entries && usable == readable)
+        --usable;  // its end lies in an entry the file does not hold
     std::vector<ULONGLONG> starts;
-    if (m_frames) {
-        try {
-            starts.reserve(static_cast<size_t>(frames + 1));
-        } catch (...) {
-            return ChmFault::Unreadable;
-        }
+    try {
+        starts.reserve(static_cast<size_t>(usable + 1));
+    } catch (...) {
+        return ChmFault::Unreadable;
     }
+    const ULONGLONG wanted = usable < entries ? usable + 1 : usable;
     BYTE block[kEntriesPerRead * 8];
-    ULONGLONG previous = 0;
-    for (ULONGLONG first = 0; first < entries; first += kEntriesPerRead) {
-        const DWORD batch = static_cast<DWORD>(entries - first < kEntriesPerRead ? entries - first : kEntriesPerRead);
-        if (!file.ReadAt(tableStart + entriesOffset + first * 8, block, batch * 8))
+    for (ULONGLONG first = 0; first < wanted; first += kEntriesPerRead) {
+        const DWORD batch = static_cast<DWORD>(wanted - first < kEntriesPerRead ? wanted - first : kEntriesPerRead);
+        if (!file.ReadAt(entriesStart + first * 8, block, batch * 8))
             return ChmFault::Unreadable;
-        for (DWORD k = 0; k < batch; ++k) {
-            const ULONGLONG start = ChmQword(block + 8 * k);
-            const ULONGLONG index = first + k;
-            if (index == 0) {
-                if (start != 0)
-                    return ChmFault::ResetTable;
-            } else if (start <= previous || start - previous > kMaxCompressedFrame) {
-                return ChmFault::ResetTable;
-            }
-            if (index == frames) {
-                // The extra entry marks the end.
-                if (start != compressed)
-                    return ChmFault::ResetTable;
-            } else if (start >= compressed) {
-                return ChmFault::ResetTable;
-            }
-            if (m_frames && index < frames)
-                starts.push_back(start);
-            previous = start;
-        }
+        for (DWORD k = 0; k < batch; ++k)
+            starts.push_back(ChmQword(block + 8 * k));
     }
-    if (entries == frames && frames != 0 && compressed - previous > kMaxCompressedFrame)
-        return ChmFault::ResetTable;
-    if (m_frames) {
-        try {
-            starts.push_back(compressed);
-        } catch (...) {
-            return ChmFault::Unreadable;
-        }
-        m_frames->contentStart = headers.ContentOffset() + directory.Content().offset;
-        m_frames->frameStarts = std::move(starts);
-        m_frames->windowSize = m_window;
-        m_frames->framesPerReset = m_framesPerReset;
-    }
+    if (usable == entries)
+        starts.push_back(compressed);
+    m_frames->frameStarts = std::move(starts);
+    m_frames->decodable = usable != 0;
     return ChmFault::None;
 }

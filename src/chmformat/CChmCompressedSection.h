@@ -7,11 +7,13 @@
 #include "chmformat/ChmFault.h"
 #include "chmformat/ChmFrameTable.h"
 
-// The compressed section's own streams, checked the way careful readers do
-// before they decompress anything: the section names, the LZX control data
-// (version, window size, reset interval) and the reset table (its entries,
-// each compressed frame's length, the lengths against the frame count), and
-// every compressed entry inside the uncompressed length.
+// The compressed section's own streams, read the way the storage component
+// reads them: the section names, the LZX control data (version, window size,
+// reset interval) and the reset table (where each frame lies). A file is
+// refused only for what would fault the component as it opens the file; data
+// it cannot decode with (a reset interval it does not take, a table of
+// another entry size, frames it cannot find) leaves the compressed section, or
+// those frames, unread, and the rest of the file readable.
 class CChmCompressedSection {
 public:
     // frames, when given, receives where the frames lie and the LZX
@@ -27,6 +29,7 @@ private:
     ChmFault CheckResetTable(CBoundedFileReader& file, const CChmHeaders& headers,
                              const CChmDirectory& directory);
 
+    bool m_decodable = false;
     DWORD m_window = 0;
     DWORD m_framesPerReset = 0;
     ChmFrameTable* m_frames = nullptr;

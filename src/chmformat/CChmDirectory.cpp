@@ -32,10 +32,12 @@ bool EncInt(const BYTE* data, DWORD end, DWORD& pos, ULONGLONG& value)
 }
 
 // The name of an entry: [pos, pos + length) inside the used part, no NUL.
+// Its length has no limit of its own: compilers write names of hundreds of
+// bytes (a path of 171 Chinese characters takes 513), and a component that
+// cannot take one cuts it short or passes it over.
 bool NameFits(const BYTE* data, DWORD end, DWORD pos, ULONGLONG length)
 {
-    return length != 0 && length <= CChmDirectory::kMaxNameBytes && length <= end - pos &&
-           memchr(data + pos, 0, static_cast<size_t>(length)) == nullptr;
+    return length != 0 && length <= end - pos && memchr(data + pos, 0, static_cast<size_t>(length)) == nullptr;
 }
 
 bool SameName(const BYTE* name, ULONGLONG length, const char* want)
@@ -116,11 +118,13 @@ ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& header
         }
     }
 
-    if ((m_flags[static_cast<DWORD>(headers.FirstListing())] & kListing) == 0 ||
-        (m_flags[static_cast<DWORD>(headers.LastListing())] & kListing) == 0)
-        return ChmFault::ListingBounds;
-    // The listing is read from the first chunk on, each naming the next: every
-    // step must land on a listing chunk not met before, so the walk ends.
+    // The component lists from the chunk the header names as the first, each
+    // naming the next: every step must land on a listing chunk not met before,
+    // so its listing ends. A header that names another kind of chunk (some
+    // compilers get the field wrong) only gives the component nothing to
+    // list; the last listing chunk the header names plays no part.
+    if ((m_flags[static_cast<DWORD>(headers.FirstListing())] & kListing) == 0)
+        return ChmFault::None;
     for (LONG at = headers.FirstListing(); at != -1; at = m_next[static_cast<DWORD>(at)]) {
         BYTE& mark = m_flags[static_cast<DWORD>(at)];
         if ((mark & kListing) == 0 || (mark & kChained) != 0)
@@ -166,13 +170,8 @@ ChmFault CChmDirectory::ListingEntry(const BYTE* chunk, DWORD end, DWORD& pos)
     if (entry.section == 0) {
         if (!ChmInside(entry.offset, entry.length, m_headers->ContentRoom()))
             return ChmFault::EntryBounds;
-    } else {
-        // Both fields hold at most 63 bits: the sum does not overflow.
-        const ULONGLONG reach = entry.offset + entry.length;
-        if (reach > m_compressedEnd)
-            m_compressedEnd = reach;
-        if (entry.length != 0)
-            m_compressedUsed = true;
+    } else if (entry.length != 0) {
+        m_compressedUsed = true;
     }
     if (m_entries && !m_entries->AddEntry(name, nameLength, entry.section, entry.offset, entry.length))
         return ChmFault::Unreadable;
@@ -234,34 +233,4 @@ ChmFault CChmDirectory::IndexChunk(const BYTE* chunk)
         m_flags[static_cast<DWORD>(child)] |= kChild;
     }
     return entries == ChmWord(chunk + size - kCountSize) ? ChmFault::None : ChmFault::EntryCount;
-}
-
-bool CChmDirectory::Find(CBoundedFileReader& file, const CChmHeaders& headers, const BYTE* name, size_t length,
-                         Entry& found)
-{
-    const DWORD size = headers.ChunkSize();
-    std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[size]);
-    if (!chunk)
-        return false;
-    for (DWORD c = 0; c < headers.ChunkCount(); ++c) {
-        if (!file.ReadAt(headers.ChunksOffset() + static_cast<ULONGLONG>(c) * size, chunk.get(), size) ||
-            memcmp(chunk.get(), "PMGL", 4) != 0)
-            continue;
-        // Bounded as in the walk: the file may have changed since.
-        const DWORD end = UsedEnd(chunk.get(), size, kListingHeader);
-        if (end == 0)
-            return false;
-        for (DWORD pos = kListingHeader; pos < end;) {
-            const BYTE* entryName = nullptr;
-            ULONGLONG nameLength = 0;
-            Entry entry;
-            if (ReadListingEntry(chunk.get(), end, pos, entryName, nameLength, entry) != ChmFault::None)
-                return false;
-            if (nameLength == length && memcmp(entryName, name, length) == 0) {
-                found = entry;
-                return true;
-            }
-        }
-    }
-    return false;
 }

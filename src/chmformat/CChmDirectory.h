@@ -21,25 +21,15 @@ public:
         ULONGLONG length = 0;
     };
 
-    // Names of no more bytes than this are read by the storage component whole.
-    static constexpr ULONGLONG kMaxNameBytes = 511;
-
     // entries, when given, receives every listing entry.
     ChmFault Walk(CBoundedFileReader& file, const CChmHeaders& headers, IChmEntrySink* entries = nullptr);
-
-    // The entry of that name in a directory that passed the walk, read from
-    // the listing chunks in turn up to it; false when none has the name.
-    static bool Find(CBoundedFileReader& file, const CChmHeaders& headers, const BYTE* name, size_t length,
-                     Entry& found);
 
     const Entry& NameList() const { return m_nameList; }
     const Entry& ControlData() const { return m_controlData; }
     const Entry& ResetTable() const { return m_resetTable; }
     const Entry& Content() const { return m_content; }
-    // Whether an entry has bytes in the compressed section, and the end of the
-    // farthest entry there.
+    // Whether an entry has bytes in the compressed section.
     bool CompressedUsed() const { return m_compressedUsed; }
-    ULONGLONG CompressedEnd() const { return m_compressedEnd; }
 
 private:
     ChmFault ListingChunk(const BYTE* chunk, DWORD index);
@@ -57,5 +47,4 @@ private:
     Entry m_resetTable;
     Entry m_content;
     bool m_compressedUsed = false;
-    ULONGLONG m_compressedEnd = 0;
 };

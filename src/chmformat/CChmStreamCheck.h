@@ -6,65 +6,52 @@
 
 #include "chmformat/CBoundedFileReader.h"
 #include "chmformat/CChmHeaders.h"
+#include "chmformat/CChmListing.h"
 #include "chmformat/ChmFrameTable.h"
-#include "chmformat/IChmEntrySink.h"
 
 class CLzxFrameCheck;
 
-// Before the storage component reads a stream of the compressed section (a
-// page, #SYSTEM, any stream), the LZX frames it will decode for that stream
-// are followed in our own code (see CLzxFrameCheck), once each, from the reset
-// point the component starts from. A stream whose frames do not pass is not
-// read. Set up by the structure check, which has read the reset table
-// already. A stream is found in the directory by its name: the first lookup (a
-// title read, mostly) reads the directory up to it, a second one lists the
-// whole directory once.
-class CChmStreamCheck : private IChmEntrySink {
+// Guards each read of a stream through the storage component (a page,
+// #SYSTEM, any stream). The component finds a stream by its name without
+// regard to case, so every entry of the directory that it may take for that
+// name must be safe to read: one in the uncompressed section is (the
+// structure check bounded it); for one in the compressed section, the LZX
+// frames the component decodes for the read are followed first in our own
+// code (see CLzxFrameCheck), each once, from the reset point the component
+// starts from. A read that no entry names, or that needs a frame that does not
+// pass, is refused. Set up by the structure check, which fills the listing and
+// the frame table as it reads the file, and hands over its reader of the file.
+class CChmStreamCheck {
 public:
     CChmStreamCheck();
     ~CChmStreamCheck();
     CChmStreamCheck(const CChmStreamCheck&) = delete;
     CChmStreamCheck& operator=(const CChmStreamCheck&) = delete;
 
+    // The directory's entries: filled by the structure check's walk.
+    CChmListing& Listing() { return m_listing; }
+
     // Takes the structure check's reader of the file, its headers and the
     // compressed section's frames, once the file passed. False: no memory.
     bool Adopt(CBoundedFileReader file, const CChmHeaders& headers, ChmFrameTable frames);
 
     // Whether the component may read the stream of that name in that folder
-    // (elements joined by '\', empty at the root), which holds size bytes.
-    bool Allows(const wchar_t* folder, const wchar_t* name, ULONGLONG size);
+    // (elements joined by '\', empty at the root), whose size is size: it
+    // reads the low 32 bits' worth. listedBytes receives the most bytes an
+    // entry of that name holds: no more need be read, whatever size the
+    // component reports.
+    bool Allows(const wchar_t* folder, const wchar_t* name, ULONGLONG size, ULONGLONG* listedBytes = nullptr);
 
 private:
-    struct Entry {
-        DWORD nameStart;
-        DWORD nameLength;
-        ULONGLONG section;
-        ULONGLONG offset;
-        ULONGLONG length;
-    };
     enum class FrameState : BYTE { NotFollowed, Passed, Failed };
 
-    // IChmEntrySink, for the directory's walk: every entry with bytes.
-    bool Reserve(ULONGLONG directoryBytes) override;
-    bool AddEntry(const BYTE* name, ULONGLONG nameLength, ULONGLONG section, ULONGLONG offset,
-                  ULONGLONG length) override;
-
-    const Entry* Find(const char* name, size_t length);
-    void ListDirectory();
+    bool EntryAllows(const CChmListing::Entry& entry, ULONGLONG readBytes);
     bool FramesPass(size_t first, size_t last);
     bool FramePasses(size_t frame);
 
     CBoundedFileReader m_file;
     CChmHeaders m_headers;
-    bool m_listed = false;
-    Entry m_found = {};
-    std::vector<char> m_names;
-    std::vector<Entry> m_entries;
-    // Entry numbers ordered by their names' hashes.
-    std::vector<DWORD> m_byHash;
-    std::vector<ULONGLONG> m_hashes;
-    DWORD m_lookups = 0;
-
+    CChmListing m_listing;
     ChmFrameTable m_frames;
     std::unique_ptr<CLzxFrameCheck> m_lzx;
     std::vector<FrameState> m_frameState;

@@ -18,7 +18,7 @@ ChmFault CChmStructureCheck::Run(const wchar_t* path, CChmStreamCheck* streams)
     if (fault != ChmFault::None)
         return fault;
     CChmDirectory directory;
-    fault = directory.Walk(file, headers);
+    fault = directory.Walk(file, headers, streams ? &streams->Listing() : nullptr);
     if (fault != ChmFault::None)
         return fault;
     CChmCompressedSection section;

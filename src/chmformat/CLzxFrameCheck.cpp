@@ -277,6 +277,13 @@ bool CLzxFrameCheck::Run(Bits& bits, int run)
         m_windowPos += static_cast<DWORD>(run);
         return true;
     }
+    // No compiler writes a block whose main tree is empty: the component would
+    // take its first symbol, a literal, for every position without reading a
+    // bit, so a few bytes of file a frame could keep it decoding for as long
+    // as the file has frames. With a symbol of a bit at least, the work of
+    // decoding a frame follows the bytes it takes.
+    if (m_main.empty)
+        return false;
     while (run > 0) {
         int element = 0;
         if (!Decode(bits, m_main, m_mainLengths, element))

@@ -4,9 +4,10 @@
 // Follows the storage component's LZX decoder through compressed frames
 // without producing their bytes: the same bit reads, block headers, Huffman
 // tables, repeated offsets and window positions. A frame passes when that
-// decoder would decode it without an error and without reading or writing
-// outside its window and its input; otherwise the component must not be given
-// it. The decoded bytes never decide the decoder's path, so none are kept.
+// decoder would decode it without an error, without reading or writing
+// outside its window and its input, and in work that follows its bytes;
+// otherwise the component must not be given it. The decoded bytes never
+// decide the decoder's path, so none are kept.
 class CLzxFrameCheck {
 public:
     // What a frame decodes to, and the most it may take compressed: the

@@ -10,7 +10,7 @@ enum class ChmFault {
     DirectoryHeader,   // the directory header's signature, version or length
     ChunkSize,         // a chunk size no compiler writes
     ChunkCount,        // more chunks than the directory holds
-    ListingBounds,     // the first or last listing chunk is not a listing chunk of the directory
+    ListingBounds,     // the first or last listing chunk the header names is no chunk of the directory
     IndexRoot,         // the index root is not a chunk of the directory
     ChunkSignature,    // a chunk that is neither a listing nor an index chunk
     ChunkFreeSpace,    // free space larger than the chunk's room for entries

@@ -5,6 +5,8 @@
 
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
+#include "chmformat/ChmEntryNames.h"
+#include "util/BoundedString.h"
 #include "util/CopyOf.h"
 
 namespace {
@@ -66,27 +68,149 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
 HRESULT CChmStorage::First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
 {
     m_rootLevel.reset();
+    m_listedLevel.reset();
+    m_walkEnded = false;
+    m_nextListed = 0;
+    m_met.clear();
     if (!m_root)
         return E_FAIL;
+    try {
+        if (m_streams)
+            m_met.assign(m_streams->Listing().Count(), false);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
     std::unique_ptr<CChmStorageNode> level(new (std::nothrow) CChmStorageNode);
     if (!level || FAILED(level->Create(m_root.get(), L"", m_mirrorRoot.get())))
         return E_FAIL;
     m_rootLevel = std::move(level);
-    return m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
+    return Next(name, nameCapacity, folder, folderCapacity);
 }
 
 HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
 {
     if (!m_root || !m_rootLevel)
         return E_FAIL;
-    return m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
+    if (!m_walkEnded) {
+        const HRESULT hr = m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
+        if (hr == S_OK) {
+            MarkMet(folder, name);
+            return S_OK;
+        }
+        // A failure at the root ends everything, as it always has; the end of
+        // the walk leaves what it did not meet.
+        if (hr != S_FALSE)
+            return hr;
+        m_walkEnded = true;
+    }
+    return NextListed(name, nameCapacity, folder, folderCapacity);
 }
 
-bool CChmStorage::CurrentMayBeRead()
+void CChmStorage::MarkMet(const wchar_t* folder, const wchar_t* name)
 {
-    const CChmStorageNode* current = m_rootLevel->Deepest();
+    if (!m_streams)
+        return;
+    try {
+        for (const std::string& spelling : ChmEntrySpellings(folder, name))
+            MarkMet(spelling);
+    } catch (...) {
+        // No memory: the entry may be visited by name once more.
+    }
+}
+
+void CChmStorage::MarkMet(const std::string& entryName)
+{
+    // Every entry of exactly that name: a name listed twice is one stream.
+    CChmListing& listing = m_streams->Listing();
+    for (size_t index : listing.NamedLike(entryName)) {
+        if (listing.Name(index) == entryName)
+            m_met[index] = true;
+    }
+}
+
+HRESULT CChmStorage::NextListed(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
+{
+    m_listedLevel.reset();
+    if (!m_streams)
+        return S_FALSE;
+    CChmListing& listing = m_streams->Listing();
+    try {
+        while (m_nextListed < listing.Count()) {
+            const size_t index = m_nextListed++;
+            if (m_met[index])
+                continue;
+            const std::string entryName = listing.Name(index);
+            MarkMet(entryName);
+            // The component decodes a name from UTF-8, or takes each byte for a
+            // character: whichever finds the stream.
+            for (const bool bytesAsCharacters : {false, true}) {
+                std::wstring entryFolder;
+                std::wstring entryLeaf;
+                // A folder path that no level of the walk could hold is passed
+                // over here too.
+                if (!ChmEntryPath(entryName, bytesAsCharacters, entryFolder, entryLeaf) ||
+                    entryFolder.size() >= CChmStorageNode::kPathCapacity ||
+                    FAILED(SelectListed(entryFolder, entryLeaf, listing.At(index).length)))
+                    continue;
+                if (FAILED(BoundedCopy(folder, folderCapacity, entryFolder.c_str())) ||
+                    FAILED(BoundedCopy(name, nameCapacity, entryLeaf.c_str()))) {
+                    m_listedLevel.reset();
+                    break;  // does not fit the caller's buffers: passed over
+                }
+                return S_OK;
+            }
+        }
+    } catch (...) {
+        m_listedLevel.reset();
+        return E_OUTOFMEMORY;
+    }
+    return S_FALSE;
+}
+
+HRESULT CChmStorage::SelectListed(const std::wstring& folder, const std::wstring& name, ULONGLONG listedSize)
+{
+    m_listedLevel.reset();
+    ComPtr<IStorage> storage;
+    storage.copy_from(m_root.get());
+    for (size_t start = 0; start < folder.size();) {
+        const size_t end = folder.find(L'\\', start);
+        const std::wstring element = folder.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        ComPtr<IStorage> sub;
+        const HRESULT hr = sub.receive([&storage, &element](IStorage** out) {
+            return storage->OpenStorage(element.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
+        });
+        if (FAILED(hr))
+            return hr;
+        if (!sub)
+            return E_FAIL;
+        storage = std::move(sub);
+        start = end == std::wstring::npos ? folder.size() : end + 1;
+    }
+    std::unique_ptr<CChmStorageNode> level(new (std::nothrow) CChmStorageNode);
+    if (!level)
+        return E_OUTOFMEMORY;
+    const HRESULT hr =
+        level->CreateForStream(storage.get(), folder.c_str(), m_mirrorRoot.get(), name.c_str(), listedSize);
+    if (FAILED(hr))
+        return hr;
+    m_listedLevel = std::move(level);
+    return S_OK;
+}
+
+CChmStorageNode* CChmStorage::Current()
+{
+    if (m_walkEnded)
+        return m_listedLevel.get();
+    return m_rootLevel ? m_rootLevel->Deepest() : nullptr;
+}
+
+bool CChmStorage::CurrentMayBeRead(ULONGLONG& limit)
+{
+    limit = ~0ull;
+    const CChmStorageNode* current = Current();
     // Without a current stream the node refuses the read itself.
-    return !m_streams || !current->CurrentName() || m_streams->Allows(current->RelativePath(), current->CurrentName(), current->CurrentSize());
+    return !m_streams || !current->CurrentName() ||
+           m_streams->Allows(current->RelativePath(), current->CurrentName(), current->CurrentSize(), &limit);
 }
 
 HRESULT CChmStorage::ReadCurrent(BYTE** block, DWORD* byteCount)
@@ -95,26 +219,35 @@ HRESULT CChmStorage::ReadCurrent(BYTE** block, DWORD* byteCount)
         *block = nullptr;
     if (byteCount)
         *byteCount = 0;
-    if (!m_rootLevel)
+    if (!Current())
         return E_FAIL;
-    // A page whose compressed frames would take the component's decoder out
-    // of its memory is refused as a damaged stream.
-    if (!CurrentMayBeRead())
+    // A stream whose compressed frames would take the component's decoder out
+    // of its memory, or that no entry of the directory names, is refused as a
+    // damaged stream. A size the component reports beyond what the directory
+    // lists for the name (a component that cannot take a long name may report
+    // anything) is not read.
+    ULONGLONG limit = 0;
+    if (!CurrentMayBeRead(limit))
         return STG_E_DOCFILECORRUPT;
-    return m_rootLevel->Deepest()->ReadCurrent(block, byteCount);
+    return Current()->ReadCurrent(block, byteCount, limit);
 }
 
 HRESULT CChmStorage::ExtractCurrent(const wchar_t* filePath)
 {
-    if (!m_rootLevel || !filePath)
+    if (!Current() || !filePath)
         return E_FAIL;
-    if (!CurrentMayBeRead())
+    ULONGLONG limit = 0;
+    if (!CurrentMayBeRead(limit))
         return STG_E_DOCFILECORRUPT;
-    return m_rootLevel->Deepest()->ExtractCurrent(filePath);
+    return Current()->ExtractCurrent(filePath, limit);
 }
 
 void CChmStorage::Close()
 {
+    m_listedLevel.reset();
+    m_met.clear();
+    m_walkEnded = false;
+    m_nextListed = 0;
     m_streams.reset();
     m_mirrorRoot.reset();
     m_rootLevel.reset();

@@ -3,6 +3,8 @@
 #include <objbase.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "crawler/CChmStorageNode.h"
 #include "crawler/IITStorage.h"
@@ -12,6 +14,13 @@ class CChmStreamCheck;
 
 // Reads a CHM through the InfoTech storage component as one flat, depth-first
 // sequence of streams. Each stream can be read into memory or written to a file.
+//
+// The component's own listing may miss entries: it starts where the directory
+// header says the listing starts, and some compilers name a later chunk than
+// the first. After the component's walk, every stream the directory lists that
+// the walk did not meet is reached by its name through the component (the
+// storage of its folder, then the stream), in directory order, and handed out
+// the same way. A file whose header is right gives the walk alone.
 class CChmStorage {
 public:
     CChmStorage();
@@ -36,12 +45,27 @@ public:
     void Close();
 
 private:
-    // Whether the component may read the walk's current stream.
-    bool CurrentMayBeRead();
+    // The level whose current element is the current stream.
+    CChmStorageNode* Current();
+    // Whether the component may read the current stream, and how many of its
+    // bytes at most (the most its directory entries hold).
+    bool CurrentMayBeRead(ULONGLONG& limit);
+    // The walk met this stream: its directory entries need no visit by name.
+    void MarkMet(const wchar_t* folder, const wchar_t* name);
+    void MarkMet(const std::string& entryName);
+    // The next stream the directory lists that the walk did not meet.
+    HRESULT NextListed(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
+    HRESULT SelectListed(const std::wstring& folder, const std::wstring& name, ULONGLONG listedSize);
 
     ComPtr<IITStorage> m_component;
     ComPtr<IStorage> m_root;
     std::unique_ptr<CChmStorageNode> m_rootLevel;
     std::unique_ptr<wchar_t[]> m_mirrorRoot;
     std::unique_ptr<CChmStreamCheck> m_streams;
+    // After the walk: the directory's entries met so far, the next one to
+    // look at, and the level of the stream found by name.
+    bool m_walkEnded = false;
+    std::vector<bool> m_met;
+    size_t m_nextListed = 0;
+    std::unique_ptr<CChmStorageNode> m_listedLevel;
 };

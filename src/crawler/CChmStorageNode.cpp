@@ -52,28 +52,76 @@ HRESULT CChmStorageNode::Create(IStorage* storage, const wchar_t* relativePath, 
         !m_enumerator)
         return S_OK;
 
-    if (mirrorRoot) {
-        m_mirrorRoot = CopyOf(mirrorRoot);
-        if (!m_mirrorRoot)
-            return E_OUTOFMEMORY;
-        // On the heap: a crafted CHM can nest a thousand levels deep.
-        std::unique_ptr<wchar_t[]> folder(new (std::nothrow) wchar_t[kPathCapacity]);
-        if (!folder)
-            return E_OUTOFMEMORY;
-        if (FAILED(BoundedCopy(folder.get(), kPathCapacity, mirrorRoot)))
-            return E_FAIL;
-        const size_t rootLength = wcslen(folder.get());
-        if ((rootLength == 0 || folder[rootLength - 1] != L'\\') &&
-            FAILED(BoundedAppend(folder.get(), kPathCapacity, L"\\")))
-            return E_FAIL;
-        if (FAILED(BoundedAppend(folder.get(), kPathCapacity, m_relativePath)))
-            return E_FAIL;
-        // One level only: parents were made by the levels above; an existing
-        // folder is fine.
-        CreateDirectoryW(folder.get(), nullptr);
-    }
-
+    const HRESULT hr = MakeMirrorFolder(mirrorRoot, false);
+    if (FAILED(hr))
+        return hr;
     m_enumerator->Reset();
+    return S_OK;
+}
+
+HRESULT CChmStorageNode::CreateForStream(IStorage* storage, const wchar_t* relativePath, const wchar_t* mirrorRoot,
+                                         const wchar_t* name, ULONGLONG listedSize)
+{
+    if (!storage || !name || FAILED(BoundedCopy(m_relativePath, kPathCapacity, relativePath)))
+        return E_FAIL;
+    m_storage.copy_from(storage);
+    ComPtr<IStream> stream;
+    HRESULT hr = stream.receive([this, name](IStream** out) {
+        return m_storage->OpenStream(name, nullptr, kReadExclusive, 0, out);
+    });
+    if (FAILED(hr))
+        return hr;
+    if (!stream)
+        return E_FAIL;
+    STATSTG stat = {};
+    if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+        CoTaskMemBlock<wchar_t> ownName(stat.pwcsName);  // a component may name it anyway
+        stat.pwcsName = nullptr;
+    } else {
+        stat = {};
+        stat.cbSize.QuadPart = listedSize;
+    }
+    m_current = stat;
+    m_current.type = STGTY_STREAM;
+    const size_t length = wcslen(name);
+    if (!m_currentName.allocate((length + 1) * sizeof(wchar_t)))
+        return E_OUTOFMEMORY;
+    wmemcpy(m_currentName.get(), name, length + 1);
+    return MakeMirrorFolder(mirrorRoot, true);
+}
+
+HRESULT CChmStorageNode::MakeMirrorFolder(const wchar_t* mirrorRoot, bool withParents)
+{
+    if (!mirrorRoot)
+        return S_OK;
+    m_mirrorRoot = CopyOf(mirrorRoot);
+    if (!m_mirrorRoot)
+        return E_OUTOFMEMORY;
+    // On the heap: a crafted CHM can nest a thousand levels deep.
+    std::unique_ptr<wchar_t[]> folder(new (std::nothrow) wchar_t[kPathCapacity]);
+    if (!folder)
+        return E_OUTOFMEMORY;
+    if (FAILED(BoundedCopy(folder.get(), kPathCapacity, mirrorRoot)))
+        return E_FAIL;
+    size_t rootLength = wcslen(folder.get());
+    if ((rootLength == 0 || folder[rootLength - 1] != L'\\') &&
+        FAILED(BoundedAppend(folder.get(), kPathCapacity, L"\\")))
+        return E_FAIL;
+    rootLength = wcslen(folder.get());
+    if (FAILED(BoundedAppend(folder.get(), kPathCapacity, m_relativePath)))
+        return E_FAIL;
+    // A walk makes one level at a time, parents first; a stream found by its
+    // name needs the folders above it too. An existing folder is fine.
+    if (withParents) {
+        for (size_t i = rootLength; folder[i] != L'\0'; ++i) {
+            if (folder[i] != L'\\')
+                continue;
+            folder[i] = L'\0';
+            CreateDirectoryW(folder.get(), nullptr);
+            folder[i] = L'\\';
+        }
+    }
+    CreateDirectoryW(folder.get(), nullptr);
     return S_OK;
 }
 
@@ -171,7 +219,7 @@ HRESULT CChmStorageNode::EnterStorage(wchar_t* name, size_t nameCapacity, wchar_
     return S_FALSE;
 }
 
-HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount)
+HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount, ULONGLONG limit)
 {
     if (!block || !byteCount)
         return E_POINTER;
@@ -189,7 +237,7 @@ HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount)
     if (!stream)
         return E_FAIL;
 
-    const DWORD size = m_current.cbSize.LowPart;
+    const DWORD size = limit < m_current.cbSize.LowPart ? static_cast<DWORD>(limit) : m_current.cbSize.LowPart;
     LocalBlock<BYTE> data;
     if (!data.allocate(size))
         return E_OUTOFMEMORY;
@@ -204,11 +252,11 @@ HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount)
     return read < size ? S_FALSE : S_OK;
 }
 
-HRESULT CChmStorageNode::ExtractCurrent(const wchar_t* filePath)
+HRESULT CChmStorageNode::ExtractCurrent(const wchar_t* filePath, ULONGLONG limit)
 {
     BYTE* raw = nullptr;
     DWORD count = 0;
-    const HRESULT hr = ReadCurrent(&raw, &count);
+    const HRESULT hr = ReadCurrent(&raw, &count, limit);
     LocalBlock<BYTE> data(raw);
     // A short stream is not extracted: a truncated page would be indexed as if
     // it were whole.

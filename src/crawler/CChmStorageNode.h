@@ -22,6 +22,13 @@ public:
     // Makes this level from a storage, its path inside the CHM and the mirror
     // root (may be null). E_FAIL when the mirror folder's path does not fit.
     HRESULT Create(IStorage* storage, const wchar_t* relativePath, const wchar_t* mirrorRoot);
+    // Makes this level hold one stream of the storage, found by its name
+    // rather than listed: its current element, sized as the stream says (or
+    // as the directory lists it, when the stream cannot say). No walk goes on
+    // from it. The mirror folder is made as by Create, with the folders above
+    // it.
+    HRESULT CreateForStream(IStorage* storage, const wchar_t* relativePath, const wchar_t* mirrorRoot,
+                            const wchar_t* name, ULONGLONG listedSize);
 
     // Next stream of this level or of the levels below it.
     HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
@@ -34,10 +41,12 @@ public:
     const wchar_t* CurrentName() const { return m_currentName.get(); }
     ULONGLONG CurrentSize() const { return m_current.cbSize.QuadPart; }
 
-    HRESULT ReadCurrent(BYTE** block, DWORD* byteCount);
-    HRESULT ExtractCurrent(const wchar_t* filePath);
+    // At most limit bytes are read, whatever size the component reported.
+    HRESULT ReadCurrent(BYTE** block, DWORD* byteCount, ULONGLONG limit = ~0ull);
+    HRESULT ExtractCurrent(const wchar_t* filePath, ULONGLONG limit = ~0ull);
 
 private:
+    HRESULT MakeMirrorFolder(const wchar_t* mirrorRoot, bool withParents);
     HRESULT EnterStorage(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
 
     ComPtr<IEnumSTATSTG> m_enumerator;

@@ -373,22 +373,26 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
 
 HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
 {
+    std::unique_ptr<wchar_t[]> title(new wchar_t[kTitleCapacity]());
+    ULONG flags = CHUNK_VALUE;
+    m_titleLocale = 0;
+    GetTitle(title.get(), kTitleCapacity, &flags);
+    if (!m_pendingTitle.Set(title.get()))
+        throw std::bad_alloc();
+
     pStat->idChunk = 1;
     pStat->breakType = CHUNK_NO_BREAK;
     pStat->flags = CHUNK_VALUE;
-    pStat->locale = GetSystemDefaultLCID();
+    // Hosts choose the word breaker by the chunk's locale: the language the
+    // help file declares, where it declares one the system knows.
+    pStat->locale = m_titleLocale != 0 && IsValidLocale(m_titleLocale, LCID_SUPPORTED) ? m_titleLocale
+                                                                                       : GetSystemDefaultLCID();
     pStat->attribute.guidPropSet = kSummaryInformation;
     pStat->attribute.psProperty.ulKind = PRSPEC_PROPID;
     pStat->attribute.psProperty.propid = kTitleProperty;
     pStat->idChunkSource = 1;
     pStat->cwcStartSource = 0;
     pStat->cwcLenSource = 0;
-
-    std::unique_ptr<wchar_t[]> title(new wchar_t[kTitleCapacity]());
-    ULONG flags = CHUNK_VALUE;
-    GetTitle(title.get(), kTitleCapacity, &flags);
-    if (!m_pendingTitle.Set(title.get()))
-        throw std::bad_alloc();
     return S_OK;
 }
 
@@ -419,5 +423,5 @@ bool CIFilterBase::GetTitleA(const char*, char*, size_t, ULONG*)
 
 bool CIFilterBase::GetTitleW(const wchar_t* path, wchar_t* title, size_t titleCapacity, ULONG*)
 {
-    return ReadChmSystemTitle(path, title, titleCapacity);
+    return ReadChmSystemTitle(path, title, titleCapacity, &m_titleLocale);
 }

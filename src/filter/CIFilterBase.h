@@ -121,4 +121,7 @@ protected:
     ForeignModule m_pageFilterModule;
     SubFilterRelay m_relay;
     LONG m_chunkState = 0;
+    // The language the help file declares for its title (record 4 of
+    // #SYSTEM); 0 when it declares none.
+    LCID m_titleLocale = 0;
 };

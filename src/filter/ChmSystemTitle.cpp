@@ -24,8 +24,10 @@ UINT AnsiCodePageOfLocale(LCID locale)
     return codePage;
 }
 
-bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t capacity)
+bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t capacity, LCID* declared)
 {
+    if (declared)
+        *declared = 0;
     if (!data || !text || capacity == 0)
         return false;
     const BYTE* title = nullptr;
@@ -45,6 +47,8 @@ bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t c
             languageSeen = true;
             const LCID locale = ChmDword(record);
             codePage = AnsiCodePageOfLocale(locale);
+            if (declared)
+                *declared = locale;
         }
         offset += 4 + length;
     }
@@ -72,8 +76,10 @@ bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t c
     return true;
 }
 
-bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity)
+bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity, LCID* declared)
 {
+    if (declared)
+        *declared = 0;
     CChmStorage storage;
     if (!path || FAILED(storage.Open(path, nullptr)))
         return false;
@@ -92,5 +98,5 @@ bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity)
     DWORD size = 0;
     if (FAILED(storage.ReadCurrent(block.put(), &size)) || !block)
         return false;
-    return DecodeChmSystemTitle(block.get(), size, text, capacity);
+    return DecodeChmSystemTitle(block.get(), size, text, capacity, declared);
 }

@@ -10,13 +10,16 @@
 // installed, and with the system's otherwise, so that a help file compiled for
 // another language keeps a readable title. True when a title record was found
 // and fits in capacity characters with its terminator (an empty title counts).
-bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t capacity);
+// declared, when given, receives the language's LCID, or 0 when the stream
+// declares none.
+bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t capacity, LCID* declared = nullptr);
 
 // The ANSI code page that text of the given locale uses, when it is installed
 // here; CP_ACP otherwise.
 UINT AnsiCodePageOfLocale(LCID locale);
 
 // The title of the help file at path: the #SYSTEM stream at its root, read
-// through the storage reader and decoded as above. False when the file cannot
-// be opened, has no such stream, or no title that fits.
-bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity);
+// through the storage reader and decoded as above (the reader reaches it by
+// its name when the component's listing misses it). False when the file
+// cannot be opened, has no such stream, or no title that fits.
+bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity, LCID* declared = nullptr);

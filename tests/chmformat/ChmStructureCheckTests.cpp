@@ -12,6 +12,7 @@
 
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
+#include "ListedStreams.h"
 #include "support/ChmBuilder.h"
 #include "support/ChmLayout.h"
 #include "support/FileBytes.h"
@@ -73,20 +74,22 @@ TEST(ChmStructureCheck, PassesEverySoundFile)
         files.push_back(real + L"\\" + name);
     for (const auto& file : files) {
         SCOPED_TRACE(Narrow(file));
-        CChmStreamCheck pages;
-        EXPECT_EQ(ChmFault::None, CChmStructureCheck::Run(file.c_str(), &pages));
-        // No directory holds this name: the whole compressed section is followed.
-        EXPECT_TRUE(pages.Allows(L"", L"\x01", 1));
+        CChmStreamCheck streams;
+        EXPECT_EQ(ChmFault::None, CChmStructureCheck::Run(file.c_str(), &streams));
+        EXPECT_TRUE(EveryListedStreamPasses(streams));
     }
 }
 
+// Each malformed file is refused at its first fault, but the one whose fault
+// only keeps the component from decoding its compressed section: that section
+// is left unread.
 TEST(ChmStructureCheck, RefusesEachMalformedFileAtItsFirstFault)
 {
     const struct {
         const wchar_t* file;
         ChmFault want;
     } rows[] = {
-        {L"mspack__cve-2015-4467-reset-interval-zero.chm", ChmFault::ControlData},
+        {L"mspack__cve-2015-4467-reset-interval-zero.chm", ChmFault::None},
         {L"mspack__cve-2015-4468-namelen-bounds.chm", ChmFault::SectionTable},
         {L"mspack__cve-2015-4469-namelen-bounds.chm", ChmFault::EntryBounds},
         {L"mspack__cve-2015-4472-namelen-bounds.chm", ChmFault::EntryName},
@@ -102,16 +105,27 @@ TEST(ChmStructureCheck, RefusesEachMalformedFileAtItsFirstFault)
         GTEST_SKIP() << "no malformed CHMs in " << TAVRINOLEX_SHARED_CHM "/malformed";
     for (const auto& row : rows) {
         SCOPED_TRACE(Narrow(row.file));
-        EXPECT_EQ(row.want, CChmStructureCheck::Run((folder + L"\\" + row.file).c_str()));
+        CChmStreamCheck streams;
+        EXPECT_EQ(row.want, CChmStructureCheck::Run((folder + L"\\" + row.file).c_str(), &streams));
+        if (row.want == ChmFault::None) {
+            EXPECT_FALSE(EveryListedStreamPasses(streams));
+        }
     }
 }
 
 using Patch = std::function<void(std::string&, const ChmLayout&)>;
 
+// What the check makes of a damaged file: refused (at its first fault), or
+// passed with every stream readable, or passed with some streams refused (a
+// compressed section the component cannot decode, frames it cannot find or
+// would decode out of its memory).
+enum class Streams { Refused, AllRead, SomeRefused };
+
 struct FaultCase {
     const char* label;
     Patch patch;
     ChmFault want;
+    Streams streams = Streams::Refused;
 };
 
 // Fields of the compressed section's own streams, as offsets in the file.
@@ -162,10 +176,10 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
     const DWORD frames = static_cast<DWORD>((GetQword(sound, ResetTable(layout) + 0x10) + 0x7FFF) / 0x8000);
 
     std::vector<FaultCase> rows = {
-        {"the file as compiled", [](std::string&, const ChmLayout&) {}, ChmFault::None},
+        {"the file as compiled", [](std::string&, const ChmLayout&) {}, ChmFault::None, Streams::AllRead},
         {"a reset table without the entry at the compressed length",
          [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, GetDword(b, ResetTable(l) + 4) - 1); },
-         ChmFault::None},
+         ChmFault::None, Streams::AllRead},
 
         {"the file header's signature", [](std::string& b, const ChmLayout&) { b[0] = 'X'; }, ChmFault::ItsfHeader},
         {"a file header of version 4", [](std::string& b, const ChmLayout&) { PutDword(b, 4, 4); }, ChmFault::ItsfHeader},
@@ -194,8 +208,13 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
         {"the first listing chunk past the directory",
          [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x20, count); },
          ChmFault::ListingBounds},
+        // The component lists nothing from it; every stream is found by its name.
         {"the first listing chunk an index chunk",
-         [itsp, root](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x20, root); }, ChmFault::ListingBounds},
+         [itsp, root](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x20, root); }, ChmFault::None,
+         Streams::AllRead},
+        {"the first listing chunk a later one",
+         [itsp](std::string& b, const ChmLayout& l) { PutDword(b, itsp + 0x20, l.listingChunks.back()); },
+         ChmFault::None, Streams::AllRead},
         {"no last listing chunk", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x24, 0xFFFFFFFF); },
          ChmFault::ListingBounds},
         {"the index root past the directory",
@@ -245,7 +264,38 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
              const auto& entry = FarthestCompressed(l);
              PutEncInt(b, entry.offset, (1ull << (7 * entry.offset.size)) - 1);
          },
-         ChmFault::EntryBounds},
+         ChmFault::None, Streams::SomeRefused},
+        {"a name of 513 bytes, as a path of 171 Chinese characters takes",
+         [](std::string& b, const ChmLayout& l) {
+             // A page of the last chunk, whose free space takes the longer name.
+             const ChmLayout::ListingEntry* page = nullptr;
+             for (const auto& listed : l.listing) {
+                 if (listed.chunk == l.listingChunks.back() && listed.name[0] == '/')
+                     page = &listed;
+             }
+             ASSERT_NE(nullptr, page);
+             const auto& entry = *page;
+             std::string name = "/" + std::string(512, 'n');
+             const size_t chunk = l.Chunk(entry.chunk);
+             const DWORD free = GetDword(b, chunk + 4);
+             const size_t grow = name.size() - entry.name.size() + 1;
+             if (free < grow + 2) {
+                 ADD_FAILURE() << "no room for the longer name";
+                 return;
+             }
+             const size_t at = entry.nameLength.pos;
+             const size_t used = l.chunkSize - free;
+             std::string entryBytes = b.substr(at + entry.nameLength.size + entry.name.size(),
+                                               chunk + used - (at + entry.nameLength.size + entry.name.size()));
+             std::string rewritten;
+             rewritten += static_cast<char>(0x80 | (name.size() >> 7));
+             rewritten += static_cast<char>(name.size() & 0x7F);
+             rewritten += name + entryBytes;
+             b.replace(at, chunk + used - at, rewritten);
+             b.erase(at + rewritten.size(), grow);  // keeps the chunk's size
+             PutDword(b, chunk + 4, static_cast<DWORD>(free - grow));
+         },
+         ChmFault::None, Streams::AllRead},
 
         {"a listing chunk naming itself as the next",
          [](std::string& b, const ChmLayout& l) {
@@ -285,76 +335,89 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
          [](std::string& b, const ChmLayout& l) { b[l.StreamAt(ChmLayout::kNameList) + 2] = 1; },
          ChmFault::NameList},
 
+        // The component turns compression off, or could not decode with such
+        // data: the compressed section is left unread, the file is not refused.
         {"the control data's signature", [](std::string& b, const ChmLayout& l) { b[ControlData(l) + 4] = 'X'; },
-         ChmFault::ControlData},
+         ChmFault::None, Streams::SomeRefused},
         {"control data of version 3", [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + 8, 3); },
-         ChmFault::ControlData},
+         ChmFault::None, Streams::SomeRefused},
         {"control data shorter than its fields",
          [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.Entry(ChmLayout::kControlData).length, 0x10); },
          ChmFault::ControlData},
-        {"a window of 96 KB", [](std::string& b, const ChmLayout& l) { Window(b, l, 3, 6); }, ChmFault::ControlData},
-        {"a window of 4 MB", [](std::string& b, const ChmLayout& l) { Window(b, l, 128, 128); },
-         ChmFault::ControlData},
+        {"a window of 96 KB", [](std::string& b, const ChmLayout& l) { Window(b, l, 3, 6); }, ChmFault::None,
+         Streams::SomeRefused},
+        {"a window of 4 MB", [](std::string& b, const ChmLayout& l) { Window(b, l, 128, 128); }, ChmFault::None,
+         Streams::SomeRefused},
+        // The component divides by half the window as it opens the file.
         {"no window", [](std::string& b, const ChmLayout& l) { Window(b, l, 0, 2); }, ChmFault::ControlData},
-        {"no reset interval", [](std::string& b, const ChmLayout& l) { Window(b, l, 2, 0); }, ChmFault::ControlData},
+        {"a window that is 0 in 32 bits", [](std::string& b, const ChmLayout& l) { Window(b, l, 0x20000, 2); },
+         ChmFault::ControlData},
+        {"no reset interval", [](std::string& b, const ChmLayout& l) { Window(b, l, 2, 0); }, ChmFault::None,
+         Streams::SomeRefused},
         {"a reset interval of a quarter window", [](std::string& b, const ChmLayout& l) { Window(b, l, 4, 1); },
-         ChmFault::ControlData},
+         ChmFault::None, Streams::SomeRefused},
         {"a reset interval beyond 32 bits", [](std::string& b, const ChmLayout& l) { Window(b, l, 2, 0x20000); },
-         ChmFault::ControlData},
+         ChmFault::None, Streams::SomeRefused},
+        // The component would divide by no frames between resets.
         {"no windows per reset", [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + 0x14, 0); },
-         ChmFault::ControlData},
+         ChmFault::None, Streams::SomeRefused},
         {"frames per reset beyond 32 bits",
          [](std::string& b, const ChmLayout& l) {
              Window(b, l, 2, 0x10000);
              PutDword(b, ControlData(l) + 0x14, 0x10000);
          },
-         ChmFault::ControlData},
+         ChmFault::None, Streams::SomeRefused},
 
         {"a reset table of version 1", [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l), 1); },
-         ChmFault::ResetTable},
+         ChmFault::None, Streams::SomeRefused},
+        // The component reads entries of 8 bytes whatever the table says.
         {"reset table entries of 4 bytes",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 8, 4); }, ChmFault::ResetTable},
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 8, 4); }, ChmFault::None,
+         Streams::SomeRefused},
         {"frames of 64 KB", [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + 0x20, 0x10000); },
-         ChmFault::ResetTable},
+         ChmFault::None, Streams::SomeRefused},
+        // The component finds every frame where it finds it in a sound file.
         {"more entries than the table holds",
          [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, GetDword(b, ResetTable(l) + 4) + 10); },
-         ChmFault::ResetTable},
+         ChmFault::None, Streams::AllRead},
         {"an uncompressed length of twice the frames",
          [](std::string& b, const ChmLayout& l) {
              PutQword(b, ResetTable(l) + 0x10, 2 * GetQword(b, ResetTable(l) + 0x10));
          },
-         ChmFault::ResetTable},
+         ChmFault::None, Streams::AllRead},
         {"a compressed length beyond the content",
          [](std::string& b, const ChmLayout& l) {
              PutQword(b, ResetTable(l) + 0x18, l.Entry(ChmLayout::kContent).length.value + 1);
          },
-         ChmFault::ResetTable},
+         ChmFault::None, Streams::AllRead},
+        // Frames the component would decode from the wrong bytes, or out of
+        // its buffer: the streams in them are refused.
         {"a first frame not at the start",
-         [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + 0x28, 1); }, ChmFault::ResetTable},
+         [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + 0x28, 1); }, ChmFault::None,
+         Streams::SomeRefused},
         {"frames out of order",
          [](std::string& b, const ChmLayout& l) {
              PutQword(b, ResetTable(l) + 0x30, GetQword(b, ResetTable(l) + 0x38));
          },
-         ChmFault::ResetTable},
+         ChmFault::None, Streams::SomeRefused},
         {"a frame longer than the component's buffer",
          [](std::string& b, const ChmLayout& l) {
              PutQword(b, ResetTable(l) + 0x30, 0x8000 + 6144 + 1);
              PutQword(b, ResetTable(l) + 0x18, l.Entry(ChmLayout::kContent).length.value);
          },
-         ChmFault::ResetTable},
-        {"the entry after the last frame not at the compressed length",
-         [frames](std::string& b, const ChmLayout& l) {
-             const size_t at = ResetTable(l) + 0x28 + 8 * static_cast<size_t>(frames);
-             PutQword(b, at, GetQword(b, at) - 1);
-         },
-         ChmFault::ResetTable},
+         ChmFault::None, Streams::SomeRefused},
+        {"fewer entries than frames",
+         [frames](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, frames - 2); }, ChmFault::None,
+         Streams::SomeRefused},
     };
-    // Every LZX window, with a reset interval the storage component can use.
+    // Every LZX window, with a reset interval the storage component can use,
+    // passes; the file's frames, compressed with another window and resets,
+    // would not decode with it, and are found so.
     static const char* const kWindows[] = {"32 KB", "64 KB", "128 KB", "256 KB", "512 KB", "1 MB", "2 MB"};
     for (DWORD bits = 0; bits < 7; ++bits) {
         const DWORD frames = 1u << bits;
         rows.push_back({kWindows[bits], [frames](std::string& b, const ChmLayout& l) { Window(b, l, frames, 2 * frames); },
-                        ChmFault::None});
+                        ChmFault::None, Streams::SomeRefused});
     }
 
     for (const auto& row : rows) {
@@ -362,7 +425,11 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
         std::string damaged = sound;
         row.patch(damaged, layout);
         const std::wstring path = scratch.WriteFile(L"damaged.chm", damaged);
-        EXPECT_EQ(row.want, CChmStructureCheck::Run(path.c_str()));
+        CChmStreamCheck streams;
+        EXPECT_EQ(row.want, CChmStructureCheck::Run(path.c_str(), &streams));
+        if (row.want == ChmFault::None) {
+            EXPECT_EQ(row.streams == Streams::AllRead, EveryListedStreamPasses(streams));
+        }
     }
 }
 }  // namespace

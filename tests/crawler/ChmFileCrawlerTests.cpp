@@ -19,7 +19,7 @@ public:
     FakeCrawl(const FakeElement& root, CHostProcessInfo& locator, const std::wstring& temp, int mode = 0)
         : m_factory(NewFakeComponentFactory(&root, &m_calls)),
           m_override(CLSID_ITStorage, m_factory.get()),
-          m_crawler(std::make_unique<CChmFileCrawler>(SoundChmPath(), temp.c_str(), mode))
+          m_crawler(std::make_unique<CChmFileCrawler>(CoverChmPath(root).c_str(), temp.c_str(), mode))
     {
         EXPECT_EQ(S_OK, m_override.Result());
         m_crawler->SetLocator(&locator);

@@ -7,6 +7,8 @@
 #include "crawler/IITStorage.h"
 #include "support/ChmBuilder.h"
 #include "support/ScratchFolder.h"
+#include "support/UncompressedChm.h"
+#include "support/Utf8.h"
 
 FakeElement Stream(std::wstring name, std::string data)
 {
@@ -235,10 +237,25 @@ IUnknown* NewFakeComponentFactory(const FakeElement* root, FakeCalls* calls, HRE
     return new FakeFactory(root, calls, openResult);
 }
 
-const wchar_t* SoundChmPath()
+namespace {
+void ListStreams(const FakeElement& folder, const std::string& path,
+                 std::vector<std::pair<std::string, std::string>>& streams)
+{
+    for (const FakeElement& child : folder.children) {
+        const std::string name = path + "/" + Utf8(child.name);
+        if (child.type == STGTY_STORAGE)
+            ListStreams(child, name, streams);
+        else
+            streams.emplace_back(name, child.data + std::string(child.missingBytes, '\0'));
+    }
+}
+}  // namespace
+
+std::wstring CoverChmPath(const FakeElement& root)
 {
     static ScratchFolder scratch;
-    static const std::wstring path =
-        ChmBuilder(scratch).File("index.htm", "<html><body>stand-in</body></html>").Build();
-    return path.c_str();
+    static int files = 0;
+    std::vector<std::pair<std::string, std::string>> streams;
+    ListStreams(root, "", streams);
+    return scratch.WriteFile(L"cover-" + std::to_wstring(++files) + L".chm", UncompressedChm(streams));
 }

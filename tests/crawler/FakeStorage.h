@@ -35,6 +35,8 @@ struct FakeCalls {
 // with openResult). The tree and calls must outlive every object handed out.
 IUnknown* NewFakeComponentFactory(const FakeElement* root, FakeCalls* calls, HRESULT openResult = S_OK);
 
-// A sound help file for the fakes to stand for: the reader checks the file it
-// is given before it asks the (fake) component to open it. Compiled once.
-const wchar_t* SoundChmPath();
+// A sound help file for a fake tree to stand for: the reader checks the file it
+// is given before it asks the (fake) component to open it, and checks each
+// read against the file's directory, which lists every stream of the tree
+// (with the size the tree claims for it).
+std::wstring CoverChmPath(const FakeElement& root);

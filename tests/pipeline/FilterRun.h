@@ -14,6 +14,7 @@
 #include "support/RegistryFixture.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
+#include "support/Utf8.h"
 
 // One chunk as a host saw it, with everything GetText and GetValue gave for it.
 struct SeenChunk {
@@ -164,21 +165,3 @@ protected:
     bool m_hadTmp = false;
 };
 
-// Text as UTF-8, so that titles in any script can be compared with literals.
-inline std::string Utf8(const std::wstring& text)
-{
-    std::string out;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    out.resize(size);
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
-
-inline std::wstring FromUtf8(const std::string& text)
-{
-    std::wstring out;
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-    out.resize(size);
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size);
-    return out;
-}

@@ -1,5 +1,7 @@
 #include "CChmTree.h"
 
+#include <cwchar>
+
 #include "CStandInStream.h"
 #include "PlatformHeapCheck.h"
 #include "crawler/IITStorage.h"
@@ -152,9 +154,16 @@ CChmTree::NodePtr CChmTree::ListedElements(const NodePtr& folder, const NodePtr&
     return folder->m_listing.lock();
 }
 
-bool CChmTree::OpensByPath(const Node& folder)
+bool CChmTree::IsElementName(const wchar_t* name)
 {
-    return folder.listsItself && folder.depth <= kMaxDepth;
+    if (!name || name[0] == L'\0' || wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
+        return false;
+    return wcspbrk(name, L"/\\:") == nullptr;
+}
+
+std::wstring CChmTree::WholePath(const Node& folder, const wchar_t* name)
+{
+    return folder.wholePath.empty() ? std::wstring(name) : folder.wholePath + L"/" + name;
 }
 
 // One enumeration of Wine's storage for the folder: whole paths are cut back
@@ -195,9 +204,12 @@ void CChmTree::List(Node& top)
         name.reset();
         if (reported.empty())
             continue;
+        // Wine matches the folder's path without regard to case, so a folder
+        // opened by its path may be spelled otherwise than Wine's names.
         const std::wstring whole =
-            prefix.empty() || reported.compare(0, prefix.size() + 1, prefix + L"/") == 0 ? reported
-                                                                                           : prefix + L"/" + reported;
+            prefix.empty() || Folded(reported.substr(0, prefix.size() + 1)) == Folded(prefix + L"/")
+                ? reported
+                : prefix + L"/" + reported;
         if (whole.find(L"//") != std::wstring::npos)
             continue;
         Node* node = Insert(top, whole, stat.type, stat.cbSize);
@@ -251,4 +263,32 @@ HRESULT CChmTree::OpenStream(const std::wstring& wholePath, IStream** stream) co
     if (FAILED(hr) || !opened)
         return FAILED(hr) ? hr : STG_E_FILENOTFOUND;
     return CStandInStream::Wrap(std::move(opened), stream);
+}
+
+HRESULT CChmTree::OpenUnlisted(const Node& parent, const wchar_t* name, NodePtr& folder) const
+{
+    folder.reset();
+    if (!IsElementName(name) || parent.depth >= kMaxDepth)
+        return STG_E_FILENOTFOUND;
+    const std::wstring whole = WholePath(parent, name);
+    // Wine opens any path as a storage; only a stream's path opens as a stream.
+    ComPtr<IStream> stream;
+    if (SUCCEEDED(OpenStream(whole, stream.put())))
+        return STG_E_FILENOTFOUND;
+    ComPtr<IStorage> sub;
+    const HRESULT hr = PlatformHeapCheck::Around("IStorage::OpenStorage", [&] {
+        return sub.receive([&](IStorage** out) {
+            return m_root->OpenStorage(whole.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
+        });
+    });
+    PlatformHeapCheck::Release("IStorage::Release", sub);
+    if (FAILED(hr))
+        return hr;
+    auto node = std::make_shared<Node>();
+    node->name = name;
+    node->wholePath = whole;
+    node->listsItself = true;
+    node->depth = parent.depth + 1;
+    folder = std::move(node);
+    return S_OK;
 }

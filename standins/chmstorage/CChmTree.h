@@ -22,6 +22,13 @@
 // enumerator of that folder, or of a folder inside it that it holds, is alive.
 // A folder made up from deeper whole paths has no enumeration of its own: the
 // listing that made it up holds its elements.
+//
+// Wine lists a directory from the listing chunk its header names as the first,
+// which some files get wrong, so a listing may miss folders and streams that
+// the file holds. Windows' component finds an element by its path through the
+// directory's index, whatever the listing shows, and so does the view: a name
+// its folder's listing lacks is looked up in Wine's root storage by its whole
+// path.
 class CChmTree : public std::enable_shared_from_this<CChmTree> {
 public:
     struct Node {
@@ -65,9 +72,17 @@ public:
     NodePtr Elements(const NodePtr& folder, NodePtr& held);
     // The elements if they need no listing made, else null.
     NodePtr ListedElements(const NodePtr& folder, const NodePtr& held);
-    static bool OpensByPath(const Node& folder);
+
+    // A name that can only mean an element of its own folder: not empty, "." or
+    // "..", with no '/', '\\' or ':' in it.
+    static bool IsElementName(const wchar_t* name);
+    static std::wstring WholePath(const Node& folder, const wchar_t* name);
 
     HRESULT OpenStream(const std::wstring& wholePath, IStream** stream) const;
+    // A folder of parent that its listing lacks, by its whole path: a folder of
+    // its own, listed by Wine's enumeration of that path (which may show
+    // nothing). STG_E_FILENOTFOUND for a refused name and for a stream's path.
+    HRESULT OpenUnlisted(const Node& parent, const wchar_t* name, NodePtr& folder) const;
 
 private:
     void List(Node& top);

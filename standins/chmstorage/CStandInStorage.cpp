@@ -1,18 +1,9 @@
 #include "CStandInStorage.h"
 
-#include <cwchar>
 #include <new>
 
 #include "CStandInEnum.h"
 #include "comserver/ServerLock.h"
-
-namespace {
-// A name that can only mean an element of this very folder, as Wine reads it.
-bool IsLeafName(const OLECHAR* name)
-{
-    return name && name[0] != L'\0' && !wcspbrk(name, L"/\\");
-}
-}
 
 CStandInStorage::CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::NodePtr node)
     : m_tree(std::move(tree)), m_node(std::move(node))
@@ -53,18 +44,19 @@ STDMETHODIMP CStandInStorage::OpenStream(const OLECHAR* name, void*, DWORD, DWOR
         return E_POINTER;
     *stream = nullptr;
     try {
-        CChmTree::NodePtr elements = m_tree->ListedElements(m_node, m_elements);
-        if (!elements && CChmTree::OpensByPath(*m_node) && IsLeafName(name)) {
-            // Opening by name need not list the folder: Wine looks the whole
-            // path up without regard to case, as the view does, and a folder's
-            // path names no stream.
-            const std::wstring whole = m_node->wholePath.empty() ? name : m_node->wholePath + L"/" + name;
-            if (SUCCEEDED(m_tree->OpenStream(whole, stream)))
-                return S_OK;
+        const CChmTree::NodePtr listed = m_tree->ListedElements(m_node, m_elements);
+        if (listed) {
+            if (const CChmTree::Node* node = listed->Find(name))
+                return node->type == STGTY_STREAM ? m_tree->OpenStream(node->wholePath, stream) : STG_E_FILENOTFOUND;
         }
-        if (!elements)
-            elements = m_tree->Elements(m_node, m_elements);
-        const CChmTree::Node* node = elements->Find(name);
+        // Opening by name needs no listing, and finds a stream that the listing
+        // missed: Wine looks the whole path up without regard to case, as the
+        // view does, and a folder's path names no stream.
+        if (CChmTree::IsElementName(name) && SUCCEEDED(m_tree->OpenStream(CChmTree::WholePath(*m_node, name), stream)))
+            return S_OK;
+        if (listed)
+            return STG_E_FILENOTFOUND;
+        const CChmTree::Node* node = m_tree->Elements(m_node, m_elements)->Find(name);
         if (!node || node->type != STGTY_STREAM)
             return STG_E_FILENOTFOUND;
         return m_tree->OpenStream(node->wholePath, stream);
@@ -79,13 +71,21 @@ STDMETHODIMP CStandInStorage::OpenStorage(const OLECHAR* name, IStorage*, DWORD,
         return E_POINTER;
     *storage = nullptr;
     try {
-        // Wine opens any path as a storage, so only the listing tells a folder,
-        // its spelling and where its elements come from.
+        // Wine opens any path as a storage, so the listing tells a folder, its
+        // spelling and where its elements come from; only a name it lacks is
+        // taken by its path.
         const CChmTree::NodePtr elements = m_tree->Elements(m_node, m_elements);
-        CChmTree::Node* node = elements->Find(name);
-        if (!node || node->type != STGTY_STORAGE)
-            return STG_E_FILENOTFOUND;
-        *storage = new CStandInStorage(m_tree, CChmTree::NodePtr(elements, node));
+        CChmTree::NodePtr folder;
+        if (CChmTree::Node* node = elements->Find(name)) {
+            if (node->type != STGTY_STORAGE)
+                return STG_E_FILENOTFOUND;
+            folder = CChmTree::NodePtr(elements, node);
+        } else {
+            const HRESULT hr = m_tree->OpenUnlisted(*m_node, name, folder);
+            if (FAILED(hr))
+                return hr;
+        }
+        *storage = new CStandInStorage(m_tree, std::move(folder));
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;

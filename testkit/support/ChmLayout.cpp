@@ -76,6 +76,7 @@ ChmLayout::ChmLayout(const std::string& bytes)
         const size_t end = at + chunkSize - GetDword(bytes, at + 4);
         if (bytes.compare(at, 4, "PMGL") == 0) {
             listingChunks.push_back(c);
+            links[c] = Links{static_cast<LONG>(GetDword(bytes, at + 0x0C)), static_cast<LONG>(GetDword(bytes, at + 0x10))};
             for (size_t pos = at + 0x14; pos < end;) {
                 ListingEntry entry;
                 entry.chunk = c;
@@ -102,6 +103,15 @@ ChmLayout::ChmLayout(const std::string& bytes)
             throw std::runtime_error("a chunk of no known kind");
         }
     }
+}
+
+LONG ChmLayout::TrueFirstListing() const
+{
+    for (const auto& chunk : links) {
+        if (chunk.second.previous == -1)
+            return static_cast<LONG>(chunk.first);
+    }
+    return -1;
 }
 
 const ChmLayout::ListingEntry& ChmLayout::Entry(const std::string& name) const

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ public:
         Field offset;
         Field length;
     };
+    // A listing chunk's neighbours in the listing, -1 where there is none.
+    struct Links {
+        LONG previous = -1;
+        LONG next = -1;
+    };
     struct IndexEntry {
         DWORD chunk = 0;
         Field nameLength;
@@ -41,9 +47,13 @@ public:
     ULONGLONG content = 0;        // where section 0 begins
     std::vector<DWORD> listingChunks;
     std::vector<DWORD> indexChunks;
+    std::map<DWORD, Links> links;  // of each listing chunk
     std::vector<ListingEntry> listing;
     std::vector<IndexEntry> index;
 
+    // The listing chunk that has no previous one, where the listing truly
+    // begins whatever the header names; -1 when there is none.
+    LONG TrueFirstListing() const;
     size_t Chunk(DWORD number) const { return directoryHeader + 0x54 + static_cast<size_t>(number) * chunkSize; }
     // Throws when there is no entry of that name.
     const ListingEntry& Entry(const std::string& name) const;

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cwctype>
 #include <memory>
 #include <string>
@@ -9,6 +11,7 @@
 #include "../registry/LookupFixture.h"
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/ChmBuilder.h"
+#include "support/ChmChunkRewrite.h"
 #include "support/ChmLayout.h"
 #include "support/FaultingFilterCopy.h"
 #include "support/FileBytes.h"
@@ -329,6 +332,174 @@ TEST_F(FilterPages, RealHelpFilesEndToEnd)
     EXPECT_GT(allPages, 1000u) << "the extract_chmLib listings were not found";
     printf("%u pages of %u files through the page filter\n", static_cast<unsigned>(allPages),
            static_cast<unsigned>(files));
+}
+
+// The texts of a document's text chunks, in order.
+std::vector<std::string> Texts(const SeenDocument& doc)
+{
+    std::vector<std::string> texts;
+    for (const auto& chunk : doc.chunks) {
+        if (chunk.stat.flags == CHUNK_TEXT)
+            texts.push_back(Utf8(chunk.text));
+    }
+    return texts;
+}
+
+// Every page the directory lists, and the title, whatever its header names as
+// the first listing chunk: as chmcmd writes it (one listing chunk, where the
+// header is right, or many, where it names the second as the first), a header
+// naming a later chunk, and one naming an index chunk put first. Pages the
+// storage component's own listing misses are found by their names; none comes
+// twice.
+TEST_F(FilterPages, EveryPageWhateverTheDirectoryHeaderSays)
+{
+    struct Row {
+        const char* label;
+        int pages;
+        void (*rewrite)(std::string& bytes);
+    };
+    const Row rows[] = {
+        {"one page, as chmcmd writes it", 1, nullptr},
+        {"1,000 pages in nested folders, as chmcmd writes it", 1000, nullptr},
+        {"240 pages, the header naming chunk 2 of 4", 240, [](std::string& b) { NameFirstListingChunk(b, 2); }},
+        {"240 pages, an index chunk first and named first", 240,
+         [](std::string& b) {
+             PutIndexChunksFirst(b);
+             NameFirstListingChunk(b, 0);
+         }},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ChmBuilder builder(m_scratch, L"headers" + std::to_wstring(++n));
+        std::vector<std::string> want;
+        for (int i = 0; i < row.pages; ++i) {
+            char name[96];
+            std::snprintf(name, sizeof(name), "book/part%d/chapter%d/a-page-with-a-rather-long-name-%04d.htm", i / 100,
+                          i / 10 % 10, i);
+            want.push_back("page " + std::to_string(i));
+            builder.File(name, Page("text " + want.back()));
+        }
+        std::wstring chm = builder.Build("Headers Help");
+        std::string bytes = FileBytes(chm);
+        const ChmLayout layout(bytes);
+        if (row.pages > 1) {
+            ASSERT_GE(layout.listingChunks.size(), 4u);
+            ASSERT_NE(layout.TrueFirstListing(), layout.firstListing) << "chmcmd names the second chunk";
+        }
+        if (row.rewrite) {
+            row.rewrite(bytes);
+            chm = m_scratch.WriteFile(L"rewritten" + std::to_wstring(n) + L".chm", bytes);
+        }
+        const LONG loadedBefore = PagesLoaded();
+        const SeenDocument doc = Pull(Start(chm).get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        ExpectWellFormed(doc);
+        ASSERT_FALSE(doc.chunks.empty());
+        EXPECT_EQ(std::vector<std::wstring>{L"Headers Help"}, doc.chunks[0].values);
+        EXPECT_EQ(row.pages, PagesLoaded() - loadedBefore);
+        std::vector<std::string> texts = Texts(doc);
+        std::sort(texts.begin(), texts.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(want, texts);
+        EXPECT_TRUE(TempEntries().empty());
+    }
+}
+
+// The storage component finds a stream by its name without regard to case:
+// a file that lists "A.htm" on sound frames and "a.htm" on a frame it would
+// decode out of its memory has both refused, and the host goes on with the
+// other pages.
+TEST_F(FilterPages, NamesAlikeButForCaseArePassedOverTogether)
+{
+    std::string words;
+    for (int i = 0; i < 15000; ++i)
+        words += "word" + std::to_string(i * 7919 % 100003) + " ";
+    std::wstring chm = ChmBuilder(m_scratch)
+                           .File("c.htm", Page("text sound page"))
+                           .File("A.htm", Page("text big " + words))
+                           .File("b.htm", Page("text other " + words))
+                           .Build("Case Help");
+    std::string bytes = FileBytes(chm);
+    const ChmLayout layout(bytes);
+    const auto& b = layout.Entry("/b.htm");
+    bytes[b.namePos + 1] = 'a';
+    // The last frame, which only the former b.htm reaches, becomes a frame of no bytes.
+    const size_t table = layout.StreamAt(ChmLayout::kResetTable);
+    const DWORD entries = GetDword(bytes, table + 4);
+    const ULONGLONG uncompressed = GetQword(bytes, table + 0x10);
+    const DWORD frames = static_cast<DWORD>((uncompressed + 0x7FFF) / 0x8000);
+    ASSERT_EQ(frames + 1, entries);
+    ASSERT_LT(layout.Entry("/A.htm").offset.value + layout.Entry("/A.htm").length.value,
+              static_cast<ULONGLONG>(frames - 1) * 0x8000);
+    const size_t last = table + GetDword(bytes, table + 0x0C) + 8 * static_cast<size_t>(frames - 1);
+    PutQword(bytes, last, GetQword(bytes, last + 8));
+    chm = m_scratch.WriteFile(L"case.chm", bytes);
+
+    const SeenDocument doc = Pull(Start(chm).get());
+    EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+    ExpectWellFormed(doc);
+    EXPECT_EQ(std::vector<std::string>{"sound page"}, Texts(doc));
+    EXPECT_TRUE(TempEntries().empty());
+}
+
+// What the check once refused whole and the component reads well comes
+// through whole; a compressed section the component would decode badly leaves
+// its pages unread, and the title and the pages of the uncompressed section
+// come through.
+TEST_F(FilterPages, RefusedOnlyWhatMustBe)
+{
+    struct Row {
+        const char* label;
+        void (*patch)(std::string& bytes, const ChmLayout& layout);
+        std::vector<std::string> want;  // the text chunks
+    };
+    const Row rows[] = {
+        {"more reset table entries than frames",
+         [](std::string& b, const ChmLayout& l) {
+             const size_t table = l.StreamAt(ChmLayout::kResetTable);
+             PutDword(b, table + 4, GetDword(b, table + 4) + 10);
+         },
+         {"readme", "alpha", "beta"}},
+        {"a reset interval of a quarter window",
+         [](std::string& b, const ChmLayout& l) {
+             const size_t control = l.StreamAt(ChmLayout::kControlData);
+             PutDword(b, control + 0x10, 4);
+             PutDword(b, control + 0x0C, 1);
+         },
+         {"readme"}},
+        {"reset table entries of 4 bytes",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, l.StreamAt(ChmLayout::kResetTable) + 8, 4); },
+         {"readme"}},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const std::wstring sound = ChmBuilder(m_scratch, L"relaxed" + std::to_wstring(++n))
+                                       .File("a.htm", Page("text alpha"))
+                                       .File("b.htm", Page("text beta"))
+                                       .Build("Relaxed Help");
+        std::string bytes = FileBytes(sound);
+        const ChmLayout layout(bytes);
+        // chmcmd stores its own note uncompressed: made a page of the same
+        // name length, it is a page of the uncompressed section.
+        const auto& note = layout.Entry("/_#_README_#_");
+        ASSERT_EQ(0u, note.section.value);
+        bytes.replace(note.namePos, 13, "/readme01.htm");
+        std::string readme = Page("text readme");
+        ASSERT_LE(readme.size(), note.length.value);
+        readme.resize(static_cast<size_t>(note.length.value), ' ');
+        bytes.replace(layout.StreamAt("/_#_README_#_"), readme.size(), readme);
+        row.patch(bytes, layout);
+        const std::wstring chm = m_scratch.WriteFile(L"relaxed" + std::to_wstring(n) + L".chm", bytes);
+        const SeenDocument doc = Pull(Start(chm).get());
+        EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+        ExpectWellFormed(doc);
+        ASSERT_FALSE(doc.chunks.empty());
+        EXPECT_EQ(std::vector<std::wstring>{L"Relaxed Help"}, doc.chunks[0].values);
+        EXPECT_EQ(row.want, Texts(doc));
+        EXPECT_TRUE(TempEntries().empty());
+    }
 }
 
 TEST_F(FilterPages, MalformedHelpFilesEndCleanly)

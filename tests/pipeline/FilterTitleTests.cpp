@@ -51,19 +51,23 @@ TEST_F(FilterTitle, TitleChunkAndItsValue)
 }
 
 // The title is converted with the ANSI code page of the language the help file
-// names, when there is one; with the system's (1252 here) otherwise.
+// names, when there is one; with the system's (1252 here) otherwise. Its chunk
+// carries that language's locale, by which hosts choose the word breaker; the
+// system's when the file names none the system knows.
 TEST_F(FilterTitle, CodePageOfTheHelpFilesLanguage)
 {
     ASSERT_EQ(1252u, GetACP()) << "these cases assume the system code page 1252";
     struct Row {
         const char* language;
         const wchar_t* want;
+        LCID locale;  // 0: the system's
     };
     const Row rows[] = {
-        {"Language=0x419", L"Caf\x0439 Title"},   // Russian: 1251
-        {"Language=0x439", L"Caf\x00E9 Title"},   // a locale written only in Unicode
-        {"Language=0x7777", L"Caf\x00E9 Title"},  // no such locale
-        {nullptr, L"Caf\x00E9 Title"},            // chmcmd's default language, English
+        {"Language=0x419", L"Caf\x0439 Title", 0x419},     // Russian: 1251
+        {"Language=0x439", L"Caf\x00E9 Title", 0x439},     // a locale written only in Unicode
+        {"Language=0x7777", L"Caf\x00E9 Title", 0},        // no such locale
+        {"Language=0x0", L"Caf\x00E9 Title", 0},           // none declared
+        {nullptr, L"Caf\x00E9 Title", 0x409},              // chmcmd's default language, English
     };
     int n = 0;
     for (const auto& row : rows) {
@@ -78,6 +82,7 @@ TEST_F(FilterTitle, CodePageOfTheHelpFilesLanguage)
         ASSERT_FALSE(doc.chunks.empty());
         ASSERT_EQ(1u, doc.chunks[0].values.size());
         EXPECT_EQ(std::wstring(row.want), doc.chunks[0].values[0]) << Utf8(doc.chunks[0].values[0]);
+        EXPECT_EQ(row.locale ? row.locale : GetSystemDefaultLCID(), doc.chunks[0].stat.locale);
     }
 }
 
@@ -90,32 +95,34 @@ TEST_F(FilterTitle, RealHelpFiles)
     struct Row {
         const char* file;
         const char* title;  // UTF-8
+        LCID locale;        // the language #SYSTEM declares
     };
     const Row rows[] = {
-        {"7z__zh-cn_7-zip.chm", "7-Zip \xE5\xB8\xAE\xE5\x8A\xA9"},
-        {"ahk-ko__AutoHotkey.chm", "AutoHotkey Help"},
-        {"chmlib__topics.classic.chm", "Innovasys RealWorld"},
-        {"filetype__fixture.chm", "filetype__fixture"},
-        {"helptest__Test Help.chm", "Title"},
-        {"innosetup__ISPP.chm", "Inno Setup Preprocessor Help"},
-        {"innosetup__ISetup.chm", "Inno Setup Help"},
-        {"innosetup__MyProg.chm", "My Program Help"},
-        {"pychm__combined.chm", "pychm__combined"},
-        {"pychm__combined2.chm", "pychm__combined2"},
-        {"tika__IMJPCL.CHM", "Microsoft IME \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE5\x85\xA5\xE5\x8A\x9B\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0"},
-        {"tika__IMTCEN.CHM", "Microsoft IME Help"},
-        {"tika__admin.chm", ".NET Framework Administrator Overview"},
-        {"tika__cmak_ops.CHM", "Kit d\xE2\x80\x99" "administration de Connection Manager"},
-        {"tika__tcpip.CHM", "TCP/IP"},
-        {"tika__testChm.chm", "HTML Help ActiveX Control Reference"},
-        {"tika__testChm3.chm", "Version Control with Subversion"},
-        {"x3d__help-ru.chm", "Help"},
+        {"7z__zh-cn_7-zip.chm", "7-Zip \xE5\xB8\xAE\xE5\x8A\xA9", 0x0804},
+        {"ahk-ko__AutoHotkey.chm", "AutoHotkey Help", 0x0412},
+        {"chmlib__topics.classic.chm", "Innovasys RealWorld", 0x0809},
+        {"filetype__fixture.chm", "filetype__fixture", 0x1409},
+        {"helptest__Test Help.chm", "Title", 0x0409},
+        {"innosetup__ISPP.chm", "Inno Setup Preprocessor Help", 0x0409},
+        {"innosetup__ISetup.chm", "Inno Setup Help", 0x0409},
+        {"innosetup__MyProg.chm", "My Program Help", 0x0409},
+        {"pychm__combined.chm", "pychm__combined", 0x0409},
+        {"pychm__combined2.chm", "pychm__combined2", 0x0409},
+        {"tika__IMJPCL.CHM", "Microsoft IME \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE5\x85\xA5\xE5\x8A\x9B\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0", 0x0411},
+        {"tika__IMTCEN.CHM", "Microsoft IME Help", 0x0409},
+        {"tika__admin.chm", ".NET Framework Administrator Overview", 0x0409},
+        {"tika__cmak_ops.CHM", "Kit d\xE2\x80\x99" "administration de Connection Manager", 0x040C},
+        {"tika__tcpip.CHM", "TCP/IP", 0x040C},
+        {"tika__testChm.chm", "HTML Help ActiveX Control Reference", 0x0409},
+        {"tika__testChm3.chm", "Version Control with Subversion", 0x0409},
+        {"x3d__help-ru.chm", "Help", 0x0419},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
         auto filter = Start(folder + L"\\" + FromUtf8(row.file));
         STAT_CHUNK chunk{};
         ASSERT_EQ(S_OK, filter->GetChunk(&chunk));
+        EXPECT_EQ(row.locale, chunk.locale);
         PROPVARIANT* value = nullptr;
         ASSERT_EQ(S_OK, filter->GetValue(&value));
         EXPECT_EQ(row.title, Utf8(std::wstring(value->pwszVal)));

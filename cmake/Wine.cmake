@@ -48,6 +48,8 @@ else()
 endif()
 
 set(TAVRINOLEX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+# How a prefix is made, booted and run, for this runner and the main command's.
+set(TAVRINOLEX_WINE_PREFIX_RECIPE ${CMAKE_CURRENT_LIST_DIR}/wine-prefix.sh)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE
                @ONLY)

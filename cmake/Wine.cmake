@@ -39,7 +39,7 @@ else()
     set(TAVRINOLEX_WINE_TESTS ON)
 endif()
 # The build whose tests stand in for the 32-bit build's on such a machine: the
-# tests that belong to the 32-bit build alone (the fuzzer, the main command)
+# tests that belong to the 32-bit build alone (each asks this where it is added)
 # run in the 64-bit build there.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4 OR NOT TAVRINOLEX_RUNS_32BIT)
     set(TAVRINOLEX_RUNS_X86_ONLY_TESTS ${TAVRINOLEX_WINE_TESTS})
@@ -72,6 +72,8 @@ function(tavrinolex_add_test)
 endfunction()
 
 # A test that cannot run on this machine: it reports itself skipped, with why.
+# scripts/test.sh's summary repeats what CTest reports skipped and the reason each
+# printed, so the tests that a kind of machine skips are named only where they are added.
 #   tavrinolex_skip_test(NAME name WHY text)
 function(tavrinolex_skip_test)
     cmake_parse_arguments(T "" "NAME;WHY" "" ${ARGN})

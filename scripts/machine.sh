@@ -65,11 +65,11 @@ tavrinolex_build_of() {
     fi
 }
 
-# Configures the build tree of an architecture with this machine's answer, so
-# that the build skips what the scripts expect it to skip whoever configured it
-# first; the 64-bit build gets the 32-bit build's DLL when that is built (its
-# package ships it, its tests register it beside the 64-bit one). Sets what
-# tavrinolex_build_of sets.
+# Configures the build tree of an architecture with this machine's answer and
+# its reason, so that the build skips what the scripts expect it to skip, saying
+# why, whoever configured it first. The 64-bit build gets the 32-bit build's DLL
+# when that is built (its package ships it, its tests register it beside the
+# 64-bit one). Sets what tavrinolex_build_of sets.
 #   tavrinolex_configure <x86|x64> [cmake arguments ...]
 tavrinolex_configure() {
     local arch=$1 runs32=OFF more=()
@@ -83,7 +83,8 @@ tavrinolex_configure() {
     fi
     tavrinolex_build_of "$arch"
     cmake -S "$tavrinolex_root" -B "$tavrinolex_build" -DCMAKE_TOOLCHAIN_FILE="$tavrinolex_toolchain" \
-        -DCMAKE_BUILD_TYPE=Release -DTAVRINOLEX_RUNS_32BIT=$runs32 "${more[@]}" "$@"
+        -DCMAKE_BUILD_TYPE=Release -DTAVRINOLEX_RUNS_32BIT=$runs32 \
+        -DTAVRINOLEX_NO_32BIT_WHY="${TAVRINOLEX_RUNS_32BIT_WHY:-}" "${more[@]}" "$@"
 }
 
 # The build that runs the main command and the benchmark: the 32-bit one, as the

@@ -16,7 +16,7 @@ real=$(realpath -m "$here/../shared/chm/real")
 
 bash "$here/scripts/setup.sh" >/dev/null
 . "$here/scripts/machine.sh"
-tavrinolex_choose_build "$here" bench || exit 1
+tavrinolex_choose_build bench || exit 1
 build=$tavrinolex_build
 out=$build/bench
 mkdir -p "$out"
@@ -26,8 +26,7 @@ if ! /usr/bin/python3 -c 'import chm.chm' 2>/dev/null; then
 fi
 
 if [ ! -x "$build/show-run.sh" ]; then
-    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$tavrinolex_toolchain" \
-        -DCMAKE_BUILD_TYPE=Release >"$out/build.log" 2>&1
+    tavrinolex_configure "$tavrinolex_arch" >"$out/build.log" 2>&1
 fi
 cmake --build "$build" -j "$jobs" --target show_parts chm_bench >>"$out/build.log" 2>&1 \
     || { echo "bench: the build failed; see $out/build.log" >&2; exit 1; }

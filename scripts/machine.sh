@@ -9,7 +9,9 @@
 #
 # Sourced:  . scripts/machine.sh; if tavrinolex_runs_32bit; then ...; fi
 #           "$TAVRINOLEX_RUNS_32BIT_WHY" then says why not, in one line;
-#           tavrinolex_choose_build picks the build of the main command.
+#           tavrinolex_build_of names an architecture's build tree and toolchain,
+#           tavrinolex_configure configures it, and tavrinolex_choose_build picks
+#           the build of the main command.
 # Run:      bash scripts/machine.sh runs-32bit   exit 0 if it can, 1 if not (prints why)
 #
 # TAVRINOLEX_RUN32=yes or no forces the answer, to check either kind of run on
@@ -17,6 +19,7 @@
 # would skip).
 
 tavrinolex_wine32_loader=${TAVRINOLEX_WINE32_LOADER:-/usr/lib/wine/wine}
+tavrinolex_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 tavrinolex_runs_32bit() {
     if [ -n "${TAVRINOLEX_RUNS_32BIT_ANSWER:-}" ]; then
@@ -49,16 +52,50 @@ tavrinolex_runs_32bit() {
     [ "$answer" = yes ]
 }
 
+# The build tree and toolchain of an architecture, for every script: the 32-bit
+# build in $BUILD_DIR or build/, the 64-bit one in $BUILD64_DIR or build64/.
+#   tavrinolex_build_of <x86|x64>      sets tavrinolex_build and tavrinolex_toolchain
+tavrinolex_build_of() {
+    if [ "$1" = x86 ]; then
+        tavrinolex_build=${BUILD_DIR:-$tavrinolex_root/build}
+        tavrinolex_toolchain=$tavrinolex_root/cmake/mingw-i686.cmake
+    else
+        tavrinolex_build=${BUILD64_DIR:-$tavrinolex_root/build64}
+        tavrinolex_toolchain=$tavrinolex_root/cmake/mingw-x86_64.cmake
+    fi
+}
+
+# Configures the build tree of an architecture with this machine's answer and
+# its reason, so that the build skips what the scripts expect it to skip, saying
+# why, whoever configured it first. The 64-bit build gets the 32-bit build's DLL
+# when that is built (its package ships it, its tests register it beside the
+# 64-bit one). Sets what tavrinolex_build_of sets.
+#   tavrinolex_configure <x86|x64> [cmake arguments ...]
+tavrinolex_configure() {
+    local arch=$1 runs32=OFF more=()
+    shift
+    tavrinolex_runs_32bit && runs32=ON
+    if [ "$arch" = x64 ]; then
+        tavrinolex_build_of x86
+        local x86_dll=$tavrinolex_build/bin/Tavrinolex.dll
+        [ -f "$x86_dll" ] || x86_dll=
+        more=(-DTAVRINOLEX_X86_DLL="$x86_dll")
+    fi
+    tavrinolex_build_of "$arch"
+    cmake -S "$tavrinolex_root" -B "$tavrinolex_build" -DCMAKE_TOOLCHAIN_FILE="$tavrinolex_toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DTAVRINOLEX_RUNS_32BIT=$runs32 \
+        -DTAVRINOLEX_NO_32BIT_WHY="${TAVRINOLEX_RUNS_32BIT_WHY:-}" "${more[@]}" "$@"
+}
+
 # The build that runs the main command and the benchmark: the 32-bit one, as the
 # 32-bit search hosts load it, where 32-bit programs start, and the 64-bit one
-# otherwise. TAVRINOLEX_ARCH=x86 or x64 chooses. Sets tavrinolex_arch (x86 or x64),
-# tavrinolex_build (the tree: $BUILD_DIR or build/, $BUILD64_DIR or build64/) and
-# tavrinolex_toolchain; says in one line on standard error when it takes the
-# 64-bit build by itself. Returns 1, with the reason on standard error, when the
-# chosen build cannot run here.
-#   tavrinolex_choose_build <project folder> <who, for the messages>
+# otherwise. TAVRINOLEX_ARCH=x86 or x64 chooses. Sets tavrinolex_arch (x86 or x64)
+# and what tavrinolex_build_of sets; says in one line on standard error when it
+# takes the 64-bit build by itself. Returns 1, with the reason on standard error,
+# when the chosen build cannot run here.
+#   tavrinolex_choose_build <who, for the messages>
 tavrinolex_choose_build() {
-    local here=$1 who=$2
+    local who=$1
     case "${TAVRINOLEX_ARCH:-}" in
     x86)
         if ! tavrinolex_runs_32bit; then
@@ -81,13 +118,7 @@ tavrinolex_choose_build() {
         return 1
         ;;
     esac
-    if [ "$tavrinolex_arch" = x86 ]; then
-        tavrinolex_build=${BUILD_DIR:-$here/build}
-        tavrinolex_toolchain=$here/cmake/mingw-i686.cmake
-    else
-        tavrinolex_build=${BUILD64_DIR:-$here/build64}
-        tavrinolex_toolchain=$here/cmake/mingw-x86_64.cmake
-    fi
+    tavrinolex_build_of "$tavrinolex_arch"
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then

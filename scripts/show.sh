@@ -18,7 +18,7 @@ if ! setup_out=$(bash "$here/scripts/setup.sh" 2>&1); then
 fi
 
 . "$here/scripts/machine.sh"
-tavrinolex_choose_build "$here" show || exit 1
+tavrinolex_choose_build show || exit 1
 build=$tavrinolex_build
 
 mkdir -p "$build"
@@ -28,8 +28,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 # Configure only when the build does not know the main command yet.
 if [ ! -x "$build/show-run.sh" ]; then
-    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$tavrinolex_toolchain" \
-        -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 \
+    tavrinolex_configure "$tavrinolex_arch" >"$log" 2>&1 \
         || { echo "show: configuring the build failed; the end of $log:" >&2; tail -20 "$log" >&2; exit 1; }
 fi
 cmake --build "$build" -j "$jobs" --target show_parts >>"$log" 2>&1 \

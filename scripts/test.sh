@@ -6,61 +6,75 @@
 # the run to one build. Extra arguments go to ctest.
 #
 # On a machine that cannot start 32-bit programs (scripts/machine.sh asks), the
-# 32-bit build is still compiled and its DLL checked, its Wine tests are skipped,
-# and the tests that belong to the 32-bit build alone run in the 64-bit build.
-# TAVRINOLEX_RUN32=no runs as such a machine would.
+# 32-bit build is still compiled and its DLL checked; the tests that cannot run
+# there report themselves skipped, each saying why, and the summary repeats what
+# CTest reported. TAVRINOLEX_RUN32=no runs as such a machine would.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$here/build}
-build64=${BUILD64_DIR:-$here/build64}
-arch=${TAVRINOLEX_ARCH:-both}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-case "$arch" in
+case "${TAVRINOLEX_ARCH:-both}" in
 both) builds=(x86 x64) ;;
-x86 | x64) builds=("$arch") ;;
+x86 | x64) builds=("$TAVRINOLEX_ARCH") ;;
 *) echo "TAVRINOLEX_ARCH must be x86, x64 or both" >&2; exit 2 ;;
 esac
 
 . "$here/scripts/machine.sh"
-if tavrinolex_runs_32bit; then
-    runs32=ON
-else
-    runs32=OFF
-    echo "test: $TAVRINOLEX_RUNS_32BIT_WHY" >&2
-fi
+tavrinolex_runs_32bit || echo "test: $TAVRINOLEX_RUNS_32BIT_WHY" >&2
 
+# The 32-bit build first: the 64-bit build takes its DLL (tavrinolex_configure).
 for b in "${builds[@]}"; do
-    if [ "$b" = x86 ]; then
-        cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
-            -DCMAKE_BUILD_TYPE=Release -DTAVRINOLEX_RUNS_32BIT=$runs32 >/dev/null
-        cmake --build "$build" -j "$jobs"
-    else
-        # The 64-bit tests register the 32-bit DLL beside the 64-bit one, when it is built.
-        x86_dll=$build/bin/Tavrinolex.dll
-        [ -f "$x86_dll" ] || x86_dll=
-        cmake -S "$here" -B "$build64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-            -DCMAKE_BUILD_TYPE=Release -DTAVRINOLEX_X86_DLL="$x86_dll" -DTAVRINOLEX_RUNS_32BIT=$runs32 >/dev/null
-        cmake --build "$build64" -j "$jobs"
-    fi
+    tavrinolex_configure "$b" >/dev/null
+    cmake --build "$tavrinolex_build" -j "$jobs"
 done
+
+# The tests CTest reported skipped in a run (its console output), each with the
+# reason it printed (the last line of its output in CTest's log, less a leading
+# "skipped: "); tests that gave the same reason share one line.
+#   skipped_tests <console output> <CTest's LastTest.log>
+skipped_tests() {
+    local names
+    names=$(sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .*\*\*\*Skipped.*$/\1/p' "$1")
+    [ -n "$names" ] || return 0
+    tr -d '\r' <"$2" | awk -v skipped="$names" '
+        BEGIN { n = split(skipped, list, "\n") }
+        /^[0-9]+\/[0-9]+ Test: / { name = $0; sub(/^[0-9]+\/[0-9]+ Test: /, "", name); next }
+        /^Output:$/ { output = 1; last = ""; getline; next }
+        /^<end of output>$/ { if (output) why[name] = last; output = 0; next }
+        output && NF { last = $0; sub(/^skipped: */, "", last) }
+        END {
+            for (i = 1; i <= n; ++i) {
+                reason = (list[i] in why && why[list[i]] != "") ? why[list[i]] : "(no reason printed)"
+                if (reason in tests) {
+                    tests[reason] = tests[reason] ", " list[i]
+                } else {
+                    order[++reasons] = reason
+                    tests[reason] = list[i]
+                }
+            }
+            for (i = 1; i <= reasons; ++i) print tests[order[i]] ": " order[i]
+        }'
+}
 
 failed=()
 summary=()
 for b in "${builds[@]}"; do
-    dir=$build
-    [ "$b" = x64 ] && dir=$build64
+    tavrinolex_build_of "$b"
+    dir=$tavrinolex_build
     echo "== $b tests ($dir)"
     log=$dir/Testing/test-run.log
     mkdir -p "$(dirname "$log")"
     if (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$log"; then :; else failed+=("$b"); fi
     # What ran and what was skipped, from CTest's own account.
     ran=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(Passed|Failed|Timeout|Exception)' "$log" || true)
-    skipped=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*Skipped' "$log" |
-        sed -E 's/^.*Test +#[0-9]+: ([^ ]+) .*/\1/' | tr '\n' ' ' || true)
+    skipped=$(skipped_tests "$log" "$dir/Testing/Temporary/LastTest.log")
+    count=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*Skipped' "$log" || true)
     line="$b build: $ran test$([ "$ran" = 1 ] || echo s) ran"
-    [ -n "$skipped" ] && line+=", skipped: ${skipped% }"
+    [ "$count" = 0 ] || line+=", $count skipped"
     summary+=("$line")
+    while IFS= read -r line; do
+        [ -z "$line" ] || summary+=("  skipped $line")
+    done <<<"$skipped"
 done
 
 echo
@@ -68,14 +82,8 @@ echo "== summary"
 for line in "${summary[@]}"; do
     echo "test: $line"
 done
-if [ "$runs32" = OFF ]; then
-    echo "test: $TAVRINOLEX_RUNS_32BIT_WHY."
-    echo "test: so the 32-bit build was compiled and its DLL checked (dll.format), but its Wine tests"
-    echo "test: (wine.tests), the 64-bit build's test that starts the 32-bit regsvr32"
-    echo "test: (registration_views) and the package tests that need a 32-bit prefix or the 32-bit"
-    echo "test: regsvr32 (package.x86.* but Refused, package.x64.*) were skipped; the fuzzer and the main"
-    echo "test: command's tests ran in the 64-bit build instead. To run them all, run"
-    echo "test: bash scripts/test.sh on a machine with IA-32 emulation."
+if ! tavrinolex_runs_32bit; then
+    echo "test: $TAVRINOLEX_RUNS_32BIT_WHY; run bash scripts/test.sh on a machine with IA-32 emulation for every test."
 fi
 if [ ${#failed[@]} -gt 0 ]; then
     echo "test: failures in the ${failed[*]} build" >&2

@@ -53,7 +53,9 @@ void CJsonDump::Summary(const FileSummary& s)
         {"file", ToUtf8(s.file)},
         {"exit", s.exitCode},
         {"title", s.haveTitle ? json(ToUtf8(s.title)) : json(nullptr)},
-        {"pages", s.pages},
+        {"chapters", s.chapters},
+        // The field's first name, kept for the programs that read it: the same count.
+        {"pages", s.chapters},
         {"chunks", s.chunks},
         {"textChunks", s.textChunks},
         {"valueChunks", s.valueChunks},

@@ -110,7 +110,7 @@ void CTextDump::Summary(const FileSummary& s)
         return;
     if (s.haveTitle && !m_titleShown)
         m_out.Write("Title:  " + Printable(s.title) + "\n");
-    m_out.Write("\nSummary: pages " + std::to_string(s.pages) + ", chunks " + std::to_string(s.chunks) + " (" +
+    m_out.Write("\nSummary: chapters " + std::to_string(s.chapters) + ", chunks " + std::to_string(s.chunks) + " (" +
                 std::to_string(s.textChunks) + " text, " + std::to_string(s.valueChunks) + " value), characters " +
                 std::to_string(s.characters) + ", " + Fixed(s.seconds, 2) + " s" +
                 (s.exitCode == kExitOk ? std::string() : ", " + Status(s)) + "\n");
@@ -121,7 +121,7 @@ void CTextDump::Table(const std::vector<FileSummary>& files, double seconds)
     const size_t nameWidth = 34;
     const size_t titleWidth = 34;
     m_out.Write(Pad("file", nameWidth) + "  " + Pad("result", 10) + "  " + Pad("title", titleWidth) + "  " +
-                PadLeft("pages", 5) + "  " + PadLeft("chunks", 7) + "  " + PadLeft("chars", 9) + "  " +
+                PadLeft("chapters", 8) + "  " + PadLeft("chunks", 7) + "  " + PadLeft("chars", 9) + "  " +
                 PadLeft("s", 6) + "\n");
     unsigned failed = 0;
     unsigned long long chunks = 0;
@@ -136,7 +136,7 @@ void CTextDump::Table(const std::vector<FileSummary>& files, double seconds)
         const std::wstring title = Cut(s.haveTitle ? s.title : L"", titleWidth);
         m_out.Write(Printable(name) + std::string(nameWidth - name.size(), ' ') + "  " + Pad(Status(s), 10) + "  " +
                     Printable(title) + std::string(titleWidth - title.size(), ' ') + "  " +
-                    PadLeft(std::to_string(s.pages), 5) + "  " + PadLeft(std::to_string(s.chunks), 7) + "  " +
+                    PadLeft(std::to_string(s.chapters), 8) + "  " + PadLeft(std::to_string(s.chunks), 7) + "  " +
                     PadLeft(std::to_string(s.characters), 9) + "  " + PadLeft(Fixed(s.seconds, 2), 6) + "\n");
         if (s.exitCode != kExitOk && !s.reason.empty())
             m_out.Write("    " + s.reason + "\n");

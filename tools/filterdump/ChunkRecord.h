@@ -22,7 +22,10 @@ struct FileSummary {
     std::string reason;         // one line, when exitCode is not 0 or as a note
     std::wstring title;
     bool haveTitle = false;
-    unsigned pages = 0;
+    // Chunks that open with a chapter break. Only some page filters open each page
+    // with one, and nothing else in a chunk tells a host where a page begins: this
+    // is no count of pages.
+    unsigned chapters = 0;
     unsigned chunks = 0;
     unsigned textChunks = 0;
     unsigned valueChunks = 0;

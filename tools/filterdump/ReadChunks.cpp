@@ -62,7 +62,7 @@ int ReadChunks(IFilter* filter, FileSummary& summary, const std::function<void(c
         }
         ++summary.chunks;
         if (record.stat.breakType == CHUNK_EOC)
-            ++summary.pages;
+            ++summary.chapters;
 
         if (record.stat.flags & CHUNK_TEXT) {
             ++summary.textChunks;

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -26,13 +27,58 @@ bool EndsWithBackslash(const wchar_t* text)
     return length > 0 && text[length - 1] == L'\\';
 }
 
-// The key of a file in the attempt record: its path. The profile functions end
-// a key at its first '=', so a path holding one would never be found again;
-// there '=' is written as '|', which no file path can hold. Every other path
-// stays its own key, as the records on disk have it.
+// The settings files are the administrator's: usually made by hand, so ANSI,
+// which the profile functions keep in the system's code page. A path with a
+// character the code page lacks would be written changed ('?' for each) and,
+// compared with the path itself, never found again; two such paths would share
+// one name. Such a path is written in ASCII between '<' and '>', which no file
+// path holds: printable ASCII as it is, every other character, and '%', '<',
+// '>', '=' and '|', as '%' and four hexadecimal digits. Every path the code
+// page holds keeps its own spelling, as the records on disk have it.
+bool HeldByCodePage(const wchar_t* text)
+{
+    const int length = static_cast<int>(wcslen(text));
+    if (length == 0)
+        return true;
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, nullptr, 0, nullptr, &lossy);
+    if (bytes <= 0 || lossy)
+        return false;
+    std::string narrow(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, &narrow[0], bytes, nullptr, nullptr);
+    const int back = MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, nullptr, 0);
+    if (back != length)
+        return false;
+    std::wstring wide(static_cast<size_t>(back), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, &wide[0], back);
+    return wide == text;
+}
+
+std::wstring ProfileName(const wchar_t* path)
+{
+    if (!path)
+        return std::wstring();
+    if (HeldByCodePage(path))
+        return path;
+    std::wstring name = L"<";
+    for (const wchar_t* p = path; *p; ++p) {
+        if (*p >= 0x20 && *p < 0x7F && !wcschr(L"%<>=|", *p)) {
+            name += *p;
+        } else {
+            wchar_t escaped[6];
+            swprintf(escaped, 6, L"%%%04X", static_cast<unsigned>(*p));
+            name += escaped;
+        }
+    }
+    return name + L">";
+}
+
+// The key of a file in the attempt record. The profile functions end a key at
+// its first '=', so a path holding one would never be found again; there '='
+// is written as '|', which no file path can hold.
 std::wstring AttemptKey(const wchar_t* fileName)
 {
-    std::wstring key(fileName);
+    std::wstring key = ProfileName(fileName);
     for (wchar_t& c : key) {
         if (c == L'=')
             c = L'|';
@@ -86,15 +132,16 @@ bool CRunSettings::BlackListEnter(const wchar_t* hostPath, const wchar_t* fileNa
     if (!m_blackList)
         return true;
     const std::wstring key = AttemptKey(fileName);
+    const std::wstring section = ProfileName(hostPath);
     NamedMutexLock lock(kBlackListMutex);
     if (!lock.Taken())
         return false;
     wchar_t marks[kMarksCapacity] = {};
-    GetPrivateProfileStringW(hostPath, key.c_str(), L"", marks, kMarksCapacity - 1, m_settingsPath.get());
+    GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", marks, kMarksCapacity - 1, m_settingsPath.get());
     if (wcslen(marks) >= kMaxAttempts)
         return false;
     BoundedAppend(marks, kMarksCapacity, L"x");
-    WritePrivateProfileStringW(hostPath, key.c_str(), marks, m_settingsPath.get());
+    WritePrivateProfileStringW(section.c_str(), key.c_str(), marks, m_settingsPath.get());
     return true;
 }
 
@@ -103,20 +150,23 @@ void CRunSettings::BlackListLeave(const wchar_t* hostPath, const wchar_t* fileNa
     if (!m_blackList || !fileName || !m_settingsPath)
         return;
     const std::wstring key = AttemptKey(fileName);
+    const std::wstring section = ProfileName(hostPath);
     NamedMutexLock lock(kBlackListMutex);
     if (!lock.Taken())
         return;
     wchar_t marks[kMarksCapacity] = {};
-    GetPrivateProfileStringW(hostPath, key.c_str(), L"", marks, kMarksCapacity - 1, m_settingsPath.get());
+    GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", marks, kMarksCapacity - 1, m_settingsPath.get());
     if (wcslen(marks) < kMaxAttempts)
-        WritePrivateProfileStringW(hostPath, key.c_str(), nullptr, m_settingsPath.get());
+        WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, m_settingsPath.get());
 }
 
 void CRunSettings::WriteGuidLog(const wchar_t* hostPath, const wchar_t* folderName, const wchar_t* fileName)
 {
     if (!m_logGuid || !m_guidLogPath)
         return;
+    const std::wstring section = ProfileName(hostPath);
+    const std::wstring value = ProfileName(fileName);
     NamedMutexLock lock(kGuidLogMutex);
     if (lock.Taken())
-        WritePrivateProfileStringW(hostPath, folderName, fileName, m_guidLogPath.get());
+        WritePrivateProfileStringW(section.c_str(), folderName, value.c_str(), m_guidLogPath.get());
 }

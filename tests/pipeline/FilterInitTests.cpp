@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -304,6 +305,60 @@ TEST_F(FilterInit, PathWithAnEqualsSignIsGuardedLikeAnyOther)
     WritePrivateProfileStringW(HostPath().c_str(), key.c_str(), L"xx", SettingsFile().c_str());
     EXPECT_TRUE(Run(true));
     EXPECT_EQ(L"", Marks(key));
+    m_chm = saved;
+}
+
+// A path with characters outside the system's code page (Cyrillic and Chinese
+// here, on a Western system), in a settings file made by hand as ANSI text and
+// in one saved as UTF-16: its record reads back as written, under one key of
+// its own, so its runs are counted and five unfinished ones block it; another
+// such path that the code page would spell alike keeps a record of its own.
+TEST_F(FilterInit, PathsOutsideTheCodePageKeepRecordsOfTheirOwn)
+{
+    ASSERT_EQ(1252u, GetACP()) << "the paths must hold characters the code page lacks";
+    struct Row {
+        const char* name;
+        std::string settings;  // the file's bytes
+    };
+    const std::string utf16("\xFF\xFE[\0D\0e\0b\0u\0g\0]\0\r\0\n\0B\0l\0a\0c\0k\0L\0i\0s\0t\0=\0" "1\0\r\0\n\0", 44);
+    const Row rows[] = {{"ANSI", "[Debug]\r\nBlackList=1\r\n"}, {"UTF-16", utf16}};
+    const std::wstring folder =
+        m_scratch.MakeFolder(L"\x041A\x0438\x0440\x0438\x043B\x043B\x0438\x0446\x0430 \x6F22\x5B57");
+    const std::wstring first = folder + L"\\\x0434\x043E\x043A\x0443\x043C\x0435\x043D\x0442 \x6587\x66F8.chm";
+    const std::wstring second = folder + L"\\\x0434\x043E\x043A\x0443\x043C\x0435\x043D\x0442 \x6587\x66F9.chm";
+    ASSERT_TRUE(CopyFileW(m_chm.c_str(), first.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(m_chm.c_str(), second.c_str(), FALSE));
+    const auto keys = [this] {
+        wchar_t list[4096] = {};
+        GetPrivateProfileStringW(HostPath().c_str(), nullptr, L"", list, 4096, SettingsFile().c_str());
+        std::vector<std::wstring> names;
+        for (const wchar_t* key = list; *key; key += wcslen(key) + 1)
+            names.push_back(key);
+        return names;
+    };
+    const std::wstring saved = m_chm;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_scratch.WriteFile(L"appdata\\Morvanex\\IFilterProcess.ini", row.settings);
+        m_chm = first;
+        for (int run = 0; run < 5; ++run)
+            EXPECT_TRUE(Run(false)) << "run " << run + 1;
+        EXPECT_FALSE(Run(true)) << "five unfinished runs: refused";
+        m_chm = second;
+        EXPECT_TRUE(Run(false)) << "the other path has a record of its own";
+
+        // Two keys, each reading back its marks.
+        std::vector<std::wstring> marks;
+        for (const auto& name : keys())
+            marks.push_back(Marks(name));
+        std::sort(marks.begin(), marks.end());
+        EXPECT_EQ((std::vector<std::wstring>{L"x", L"xxxxx"}), marks);
+        // A completed run forgets the marks of a file not yet blocked.
+        EXPECT_TRUE(Run(true));
+        ASSERT_EQ(1u, keys().size());
+        EXPECT_EQ(L"xxxxx", Marks(keys().front()));
+        DeleteFileW(SettingsFile().c_str());
+    }
     m_chm = saved;
 }
 

@@ -10,6 +10,7 @@
 #include "crawler/CChmStorage.h"
 #include "crawler/IITStorage.h"
 #include "support/ChmBuilder.h"
+#include "support/ClassObjectOverride.h"
 #include "support/KeptInputs.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
@@ -288,4 +289,89 @@ TEST(ChmDamagedFrames, ReaderRefusesOnlyThePagesInDamagedFrames)
         EXPECT_GT(refused, 0);
         EXPECT_FALSE(walk.bytes.empty());
     }
+}
+
+namespace {
+// Stands for the storage component, and before it lets Wine's own open the
+// file, tries to put another file in its place and to write into it: what
+// could happen to a file between our check and the component's open.
+class ReplacingComponent final : public IITStorage, public IClassFactory {
+public:
+    ReplacingComponent(IITStorage* real, std::wstring replacement) : m_replacement(std::move(replacement))
+    {
+        m_real.copy_from(real);
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IClassFactory)
+            *ppv = static_cast<IClassFactory*>(this);
+        else if (riid == IID_IITStorage)
+            *ppv = static_cast<IITStorage*>(this);
+        else
+            return (*ppv = nullptr), E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const LONG refs = InterlockedDecrement(&m_refs);
+        if (refs == 0)
+            delete this;
+        return static_cast<ULONG>(refs);
+    }
+    STDMETHODIMP CreateInstance(IUnknown*, REFIID riid, void** ppv) override { return QueryInterface(riid, ppv); }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    STDMETHODIMP StgCreateDocfile(const WCHAR*, DWORD, DWORD, IStorage**) override { return E_NOTIMPL; }
+    STDMETHODIMP StgCreateDocfileOnILockBytes(ILockBytes*, DWORD, DWORD, IStorage**) override { return E_NOTIMPL; }
+    STDMETHODIMP StgIsStorageFile(const WCHAR*) override { return E_NOTIMPL; }
+    STDMETHODIMP StgIsStorageILockBytes(ILockBytes*) override { return E_NOTIMPL; }
+    STDMETHODIMP StgOpenStorage(const WCHAR* name, IStorage* priority, DWORD mode, SNB exclude, DWORD reserved,
+                                IStorage** storage) override
+    {
+        replaced = MoveFileExW(m_replacement.c_str(), name, MOVEFILE_REPLACE_EXISTING) != FALSE;
+        written = static_cast<bool>(UniqueHandle(CreateFileW(
+            name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr)));
+        return m_real->StgOpenStorage(name, priority, mode, exclude, reserved, storage);
+    }
+
+    bool replaced = false;
+    bool written = false;
+
+private:
+    ~ReplacingComponent() = default;
+
+    volatile LONG m_refs = 1;
+    ComPtr<IITStorage> m_real;
+    std::wstring m_replacement;
+};
+}  // namespace
+
+// The bytes our check reads are the bytes the component opens: from the check
+// until the component has opened the file, nobody can replace it or write it.
+TEST_F(Chm, TheFileCheckedIsTheFileOpened)
+{
+    const std::wstring chm = ChmBuilder(scratch).File("a.htm", "<html><body>checked</body></html>").Build("Checked");
+    const std::wstring other =
+        ChmBuilder(scratch, L"other").File("a.htm", "<html><body>unchecked</body></html>").Build("Other", "other.chm");
+
+    ComPtr<IITStorage> real;
+    {
+        WineItssOverride wine;
+        ASSERT_TRUE(wine.Ready());
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,
+                                         real.put_void()));
+    }
+    ComPtr<ReplacingComponent> component(new ReplacingComponent(real.get(), other));
+    ClassObjectOverride replacing(CLSID_ITStorage, static_cast<IClassFactory*>(component.get()));
+    ASSERT_EQ(S_OK, replacing.Result());
+
+    CChmStorage reader;
+    const HRESULT opened = reader.Open(chm.c_str(), nullptr);
+    EXPECT_FALSE(component->replaced) << "the file was replaced after its check";
+    EXPECT_FALSE(component->written) << "the file could be written after its check";
+    ASSERT_EQ(S_OK, opened);
+    const ChmWalk walk = WalkAll(reader, true);
+    EXPECT_EQ(std::string("<html><body>checked</body></html>"), walk.bytes.at(L"|a.htm"));
 }

@@ -40,6 +40,7 @@
 #include "chmformat/CChmStreamCheck.h"
 #include "crawler/CChmStorage.h"
 #include "chmformat/CChmStructureCheck.h"
+#include "chmformat/ChmEntryNames.h"
 #include "filter/CHostProcessInfo.h"
 #include "util/ComPtr.h"
 #include "util/FilterClassId.h"
@@ -249,16 +250,23 @@ double RunExtract(const std::wstring& chm, const std::wstring& temp, std::vector
     return NowMs() - start;
 }
 
-// The structure check as the reader runs it; then every frame, once.
+// The structure check as the reader runs it; then the check before each read
+// of every stream the directory lists, which follows every frame a stream
+// needs, once.
 double RunCheck(const std::wstring& chm, int* fault, double* framesMs)
 {
     const double start = NowMs();
-    CChmStreamCheck pages;
-    *fault = static_cast<int>(CChmStructureCheck::Run(chm.c_str(), &pages));
+    CChmStreamCheck streams;
+    *fault = static_cast<int>(CChmStructureCheck::Run(chm.c_str(), &streams));
     const double checked = NowMs();
-    // No directory holds this name: the whole compressed section is followed.
-    if (*fault == 0)
-        pages.Allows(L"", L"\x01", 1);
+    if (*fault == 0) {
+        CChmListing& listing = streams.Listing();
+        for (size_t i = 0; i < listing.Count(); ++i) {
+            std::wstring folder, name;
+            if (ChmEntryPath(listing.Name(i), false, folder, name))
+                streams.Allows(folder.c_str(), name.c_str(), listing.At(i).length);
+        }
+    }
     *framesMs = NowMs() - checked;
     return checked - start;
 }

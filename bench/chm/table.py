@@ -20,7 +20,7 @@ COLUMNS = [
     ("read_ms", "walk+read ms"), ("extract_ms", "walk+extract ms"), ("lookups_ms", "lookups ms"),
     ("pagefilter_ms", "page filter ms"), ("own_pct", "own %"), ("title_ms", "Init→title ms"), ("open_ms", "of which storage open ms"),
     ("check_ms", "of which structure check ms"), ("check_pct", "check % of title"), ("check_fault", "refused"),
-    ("frames_ms", "all frames followed ms"),
+    ("frames_ms", "every stream's frames followed ms"),
     ("gap_ms", "longest gap ms"), ("peak_ws_mb", "peak WS MB"), ("walk_peak_ws_mb", "peak WS, storage walk alone MB"), ("peak_ws_end_mb", "peak WS at end MB"), ("linux_maxrss_mb", "Linux max RSS MB"),
     ("peer_ms", "peer ms"),
 ]

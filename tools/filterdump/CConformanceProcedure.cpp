@@ -50,6 +50,13 @@ private:
     unsigned m_waiting;
 };
 
+HRESULT Start(IFilter* filter, const CConformanceProcedure::Configuration& configuration)
+{
+    ULONG flags = 0;
+    const ULONG count = static_cast<ULONG>(configuration.attributes.size());
+    return filter->Init(configuration.flags, count, count ? configuration.attributes.data() : nullptr, &flags);
+}
+
 struct ThreadReading {
     bool bound = false;
     std::string reason;
@@ -121,9 +128,7 @@ bool CConformanceProcedure::Bind(ComPtr<IFilter>& filter, const std::string& pas
 
 bool CConformanceProcedure::Init(IFilter* filter, const Configuration& configuration, const std::string& pass)
 {
-    ULONG flags = 0;
-    const ULONG count = static_cast<ULONG>(configuration.attributes.size());
-    const HRESULT hr = filter->Init(configuration.flags, count, count ? configuration.attributes.data() : nullptr, &flags);
+    const HRESULT hr = Start(filter, configuration);
     m_tally.Check(hr == S_OK, pass, "start", "Init", "answered " + DescribeResult(hr));
     return hr == S_OK;
 }
@@ -163,23 +168,28 @@ void CConformanceProcedure::RunThreads(const Configuration& configuration, const
             // An apartment of its own: a filter of any threading model is then
             // created and called on this thread.
             const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-            try {
+            {
                 ComPtr<IFilter> filter;
-                reading.bound = SUCCEEDED(com) && m_bind(filter, reading.reason);
-                if (FAILED(com))
-                    reading.reason = "COM does not start on the thread: " + DescribeResult(com);
-                start.ArriveAndWait();
-                if (reading.bound) {
-                    ULONG flags = 0;
-                    const ULONG count = static_cast<ULONG>(configuration.attributes.size());
-                    reading.init = filter->Init(configuration.flags, count,
-                                                count ? configuration.attributes.data() : nullptr, &flags);
-                    if (reading.init == S_OK)
-                        reading.read = CConformancePass(CConformancePass::Kind::Plain, nullptr, nullptr).Read(filter.get());
+                try {
+                    if (FAILED(com))
+                        reading.reason = "COM does not start on the thread: " + DescribeResult(com);
+                    else
+                        reading.bound = m_bind(filter, reading.reason);
+                } catch (const std::exception& e) {
+                    reading.reason = std::string("stopped: ") + e.what();
                 }
-            } catch (const std::exception& e) {
-                reading.bound = false;
-                reading.reason = std::string("stopped: ") + e.what();
+                // Every thread arrives, bound or not, or the others would wait for ever.
+                start.ArriveAndWait();
+                try {
+                    if (reading.bound) {
+                        reading.init = Start(filter.get(), configuration);
+                        if (reading.init == S_OK)
+                            reading.read =
+                                CConformancePass(CConformancePass::Kind::Plain, nullptr, nullptr).Read(filter.get());
+                    }
+                } catch (const std::exception&) {
+                    reading.init = E_OUTOFMEMORY;
+                }
             }
             if (SUCCEEDED(com))
                 CoUninitialize();

@@ -42,8 +42,10 @@ HRESULT GetValue(IFilter* filter, OwnedValue& value)
 
 std::string Nth(size_t n)
 {
-    const char* suffix = (n % 100 >= 11 && n % 100 <= 13) ? "th" : n % 10 == 1 ? "st" : n % 10 == 2 ? "nd" : n % 10 == 3 ? "rd" : "th";
-    return std::to_string(n) + suffix;
+    const char* const suffixes[] = {"th", "st", "nd", "rd"};
+    const size_t last = n % 10;
+    const bool teen = n % 100 >= 11 && n % 100 <= 13;
+    return std::to_string(n) + suffixes[!teen && last <= 3 ? last : 0];
 }
 
 // How many more times each kind asks for the end of a text or of the values

@@ -64,8 +64,11 @@ CFaultyFilter::Chunk CFaultyFilter::ChunkAt(size_t index) const
     return chunks[index];
 }
 
-STDMETHODIMP CFaultyFilter::Init(ULONG, ULONG, const FULLPROPSPEC*, ULONG* pFlags)
+STDMETHODIMP CFaultyFilter::Init(ULONG, ULONG cAttributes, const FULLPROPSPEC* aAttributes, ULONG* pFlags)
 {
+    m_titleAsked = cAttributes == 0 || m_fault == Fault::IgnoresAttributes;
+    for (ULONG i = 0; i < cAttributes; ++i)
+        m_titleAsked |= aAttributes[i].guidPropSet == kSummary;
     if (pFlags)
         *pFlags = 0;
     ++m_inits;
@@ -84,6 +87,8 @@ STDMETHODIMP CFaultyFilter::GetChunk(STAT_CHUNK* pStat)
             return E_FAIL;
         return FILTER_E_END_OF_CHUNKS;
     }
+    if (m_next == 0 && !m_titleAsked)
+        m_next = 1;
     const Chunk chunk = ChunkAt(m_next++);
     m_textOffset = 0;
     m_textEnded = false;

@@ -7,12 +7,14 @@
 // An IFilter over a fixed little document that breaks one rule of the
 // interface on demand, for the conformance procedure to find. The document:
 // chunk 1 the title (a value), chunk 2 a text, chunk 3 a value taken from
-// chunk 2, chunk 4 a text.
+// chunk 2, chunk 4 a text. Given attributes without the title, it leaves the
+// title out.
 class CFaultyFilter final : public IFilter {
 public:
     enum class Fault {
         None,
         InitFails,             // Init answers E_FAIL
+        IgnoresAttributes,     // the title comes whatever attributes Init was given
         RepeatedId,            // chunk 3 is numbered 2 again
         NoKind,                // chunk 4 is neither text nor value
         UnknownBreak,          // chunk 2's break type is 7
@@ -62,6 +64,7 @@ private:
     Fault m_fault;
     unsigned m_inits = 0;
     bool m_company = false;
+    bool m_titleAsked = true;
     size_t m_next = 0;          // chunks given since Init
     bool m_ended = false;       // FILTER_E_END_OF_CHUNKS given
     size_t m_textOffset = 0;

@@ -148,7 +148,8 @@ bool CConformanceProcedure::RunConfiguration(const Configuration& configuration,
             continue;
         if (kind != Kind::Validation && !validated)
             continue;
-        CConformancePass reader(kind, &m_tally, kind == Kind::Validation ? nullptr : &validation);
+        CConformancePass reader(kind, &m_tally, kind == Kind::Validation ? nullptr : &validation,
+                                &configuration.attributes);
         ConformanceRead read = reader.Read(filter.get());
         if (kind == Kind::Validation) {
             validation = std::move(read);

@@ -8,6 +8,7 @@ usage: dumphost_tests.py <TestClass> ...   (environment: SHOW_RUN, BIN_DIR, SHAR
 import hashlib
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -17,8 +18,13 @@ SHOW_RUN = os.environ.get("SHOW_RUN", "")
 BIN_DIR = os.environ.get("BIN_DIR", "")
 SHARED_CHM = os.environ.get("SHARED_CHM", "")
 HTML_FILTER = "{B7AE2FAD-D78E-4147-A86F-9C6B18457EF5}"
+SCRIPT_FILTER = "{5C8E2A41-7D3B-4F69-A1E0-93B4C6D2F815}"
 SAMPLE_TITLE = "Tavrinolex administrator's guide"
 EXIT_CRASHED = 7
+EXIT_NOT_CONFORMANT = 8
+# Objects reading at once and more Init cycles in the conformance test on the real
+# files: fewer than filterdump's 4 and 4, to keep the test within a few minutes.
+CONFORMANCE_COUNTS = ["--threads", "2", "--runs", "2"]
 
 
 def run(*args):
@@ -281,6 +287,71 @@ class RealChm(Base):
         self.assertEqual(0, code, errors)
         self.assertIn("Title:  HTML Help ActiveX Control Reference", out)
         self.assertIn("Storage PID_STG_CONTENTS", out)
+
+
+class Conformance(Base):
+    """filterdump --conformance: the IFilter test procedure, on every real help file (in every build)."""
+
+    def report(self, out):
+        """The failed conditions, and checks that the section lines add up to the closing line."""
+        lines = out.splitlines()
+        sections = [l for l in lines if re.match(r"^(config \d|threads|runs) .*: \d+ passed, \d+ failed \(", l)]
+        self.assertEqual(7, len(sections), out)
+        counts = [tuple(int(n) for n in re.search(r": (\d+) passed, (\d+) failed", l).groups()) for l in sections]
+        closing = re.fullmatch(r"(\d+) passed, (\d+) failed", lines[-1])
+        self.assertIsNotNone(closing, lines[-1])
+        self.assertEqual((sum(c[0] for c in counts), sum(c[1] for c in counts)), tuple(int(n) for n in closing.groups()))
+        failures = [l for l in lines if l.startswith("FAIL ")]
+        self.assertEqual(int(closing.group(2)), len(failures))
+        return failures
+
+    def test_every_real_chm(self):
+        folder = os.path.join(SHARED_CHM, "real")
+        if not os.path.isdir(folder):
+            self.skipTest("the shared CHM collection is absent")
+        for name in sorted(os.listdir(folder)):
+            with self.subTest(name=name):
+                code, out, errors = run(os.path.join(folder, name), "--conformance", *CONFORMANCE_COUNTS)
+                failures = self.report(out)
+                self.assertEqual(0, code, "\n".join(failures + errors))
+
+    def test_broken_filter(self):
+        # Called directly, not through the CHM filter: its own chunk sources
+        # (never its chunk ids), a GetText answer no filter may give, and
+        # attributes it does not heed.
+        page = self.write("page.htm", b"<!--script\ntext some words\nvalue a value\ntext-error 80004005 lost\n-->")
+        dll = windows_path(os.path.join(BIN_DIR, "ScriptPageFilter.dll"))
+        code, out, errors = run(page, "--conformance", "--dll", dll, "--clsid", SCRIPT_FILTER)
+        self.assertEqual(EXIT_NOT_CONFORMANT, code, errors)
+        failures = self.report(out)
+        self.assertEqual(["filterdump: %d conditions failed" % len(failures)], errors)
+        config1 = "FAIL config 1 (flags 0, no attributes), "
+        self.assertEqual([
+            config1 + "validation, chunk 101: chunk source: idChunkSource 201 differs from idChunk",
+            config1 + "validation, chunk 102: chunk source: idChunkSource 202 names no text chunk given before",
+            config1 + "validation, chunk 103: chunk source: idChunkSource 203 differs from idChunk",
+            config1 + "validation, chunk 103: GetText answers: the 1st GetText answered 0x80004005",
+            config1 + "consistency, chunk 103: GetText answers: the 1st GetText answered 0x80004005",
+            config1 + "invalid input, chunk 103: text after the wrong call: the 1st GetText answered 0x80004005",
+        ], [re.sub(r" \([^()]*\)$", "", f) for f in failures[:6]])  # without the system's message text
+        # The same in each configuration, and in configs 3 and 4 its value, which they did not
+        # ask for; the threads and runs agree with config 2.
+        self.assertEqual(5 * 6 + 2, len(failures))
+        self.assertIn("FAIL config 3 (APPLY_INDEX_ATTRIBUTES, contents), validation, chunk 102: requested attribute: "
+                      "HtmlMeta 4096 was not asked for", failures)
+
+    def test_usage(self):
+        page = self.write("page.htm", b"<p>x</p>")
+        for args, reason in [
+            ([self.scratch.name, "--conformance"], "--conformance takes a file, not a folder"),
+            ([page, "--conformance", "--json"], "--conformance prints its own report: no --json, --chunks or --quiet"),
+            ([page, "--conformance", "--threads", "65"], "--threads takes a number from 0 to 64"),
+            ([page, "--runs", "2"], "--threads and --runs go with --conformance"),
+        ]:
+            with self.subTest(args=args[1:]):
+                code, _, errors = run(*args)
+                self.assertEqual(1, code)
+                self.assertEqual("filterdump: " + reason, errors[0])
 
 
 if __name__ == "__main__":

@@ -10,4 +10,5 @@ enum ExitCode : int {
     kExitNoChunks = 5,       // the filter ended at once: nothing would be indexed
     kExitSomeFailed = 6,     // folder: at least one file did not end with 0
     kExitCrashed = 7,        // the filter crashed the process
+    kExitNotConformant = 8,  // --conformance: the filter failed conditions of the IFilter test procedure
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "CFilterLoader.h"
 #include "CJsonDump.h"
 #include "CTextDump.h"
+#include "ConformanceCommand.h"
 #include "ExitCodes.h"
 #include "ReadChunks.h"
 #include "Utf8.h"
@@ -30,14 +32,25 @@ const char kUsage[] =
     "  --dll <path>    load the class named by --clsid from this DLL (no registration needed)\n"
     "  --chunks        in a folder run, print the chunks too\n"
     "  --quiet         print no chunks, only the summary\n"
-    "exit codes: 0 end of chunks reached; 1 usage; 2 no such file (or no .chm in the folder);\n"
-    "  3 no filter registered; 4 the filter failed; 5 no chunks at all; 6 a file of the folder\n"
-    "  did not end with 0; 7 the filter crashed.\n";
+    "  --conformance   run the IFilter test procedure on the file's filter instead: five Init\n"
+    "                  configurations, each with validation, consistency and invalid-input\n"
+    "                  passes, then objects on several threads and repeated runs; prints each\n"
+    "                  failed condition and the counts\n"
+    "  --threads <n>   with --conformance: filter objects reading at once (default 4, 0 to 64)\n"
+    "  --runs <n>      with --conformance: more Init cycles on one object (default 4, 0 to 100)\n"
+    "exit codes: 0 end of chunks reached (--conformance: every condition passed); 1 usage;\n"
+    "  2 no such file (or no .chm in the folder); 3 no filter registered; 4 the filter failed;\n"
+    "  5 no chunks at all; 6 a file of the folder did not end with 0; 7 the filter crashed;\n"
+    "  8 --conformance: a condition failed.\n";
 
 struct Options {
     bool json = false;
     bool chunks = false;
     bool quiet = false;
+    bool conformance = false;
+    unsigned threads = 4;
+    unsigned runs = 4;
+    bool countsGiven = false;
     std::wstring dll;
     std::wstring clsid;
     std::wstring target;
@@ -169,6 +182,16 @@ int DumpFolder(const std::wstring& folder, const Options& options, CDumpSink& si
     return kExitOk;
 }
 
+bool ParseCount(const wchar_t* text, unsigned most, unsigned& count)
+{
+    wchar_t* end = nullptr;
+    const unsigned long value = wcstoul(text, &end, 10);
+    if (!*text || *end || value > most)
+        return false;
+    count = static_cast<unsigned>(value);
+    return true;
+}
+
 bool ParseOptions(int argc, wchar_t** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -179,6 +202,15 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.chunks = true;
         } else if (arg == L"--quiet" || arg == L"-q") {
             options.quiet = true;
+        } else if (arg == L"--conformance") {
+            options.conformance = true;
+        } else if ((arg == L"--threads" || arg == L"--runs") && i + 1 < argc) {
+            const bool threads = arg == L"--threads";
+            if (!ParseCount(argv[++i], threads ? 64 : 100, threads ? options.threads : options.runs)) {
+                Error(ToUtf8(arg) + " takes a number from 0 to " + (threads ? "64" : "100"));
+                return false;
+            }
+            options.countsGiven = true;
         } else if ((arg == L"--dll" || arg == L"--clsid") && i + 1 < argc) {
             (arg == L"--dll" ? options.dll : options.clsid) = argv[++i];
         } else if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
@@ -197,6 +229,14 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
         return false;
     if (!options.dll.empty() && options.clsid.empty()) {
         Error("--dll needs --clsid: which class of the DLL to create");
+        return false;
+    }
+    if (options.conformance && (options.json || options.chunks || options.quiet)) {
+        Error("--conformance prints its own report: no --json, --chunks or --quiet");
+        return false;
+    }
+    if (options.countsGiven && !options.conformance) {
+        Error("--threads and --runs go with --conformance");
         return false;
     }
     return true;
@@ -219,6 +259,14 @@ int Run(int argc, wchar_t** argv)
     }
 
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (options.conformance) {
+        if (folder) {
+            Error("--conformance takes a file, not a folder");
+            return kExitUsage;
+        }
+        g_currentFile = path;
+        return RunConformance(path, options.dll, options.clsid, options.threads, options.runs, *g_out, Error);
+    }
     CTextDump text(*g_out, folder ? options.chunks : !options.quiet, !folder || options.chunks);
     CJsonDump json(*g_out);
     CDumpSink& sink = options.json ? static_cast<CDumpSink&>(json) : text;

@@ -50,8 +50,10 @@ def block_header(bits):
 
 
 def frames(count):
-    """The compressed frames: a header where a block or a reset begins, one
-    byte otherwise (a frame takes at least one byte of the reset table)."""
+    """The compressed frames: one byte each (a frame takes at least one byte
+    of the reset table), with the bits of a header wherever a reset or a block
+    begins inside it. Literals from empty trees take no bits, so a header that
+    a block needs half-way through a frame sits at the frame's start."""
     out = []
     left_in_block = 0
     for n in range(count):
@@ -59,12 +61,15 @@ def frames(count):
         if n % RESET_FRAMES == 0:
             bits.put(0, 1)  # no translation, once after each reset
             left_in_block = 0
-        if left_in_block < FRAME:
-            block_header(bits)
-            left_in_block = BLOCK
-        left_in_block -= FRAME
-        data = bits.done() or b"\0"
-        out.append(data)
+        need = FRAME
+        while need:
+            if left_in_block == 0:
+                block_header(bits)
+                left_in_block = BLOCK
+            take = min(need, left_in_block)
+            need -= take
+            left_in_block -= take
+        out.append(bits.done() or b"\0")
     return out
 
 

@@ -66,7 +66,7 @@ CFaultyFilter::Chunk CFaultyFilter::ChunkAt(size_t index) const
 
 STDMETHODIMP CFaultyFilter::Init(ULONG, ULONG cAttributes, const FULLPROPSPEC* aAttributes, ULONG* pFlags)
 {
-    m_titleAsked = cAttributes == 0 || m_fault == Fault::IgnoresAttributes;
+    m_titleAsked = cAttributes == 0;
     for (ULONG i = 0; i < cAttributes; ++i)
         m_titleAsked |= aAttributes[i].guidPropSet == kSummary;
     if (pFlags)

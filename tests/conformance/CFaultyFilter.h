@@ -14,7 +14,6 @@ public:
     enum class Fault {
         None,
         InitFails,             // Init answers E_FAIL
-        IgnoresAttributes,     // the title comes whatever attributes Init was given
         RepeatedId,            // chunk 3 is numbered 2 again
         NoKind,                // chunk 4 is neither text nor value
         UnknownBreak,          // chunk 2's break type is 7

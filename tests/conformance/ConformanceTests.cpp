@@ -53,7 +53,6 @@ TEST(Conformance, EachBrokenRuleFailsItsCondition)
         {"none", Fault::None, {}},
         {"Init fails", Fault::InitFails,
          {"validation / Init", "consistency / Init", "invalid input / Init", "all / reading to compare with"}},
-        {"attributes ignored", Fault::IgnoresAttributes, {"validation / requested attribute"}},
         {"repeated id", Fault::RepeatedId, {"validation / chunk id"}},
         {"neither text nor value", Fault::NoKind, {"validation / flags"}},
         {"unknown break", Fault::UnknownBreak, {"validation / break type"}},

@@ -187,21 +187,6 @@ void CConformancePass::ValidateFields(const ConformanceChunk& chunk, const std::
     Check(static_cast<unsigned long>(stat.breakType) <= CHUNK_EOC, position, "break type",
           "breakType " + std::to_string(static_cast<unsigned long>(stat.breakType)));
 
-    if (m_requested && !m_requested->empty()) {
-        // Given attributes, a filter returns those properties and no others.
-        const FULLPROPSPEC& attribute = stat.attribute;
-        const bool requested = std::any_of(m_requested->begin(), m_requested->end(), [&](const FULLPROPSPEC& want) {
-            if (want.guidPropSet != attribute.guidPropSet || want.psProperty.ulKind != attribute.psProperty.ulKind)
-                return false;
-            if (want.psProperty.ulKind == PRSPEC_PROPID)
-                return want.psProperty.propid == attribute.psProperty.propid;
-            return want.psProperty.lpwstr && _wcsicmp(want.psProperty.lpwstr, chunk.propertyName.c_str()) == 0;
-        });
-        Check(requested, position, "requested attribute",
-              PropertySetName(attribute.guidPropSet) + " " + PropertyName(attribute, chunk.propertyName) +
-                  " was not asked for");
-    }
-
     // A text chunk is its own source; a value is its own, has none (0), or was
     // taken from a text chunk already given.
     bool legal = stat.idChunkSource == stat.idChunk;

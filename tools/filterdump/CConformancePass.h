@@ -28,11 +28,8 @@ public:
     };
 
     // tally and reference (validation's reading) may be null for Plain.
-    // requested: the attributes Init was given; validation checks that each
-    // chunk has one of them, when there are any.
-    CConformancePass(Kind kind, CConformanceTally* tally, const ConformanceRead* reference,
-                     const std::vector<FULLPROPSPEC>* requested = nullptr)
-        : m_kind(kind), m_tally(tally), m_reference(reference), m_requested(requested) {}
+    CConformancePass(Kind kind, CConformanceTally* tally, const ConformanceRead* reference)
+        : m_kind(kind), m_tally(tally), m_reference(reference) {}
 
     ConformanceRead Read(IFilter* filter);
 
@@ -48,7 +45,6 @@ private:
     Kind m_kind;
     CConformanceTally* m_tally;
     const ConformanceRead* m_reference;
-    const std::vector<FULLPROPSPEC>* m_requested;
     ULONG m_previousId = 0;
     std::vector<ULONG> m_textIds;  // the text chunks so far, which a derived value may name as its source
 };

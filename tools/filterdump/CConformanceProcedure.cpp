@@ -148,8 +148,7 @@ bool CConformanceProcedure::RunConfiguration(const Configuration& configuration,
             continue;
         if (kind != Kind::Validation && !validated)
             continue;
-        CConformancePass reader(kind, &m_tally, kind == Kind::Validation ? nullptr : &validation,
-                                &configuration.attributes);
+        CConformancePass reader(kind, &m_tally, kind == Kind::Validation ? nullptr : &validation);
         ConformanceRead read = reader.Read(filter.get());
         if (kind == Kind::Validation) {
             validation = std::move(read);

@@ -4,16 +4,7 @@
 
 #include <cstdio>
 
-namespace {
-double Now()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-}
+#include "Clock.h"
 
 void CConformanceTally::BeginSection(const std::string& name)
 {

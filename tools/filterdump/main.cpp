@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Clock.h"
 #include "CConsoleWriter.h"
 #include "CFilterLoader.h"
 #include "CJsonDump.h"
@@ -79,14 +80,6 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-double Now()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 FileSummary DumpFile(const std::wstring& path, const std::wstring& shownName, const Options& options,
                      CDumpSink& sink)

@@ -157,6 +157,11 @@ STDMETHODIMP CScriptPageFilter::GetValue(PROPVARIANT** ppPropValue)
         return FILTER_E_NO_MORE_VALUES;
     if (!ppPropValue)
         return E_INVALIDARG;
+    if (m_script.wildValue) {
+        *ppPropValue = reinterpret_cast<PROPVARIANT*>(static_cast<ULONG_PTR>(0x10));
+        m_valueGiven = true;
+        return S_OK;
+    }
     const std::wstring& words = m_current->words;
     auto* value = static_cast<PROPVARIANT*>(CoTaskMemAlloc(sizeof(PROPVARIANT)));
     auto* text = static_cast<wchar_t*>(CoTaskMemAlloc((words.size() + 1) * sizeof(wchar_t)));

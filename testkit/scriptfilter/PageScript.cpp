@@ -53,6 +53,8 @@ PageScript PageScript::Parse(const std::string& page, const std::wstring& pageNa
             script.steps.push_back({Kind::ChunkError, L"", ParseResult(line)});
         } else if (command == "init-error") {
             script.initResult = ParseResult(line);
+        } else if (command == "wild-value") {
+            script.wildValue = true;
         } else if (command == "replace-file") {
             script.replaceFile = Rest(line);
         } else if (command == "throw") {

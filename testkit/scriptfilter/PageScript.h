@@ -12,6 +12,8 @@
 //   chunk-error <hex>         GetChunk answers <hex> here
 //   init-error <hex>          Init answers <hex>
 //   throw init|chunk|text|value   that call raises an exception
+//   wild-value                GetValue answers S_OK with a value pointer it
+//                             does not own, as a broken filter might
 //   replace-file <path>       Init moves <path> aside to <path>.gone and leaves
 //                             a file that is no program in its place
 // A page without a script gives one text chunk and one value chunk, both naming
@@ -30,6 +32,7 @@ struct PageScript {
     bool throwInChunk = false;
     bool throwInText = false;
     bool throwInValue = false;
+    bool wildValue = false;
     std::wstring replaceFile;
 
     static PageScript Parse(const std::string& page, const std::wstring& pageName);

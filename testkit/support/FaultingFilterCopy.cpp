@@ -7,7 +7,9 @@ FaultingFilterCopy::FaultingFilterCopy(int number)
     const std::wstring folder = LoadedModule::BesideTestProgram(L"faulting-" + std::to_wstring(number));
     CreateDirectoryW(folder.c_str(), nullptr);
     m_path = folder + L"\\ScriptPageFilter.dll";
-    CopyFileW(LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll").c_str(), m_path.c_str(), TRUE);
+    // Copied anew, as the filter is built anew; a copy of an earlier run of
+    // the tests is loaded by nobody now.
+    CopyFileW(LoadedModule::BesideTestProgram(L"ScriptPageFilter.dll").c_str(), m_path.c_str(), FALSE);
     // Never freed: see the class.
     m_module = LoadLibraryW(m_path.c_str());
 }

@@ -12,6 +12,8 @@
 #include "chmformat/CChmStructureCheck.h"
 #include "ListedStreams.h"
 #include "support/ChmBuilder.h"
+#include "support/FileBytes.h"
+#include "support/ChmLayout.h"
 #include "support/KeptInputs.h"
 #include "support/Narrow.h"
 #include "support/ScratchFolder.h"
@@ -41,5 +43,33 @@ TEST(ChmStreamCheck, ReadsThatNoEntryNamesAreRefused)
     EXPECT_TRUE(streams.Allows(L"", L"PAGE.HTM", 31)) << "the component finds names without regard to case";
     EXPECT_FALSE(streams.Allows(L"", L"other.htm", 31));
     EXPECT_FALSE(streams.Allows(L"sub", L"Page.htm", 31));
+}
+// Only the frames the component decodes for the read at hand are followed: it
+// reads the low 32 bits' worth of a stream's size, so a stream whose frames
+// past that are damaged may be read, and one whose read reaches them may not.
+TEST(ChmStreamCheck, FollowsOnlyTheFramesTheReadReaches)
+{
+    ScratchFolder scratch;
+    std::string words;
+    for (int i = 0; i < 20000; ++i)
+        words += "word" + std::to_string(i * 7919 % 100003) + " ";
+    std::string bytes = FileBytes(ChmBuilder(scratch).File("big.htm", "<html><body>" + words + "</body></html>").Build());
+    const ChmLayout layout(bytes);
+    const auto& page = layout.Entry("/big.htm");
+    const ULONGLONG frameSize = 0x8000;
+    const ULONGLONG lastFrame = (page.offset.value + page.length.value - 1) / frameSize;
+    ASSERT_GE(lastFrame, page.offset.value / frameSize + 2) << "the page spans frames";
+    // The page's last frame becomes a frame of no bytes.
+    const size_t table = layout.StreamAt(ChmLayout::kResetTable);
+    const size_t entry = table + GetDword(bytes, table + 0x0C) + 8 * static_cast<size_t>(lastFrame);
+    PutQword(bytes, entry, GetQword(bytes, entry + 8));
+    const std::wstring chm = scratch.WriteFile(L"damaged-last-frame.chm", bytes);
+
+    CChmStreamCheck streams;
+    ASSERT_EQ(ChmFault::None, CChmStructureCheck::Run(chm.c_str(), &streams));
+    const ULONGLONG first = page.offset.value / frameSize;
+    const ULONGLONG inFirstFrame = (first + 1) * frameSize - page.offset.value;
+    EXPECT_TRUE(streams.Allows(L"", L"big.htm", (1ull << 32) + inFirstFrame));
+    EXPECT_FALSE(streams.Allows(L"", L"big.htm", page.length.value));
 }
 }  // namespace

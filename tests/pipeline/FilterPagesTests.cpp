@@ -192,6 +192,9 @@ TEST_F(FilterPages, FaultInsideAPageFilterDll)
         {"GetText raises", "throw text\ntext lost", nullptr, 0, {"t:alpha", "t: 80041705", "t:gamma", "t:epsilon"}, 1},
         // A value chunk that ends without a value: FILTER_E_NO_MORE_VALUES.
         {"GetValue raises", "throw value\nvalue lost", nullptr, 0, {"t:alpha", "v-none", "t:gamma", "t:epsilon"}, 1},
+        // The value is read, to blank robots words, inside the guard too.
+        {"GetValue answers a value it does not own", "wild-value\nvalue lost", nullptr, 0,
+         {"t:alpha", "v-none", "t:gamma", "t:epsilon"}, 1},
         {"class object, probing", "text beta", "classobject", 1, othersOnly, 0},
         {"constructor, probing", "text beta", "constructor", 1, othersOnly, 0},
         {"QueryInterface, probing", "text beta", "queryinterface", 2, othersOnly, 0},

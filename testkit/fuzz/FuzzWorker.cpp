@@ -340,7 +340,7 @@ int wmain(int argc, wchar_t** argv)
     LoadedModule standIn(LoadedModule::BesideTestProgram(L"ChmStorageStandIn.dll"));
     g_heapCheckWhere = standIn.Export<HeapCheckWhereFn>("StandInHeapCheckWhere");
     LoadedModule dll(LoadedModule::BesideTestProgram(L"Tavrinolex.dll"));
-    const auto getClassObject = dll.Export<GetClassObjectFn>("DllGetClassObject");
+    const auto getClassObject = ClassObjectExport(dll.get());
     const auto canUnloadNow = dll.Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");
     if (!getClassObject || !canUnloadNow) {
         fprintf(stderr, "fuzz_worker: Tavrinolex.dll did not load\n");

@@ -75,7 +75,7 @@ HostRunResult RunHostDocument(GetClassObjectFn getClassObject, const std::wstrin
     HostRunResult result;
     auto& problems = result.problems;
     ComPtr<IClassFactory> factory;
-    HRESULT hr = getClassObject(CLSID_TavrinolexFilter, IID_IClassFactory, factory.put_void());
+    HRESULT hr = ClassFactory(getClassObject, CLSID_TavrinolexFilter, factory);
     if (FAILED(hr)) {
         problems.push_back("DllGetClassObject " + Hex(hr));
         return result;

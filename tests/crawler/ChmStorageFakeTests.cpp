@@ -17,11 +17,6 @@
 #include "util/UniqueHandle.h"
 
 namespace {
-FakeElement Root(std::vector<FakeElement> children)
-{
-    return Folder(L"", std::move(children));
-}
-
 FakeElement Failing(FakeElement element, HRESULT open)
 {
     element.openResult = open;

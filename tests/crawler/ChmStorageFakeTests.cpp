@@ -36,9 +36,7 @@ HRESULT OpenFake(CChmStorage& reader, const FakeElement& root, FakeCalls& calls,
 
 std::vector<std::wstring> Entries(const std::wstring& folder)
 {
-    std::vector<std::wstring> names;
-    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder))
-        names.push_back(entry.cFileName);
+    std::vector<std::wstring> names = EntryNamesIn(folder);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -42,6 +42,7 @@
 #include "chmformat/CChmStructureCheck.h"
 #include "chmformat/ChmEntryNames.h"
 #include "filter/CHostProcessInfo.h"
+#include "support/ScratchFolder.h"
 #include "util/ComPtr.h"
 #include "util/FilterClassId.h"
 
@@ -319,25 +320,6 @@ double RunPageFilters(const std::vector<Entry>& entries, std::map<std::wstring, 
     return total;
 }
 
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring child = folder + L"\\" + data.cFileName;
-            if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
 void Print(const char* key, double value)
 {
     std::printf("%s %.3f\n", key, value);
@@ -443,7 +425,7 @@ int wmain(int argc, wchar_t** argv)
             // load, which drifts over minutes, cancels out.
             own.push_back(100.0 * (whole.back() - extract.back() - lookups.back() - pages.back()) / whole.back());
         }
-        RemoveTree(work);
+        ScratchFolder::RemoveTree(work);
         PROCESS_MEMORY_COUNTERS end = {};
         end.cb = sizeof(end);
         GetProcessMemoryInfo(GetCurrentProcess(), &end, sizeof(end));

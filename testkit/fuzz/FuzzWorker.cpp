@@ -31,6 +31,7 @@
 #include "support/LoadedModule.h"
 #include "support/RegistryFixture.h"
 #include "support/ScratchRegistry.h"
+#include "support/Utf8.h"
 
 namespace {
 
@@ -253,15 +254,6 @@ DWORD WINAPI Watchdog(void*)
     }
 }
 
-std::wstring Wide(const std::string& text)
-{
-    std::wstring out(text.size(), L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
-                                      static_cast<int>(out.size()));
-    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return out;
-}
-
 std::string OneLine(std::string text)
 {
     for (auto& c : text)
@@ -294,7 +286,7 @@ int wmain(int argc, wchar_t** argv)
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            list.push_back(Wide(line));
+            list.push_back(FromUtf8(line));
         }
     }
     // A crash must end the process at once, quietly, for the driver to notice.
@@ -318,16 +310,13 @@ int wmain(int argc, wchar_t** argv)
     SetEnvironmentVariableW(L"TAVRINOLEX_STANDIN_HEAP_REPORT", heapReport.c_str());
     ComApartment com;
     ScratchRegistry registry;
-    const wchar_t* explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
-    for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"})
-        SetRegistryString(HKEY_CURRENT_USER, (std::wstring(explorer) + key).c_str(), L"AppData", appData.c_str());
+    SetAppDataFolder(appData);
     // The attempt guard is on, so every run must also end its attempt record.
     const std::wstring settings = appData + L"\\Morvanex";
     CreateDirectoryW(settings.c_str(), nullptr);
     const std::wstring settingsFile = settings + L"\\IFilterProcess.ini";
     WritePrivateProfileStringW(L"Debug", L"BlackList", L"1", settingsFile.c_str());
-    wchar_t host[2048] = {};
-    GetModuleFileNameW(nullptr, host, 2048);
+    const std::wstring host = LoadedModule::ThisProgram();
 
     // Pages go through the reference page filter, registered in the scratch tree.
     LoadedModule pages(LoadedModule::BesideTestProgram(L"ReferencePageFilter.dll"));
@@ -340,7 +329,7 @@ int wmain(int argc, wchar_t** argv)
     LoadedModule standIn(LoadedModule::BesideTestProgram(L"ChmStorageStandIn.dll"));
     g_heapCheckWhere = standIn.Export<HeapCheckWhereFn>("StandInHeapCheckWhere");
     LoadedModule dll(LoadedModule::BesideTestProgram(L"Tavrinolex.dll"));
-    const auto getClassObject = dll.Export<GetClassObjectFn>("DllGetClassObject");
+    const auto getClassObject = ClassObjectExport(dll.get());
     const auto canUnloadNow = dll.Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");
     if (!getClassObject || !canUnloadNow) {
         fprintf(stderr, "fuzz_worker: Tavrinolex.dll did not load\n");
@@ -364,7 +353,7 @@ int wmain(int argc, wchar_t** argv)
         for (const auto& extra : LeftBehind(runFolder, temp, appData))
             run.problems.push_back("left behind: " + extra);
         wchar_t marks[16] = {};
-        GetPrivateProfileStringW(host, list[i].c_str(), L"", marks, 16, settingsFile.c_str());
+        GetPrivateProfileStringW(host.c_str(), list[i].c_str(), L"", marks, 16, settingsFile.c_str());
         if (marks[0])
             run.problems.push_back("attempt marks left");
         if (run.problems.empty()) {

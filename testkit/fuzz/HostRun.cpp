@@ -5,9 +5,10 @@
 
 #include <cstdio>
 
+#include "support/FolderEntries.h"
+#include "support/Narrow.h"
 #include "util/ComPtr.h"
 #include "util/FilterClassId.h"
-#include "util/FindHandle.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ HostRunResult RunHostDocument(GetClassObjectFn getClassObject, const std::wstrin
     HostRunResult result;
     auto& problems = result.problems;
     ComPtr<IClassFactory> factory;
-    HRESULT hr = getClassObject(CLSID_TavrinolexFilter, IID_IClassFactory, factory.put_void());
+    HRESULT hr = ClassFactory(getClassObject, CLSID_TavrinolexFilter, factory);
     if (FAILED(hr)) {
         problems.push_back("DllGetClassObject " + Hex(hr));
         return result;
@@ -160,24 +161,13 @@ namespace {
 
 void ListExtra(const std::wstring& folder, const std::vector<std::wstring>& allowed, std::vector<std::string>& extra)
 {
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find)
-        return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
+    for (const std::wstring& name : EntryNamesIn(folder)) {
         bool ok = false;
         for (const auto& a : allowed)
             ok = ok || CompareStringOrdinal(a.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL;
-        if (!ok) {
-            std::string narrow;
-            for (wchar_t c : folder + L"\\" + name)
-                narrow += c < 0x80 ? static_cast<char>(c) : '?';
-            extra.push_back(narrow);
-        }
-    } while (FindNextFileW(find.get(), &data));
+        if (!ok)
+            extra.push_back(Narrow(folder + L"\\" + name));
+    }
 }
 
 }  // namespace

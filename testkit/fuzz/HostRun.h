@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/ClassObject.h"
+
 // One document filtered the way a search host does it, through the filter DLL's
 // exported class object: Load, Init, every chunk with all of its text or values
 // (and a probe of the other kind), then two more GetChunk calls past the end,
@@ -18,8 +20,6 @@ struct HostRunResult {
     std::wstring title;
     std::vector<std::string> problems;
 };
-
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
 HostRunResult RunHostDocument(GetClassObjectFn getClassObject, const std::wstring& path);
 

@@ -2,17 +2,8 @@
 
 #include <stdexcept>
 
+#include "support/WinePath.h"
 #include "util/UniqueHandle.h"
-
-namespace {
-std::wstring Widened(const std::string& text)
-{
-    std::wstring wide;
-    for (char c : text)
-        wide += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return wide;
-}
-}
 
 ChmBuilder::ChmBuilder(const ScratchFolder& scratch, std::wstring project)
     : m_scratch(scratch), m_project(std::move(project))
@@ -40,7 +31,7 @@ std::wstring ChmBuilder::Build(const std::string& title, const std::string& chmN
         hhp += "Default topic=" + m_files.front().first + "\r\n";
     hhp += "\r\n[FILES]\r\n";
     for (const auto& file : m_files) {
-        m_scratch.WriteFile(m_project + L"\\" + Widened(file.first), file.second);
+        m_scratch.WriteFile(m_project + L"\\" + WithBackslashes(file.first), file.second);
         hhp += file.first + "\r\n";
     }
     m_scratch.WriteFile(m_project + L"\\project.hhp", hhp);
@@ -74,5 +65,5 @@ std::wstring ChmBuilder::Build(const std::string& title, const std::string& chmN
     }
     if (code[0] != '0')
         throw std::runtime_error("chmcmd failed");
-    return folder + L"\\" + Widened(chmName);
+    return folder + L"\\" + WithBackslashes(chmName);
 }

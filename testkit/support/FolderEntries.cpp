@@ -18,6 +18,14 @@ std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder)
     return entries;
 }
 
+std::vector<std::wstring> EntryNamesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder))
+        names.push_back(entry.cFileName);
+    return names;
+}
+
 std::vector<std::wstring> FileNamesIn(const std::wstring& folder)
 {
     std::vector<std::wstring> names;

@@ -13,5 +13,7 @@ inline bool IsFolder(const WIN32_FIND_DATAW& entry)
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The names of the files and folders that FolderEntries lists.
+std::vector<std::wstring> EntryNamesIn(const std::wstring& folder);
 // The names of the files (not folders) that FolderEntries lists.
 std::vector<std::wstring> FileNamesIn(const std::wstring& folder);

@@ -10,11 +10,16 @@ LoadedModule::~LoadedModule()
         FreeLibrary(m_module);
 }
 
+std::wstring LoadedModule::ThisProgram()
+{
+    wchar_t self[2048] = {};
+    GetModuleFileNameW(nullptr, self, 2048);
+    return self;
+}
+
 std::wstring LoadedModule::BesideTestProgram(const std::wstring& name)
 {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring folder(self);
+    std::wstring folder = ThisProgram();
     folder.resize(folder.rfind(L'\\') + 1);
     return folder + name;
 }

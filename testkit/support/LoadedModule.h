@@ -21,6 +21,8 @@ public:
         return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(m_module, name)));
     }
 
+    // Full path of the running program.
+    static std::wstring ThisProgram();
     // Full path of a file that lies beside the running test program.
     static std::wstring BesideTestProgram(const std::wstring& name);
 

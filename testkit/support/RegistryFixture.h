@@ -49,3 +49,13 @@ inline void SetMachineDword(const wchar_t* key, const wchar_t* name, DWORD value
     SetMachineValue(key, name, REG_DWORD, &value, sizeof(value));
 }
 
+
+// The per-user settings folder (CSIDL_APPDATA) moved to folder: both of the
+// shell's folder registrations under HKEY_CURRENT_USER name it, as Windows keeps
+// them.
+inline void SetAppDataFolder(const std::wstring& folder)
+{
+    const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"})
+        SetRegistryString(HKEY_CURRENT_USER, (explorer + key).c_str(), L"AppData", folder.c_str());
+}

@@ -49,11 +49,16 @@ std::string ReadStream(IStream* stream)
 
 std::vector<std::wstring> ElementNames(IStorage* storage)
 {
-    std::vector<std::wstring> names;
     ComPtr<IEnumSTATSTG> elements;
     if (FAILED(elements.receive([&](IEnumSTATSTG** out) { return storage->EnumElements(0, nullptr, 0, out); })) ||
         !elements)
-        return names;
+        return {};
+    return ElementNames(elements.get());
+}
+
+std::vector<std::wstring> ElementNames(IEnumSTATSTG* elements)
+{
+    std::vector<std::wstring> names;
     STATSTG stat = {};
     ULONG fetched = 0;
     // A fetched-count pointer: Wine's own enumerator writes it unchecked.

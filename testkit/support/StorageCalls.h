@@ -18,3 +18,5 @@ ComPtr<IStorage> OpenFolder(const ComPtr<IStorage>& root, const std::wstring& fo
 std::string ReadStream(IStream* stream);
 // The names an enumeration of the storage reports, in its order.
 std::vector<std::wstring> ElementNames(IStorage* storage);
+// The names left in an enumeration made earlier.
+std::vector<std::wstring> ElementNames(IEnumSTATSTG* elements);

@@ -36,11 +36,6 @@ private:
     std::unique_ptr<CChmFileCrawler> m_crawler;
 };
 
-FakeElement Root(std::vector<FakeElement> children)
-{
-    return Folder(L"", std::move(children));
-}
-
 using FakeCrawler = CrawlerFixture;
 
 TEST_F(FakeCrawler, PassesOverInternalEntriesAndStyleSheetsAndWritesOnePageAtATime)

@@ -8,12 +8,12 @@
 
 #include "ChmWalk.h"
 #include "crawler/CChmStorage.h"
-#include "crawler/IITStorage.h"
 #include "support/ChmBuilder.h"
 #include "support/ClassObjectOverride.h"
 #include "support/KeptInputs.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
+#include "support/StorageCalls.h"
 #include "support/WineItssOverride.h"
 #include "util/ComPtr.h"
 #include "util/UniqueHandle.h"
@@ -31,62 +31,6 @@ std::wstring BuildNested(const ScratchFolder& scratch)
         .File("sub/page2.htm", "<html>page two</html>")
         .File("empty.txt", "")
         .Build();
-}
-
-// The CHM's root through the storage component registered in the prefix.
-ComPtr<IStorage> OpenRoot(const std::wstring& chm)
-{
-    ComPtr<IITStorage> component;
-    ComPtr<IStorage> root;
-    if (FAILED(component.receive([](IITStorage** out) {
-            return CoCreateInstance(CLSID_ITStorage, nullptr, CLSCTX_INPROC_SERVER, IID_IITStorage,
-                                    reinterpret_cast<void**>(out));
-        })))
-        return root;
-    root.receive([&](IStorage** out) {
-        return component->StgOpenStorage(chm.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, out);
-    });
-    return root;
-}
-
-// The folder below root named like "a\\b", each level opened by name.
-ComPtr<IStorage> OpenFolder(const ComPtr<IStorage>& root, const std::wstring& folder)
-{
-    ComPtr<IStorage> level = root;
-    size_t start = 0;
-    while (level && start < folder.size()) {
-        const size_t end = std::min(folder.find(L'\\', start), folder.size());
-        const std::wstring leaf = folder.substr(start, end - start);
-        ComPtr<IStorage> next;
-        next.receive([&](IStorage** out) {
-            return level->OpenStorage(leaf.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
-        });
-        level = next;
-        start = end + 1;
-    }
-    return level;
-}
-
-std::string ReadAll(IStream* stream)
-{
-    std::string bytes;
-    char buffer[4096];
-    ULONG read = 0;
-    while (SUCCEEDED(stream->Read(buffer, sizeof(buffer), &read)) && read > 0)
-        bytes.append(buffer, read);
-    return bytes;
-}
-
-std::vector<std::wstring> Names(IEnumSTATSTG* elements)
-{
-    std::vector<std::wstring> names;
-    STATSTG stat = {};
-    ULONG fetched = 0;
-    while (elements->Next(1, &stat, &fetched) == S_OK && fetched == 1) {
-        names.push_back(stat.pwcsName);
-        CoTaskMemFree(stat.pwcsName);
-    }
-    return names;
 }
 
 class Chm : public ::testing::Test {
@@ -223,7 +167,7 @@ TEST_F(Chm, StandInOpensStreamsByNameAlikeBeforeAndAfterListing)
     for (const bool listed : {false, true}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(Narrow(std::wstring(c.folder) + L"|" + c.name) + (listed ? " (listed)" : " (not listed)"));
-            const ComPtr<IStorage> folder = OpenFolder(OpenRoot(chm), c.folder);
+            const ComPtr<IStorage> folder = OpenFolder(OpenChmRoot(chm), c.folder);
             ASSERT_TRUE(folder);
             ComPtr<IEnumSTATSTG> elements;
             if (listed) {
@@ -235,7 +179,7 @@ TEST_F(Chm, StandInOpensStreamsByNameAlikeBeforeAndAfterListing)
             }));
             EXPECT_EQ(c.hr == S_OK, static_cast<bool>(stream));
             if (stream && c.bytes) {
-                EXPECT_EQ(std::string(c.bytes), ReadAll(stream.get()));
+                EXPECT_EQ(std::string(c.bytes), ReadStream(stream.get()));
             }
         }
     }
@@ -247,11 +191,11 @@ TEST_F(Chm, StandInFolderOutlivesTheStoragesItWasOpenedFrom)
 {
     const std::wstring chm = BuildNested(scratch);
     // The root and the folders above are released as each call returns.
-    ComPtr<IStorage> deepest = OpenFolder(OpenRoot(chm), L"a\\b\\c");
+    ComPtr<IStorage> deepest = OpenFolder(OpenChmRoot(chm), L"a\\b\\c");
     ASSERT_TRUE(deepest);
     ComPtr<IEnumSTATSTG> elements;
     {
-        const ComPtr<IStorage> a = OpenFolder(OpenRoot(chm), L"a");
+        const ComPtr<IStorage> a = OpenFolder(OpenChmRoot(chm), L"a");
         ASSERT_TRUE(a);
         ASSERT_EQ(S_OK, a->EnumElements(0, nullptr, 0, elements.put()));
     }
@@ -261,15 +205,15 @@ TEST_F(Chm, StandInFolderOutlivesTheStoragesItWasOpenedFrom)
         ASSERT_EQ(S_OK, reader.Open(chm.c_str(), nullptr));
         EXPECT_EQ(S_FALSE, WalkAll(reader, true).end);
     }
-    std::vector<std::wstring> names = Names(elements.get());
+    std::vector<std::wstring> names = ElementNames(elements.get());
     std::sort(names.begin(), names.end());
     EXPECT_EQ((std::vector<std::wstring>{L"b", L"readme.txt"}), names);
     ComPtr<IStream> stream;
     ASSERT_EQ(S_OK, deepest->OpenStream(L"deep.htm", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put()));
-    EXPECT_EQ(std::string(kDeep), ReadAll(stream.get()));
+    EXPECT_EQ(std::string(kDeep), ReadStream(stream.get()));
     ComPtr<IEnumSTATSTG> deepElements;
     ASSERT_EQ(S_OK, deepest->EnumElements(0, nullptr, 0, deepElements.put()));
-    EXPECT_EQ(std::vector<std::wstring>{L"deep.htm"}, Names(deepElements.get()));
+    EXPECT_EQ(std::vector<std::wstring>{L"deep.htm"}, ElementNames(deepElements.get()));
 }
 }
 

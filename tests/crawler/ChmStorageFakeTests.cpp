@@ -17,11 +17,6 @@
 #include "util/UniqueHandle.h"
 
 namespace {
-FakeElement Root(std::vector<FakeElement> children)
-{
-    return Folder(L"", std::move(children));
-}
-
 FakeElement Failing(FakeElement element, HRESULT open)
 {
     element.openResult = open;
@@ -41,9 +36,7 @@ HRESULT OpenFake(CChmStorage& reader, const FakeElement& root, FakeCalls& calls,
 
 std::vector<std::wstring> Entries(const std::wstring& folder)
 {
-    std::vector<std::wstring> names;
-    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder))
-        names.push_back(entry.cFileName);
+    std::vector<std::wstring> names = EntryNamesIn(folder);
     std::sort(names.begin(), names.end());
     return names;
 }

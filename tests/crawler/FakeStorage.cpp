@@ -27,6 +27,11 @@ FakeElement Folder(std::wstring name, std::vector<FakeElement> children)
     return element;
 }
 
+FakeElement Root(std::vector<FakeElement> children)
+{
+    return Folder(L"", std::move(children));
+}
+
 namespace {
 template <typename I>
 class Counted : public I {

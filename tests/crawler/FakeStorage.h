@@ -24,6 +24,8 @@ struct FakeElement {
 
 FakeElement Stream(std::wstring name, std::string data = std::string());
 FakeElement Folder(std::wstring name, std::vector<FakeElement> children);
+// A tree's root: a folder without a name.
+FakeElement Root(std::vector<FakeElement> children);
 
 // What the fake saw; shared by all objects of one tree.
 struct FakeCalls {

@@ -8,6 +8,7 @@
 
 #include "environment/EnvironmentFacts.h"
 #include "environment/GetModuleVersion.h"
+#include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "util/RegKey.h"
 
@@ -131,18 +132,17 @@ TEST(ModuleFacts, ProductDllLoadsAndServes)
     LoadedModule dll(LoadedModule::BesideTestProgram(L"Tavrinolex.dll"));
     ASSERT_TRUE(dll);
     using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto canUnload = dll.Export<CanUnloadFn>("DllCanUnloadNow");
-    auto getClassObject = dll.Export<GetClassObjectFn>("DllGetClassObject");
+    auto getClassObject = ClassObjectExport(dll.get());
     ASSERT_NE(nullptr, canUnload);
     ASSERT_NE(nullptr, getClassObject);
     EXPECT_EQ(S_OK, canUnload());
 
     const CLSID filter = {0x7A3E19C4, 0x2B6D, 0x4F81, {0x9C, 0x0A, 0x5E, 0x2D, 0x8B, 0x4F, 0x1A, 0x63}};
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(S_OK, getClassObject(filter, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, ClassFactory(getClassObject, filter, factory));
     EXPECT_EQ(S_FALSE, canUnload());
-    EXPECT_EQ(0u, factory->Release());
+    EXPECT_EQ(0u, factory.detach()->Release());
     EXPECT_EQ(S_OK, canUnload());
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "util/FilterClassId.h"
 #include "util/ComPtr.h"
@@ -12,13 +13,12 @@
 // Loads the built DLL the way a search host does and reaches its exports.
 class HostHarness : public ::testing::Test {
 protected:
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
 
     void SetUp() override
     {
         ASSERT_TRUE(m_dll) << "Tavrinolex.dll did not load";
-        getClassObject = m_dll.Export<GetClassObjectFn>("DllGetClassObject");
+        getClassObject = ClassObjectExport(m_dll.get());
         canUnloadNow = m_dll.Export<CanUnloadNowFn>("DllCanUnloadNow");
         ASSERT_NE(nullptr, getClassObject);
         ASSERT_NE(nullptr, canUnloadNow);
@@ -28,14 +28,14 @@ protected:
     ComPtr<IClassFactory> Factory()
     {
         ComPtr<IClassFactory> factory;
-        EXPECT_EQ(S_OK, getClassObject(CLSID_TavrinolexFilter, IID_IClassFactory, factory.put_void()));
+        EXPECT_EQ(S_OK, ClassFactory(getClassObject, CLSID_TavrinolexFilter, factory));
         return factory;
     }
 
     ComPtr<IFilter> NewFilter()
     {
         ComPtr<IFilter> filter;
-        EXPECT_EQ(S_OK, Factory()->CreateInstance(nullptr, __uuidof(IFilter), filter.put_void()));
+        EXPECT_EQ(S_OK, CreateThroughClassObject(getClassObject, CLSID_TavrinolexFilter, filter));
         return filter;
     }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "filter/CHostProcessInfo.h"
+#include "support/LoadedModule.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ TEST(HostProcessInfo, BaseNameIsUpperCasedFileNamePart)
 TEST(HostProcessInfo, DefaultsToTheRunningProgram)
 {
     CHostProcessInfo info;
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    EXPECT_STREQ(self, info.HostPath());
+    EXPECT_STREQ(LoadedModule::ThisProgram().c_str(), info.HostPath());
     EXPECT_STREQ(L"MODULE_TESTS", info.HostBaseName());
 }
 

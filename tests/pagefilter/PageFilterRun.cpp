@@ -6,6 +6,7 @@
 #include <propidl.h>
 
 #include "../../standins/htmlfilter/ReferenceFilterIds.h"
+#include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "util/ComPtr.h"
 
@@ -47,13 +48,9 @@ std::vector<SeenChunk> RunPageFilter(const std::wstring& path, bool html, size_t
     EXPECT_TRUE(module);
     if (!module)
         return seen;
-    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto getClassObject = module.Export<GetClassObjectFn>("DllGetClassObject");
-    ComPtr<IClassFactory> factory;
     const CLSID& clsid = html ? CLSID_ReferenceHtmlFilter : CLSID_ReferenceTextFilter;
-    EXPECT_EQ(S_OK, getClassObject(clsid, IID_IClassFactory, factory.put_void()));
     ComPtr<IFilter> filter;
-    EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, __uuidof(IFilter), filter.put_void()));
+    EXPECT_EQ(S_OK, CreateThroughClassObject(ClassObjectExport(module.get()), clsid, filter));
     ComPtr<IPersistFile> persist;
     EXPECT_EQ(S_OK, filter.As(persist));
     EXPECT_EQ(S_OK, persist->Load(path.c_str(), STGM_READ));

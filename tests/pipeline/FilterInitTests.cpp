@@ -60,7 +60,7 @@ TEST_F(FilterInit, WithoutSettingsEachRunHasItsOwnFolderUntilTheNextInitOrReleas
     const auto first = TempEntries();
     ASSERT_EQ(1u, first.size());
     EXPECT_TRUE(IsFolderName(first[0])) << Utf8(first[0]);
-    EXPECT_TRUE(Entries(SettingsFolder()).empty()) << "only the settings folder is made";
+    EXPECT_TRUE(EntryNamesIn(SettingsFolder()).empty()) << "only the settings folder is made";
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(GuidLogFile().c_str()));
 
     // A read-only file left in the folder goes with it.
@@ -132,7 +132,7 @@ TEST_F(FilterInit, FolderRemovalDoesNotFollowAJunction)
     CIFilterBase::DeleteFolderTree(run.c_str());
     SetFolderFind(nullptr, nullptr);
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(kept.c_str())) << "followed the junction";
-    EXPECT_EQ(std::vector<std::wstring>{L"junction"}, Entries(run));
+    EXPECT_EQ(std::vector<std::wstring>{L"junction"}, EntryNamesIn(run));
 }
 
 TEST_F(FilterInit, FailsWithoutAFileOrWhenTheFileHasGone)

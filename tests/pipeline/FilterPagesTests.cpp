@@ -124,7 +124,7 @@ TEST_F(FilterPages, EveryPageThroughItsFilterUnderOneNumbering)
     EXPECT_EQ(FILTER_E_END_OF_CHUNKS, filter->GetChunk(&chunk));
     EXPECT_EQ(0, LivePageFilters());
     ASSERT_EQ(1u, TempEntries().size());
-    EXPECT_TRUE(Entries(m_temp + L"\\" + TempEntries()[0]).empty()) << "the last page file is gone";
+    EXPECT_TRUE(EntryNamesIn(m_temp + L"\\" + TempEntries()[0]).empty()) << "the last page file is gone";
     filter.reset();
     EXPECT_TRUE(TempEntries().empty());
     EXPECT_EQ(S_OK, canUnloadNow());
@@ -311,7 +311,7 @@ TEST_F(FilterPages, RealHelpFilesEndToEnd)
     if (GetFileAttributesW(real.c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no real CHM files in " << TAVRINOLEX_SHARED_CHM;
     size_t files = 0, allPages = 0;
-    for (const auto& name : Entries(real)) {
+    for (const auto& name : EntryNamesIn(real)) {
         SCOPED_TRACE(Utf8(name));
         ++files;
         const size_t pages = CountPages(extracted + L"\\" + name, true);
@@ -510,7 +510,7 @@ TEST_F(FilterPages, MalformedHelpFilesEndCleanly)
     const std::wstring malformed = FromUtf8(TAVRINOLEX_SHARED_CHM) + L"\\malformed";
     if (GetFileAttributesW(malformed.c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no malformed CHM files in " << TAVRINOLEX_SHARED_CHM;
-    for (const auto& name : Entries(malformed)) {
+    for (const auto& name : EntryNamesIn(malformed)) {
         SCOPED_TRACE(Utf8(name));
         auto filter = Start(malformed + L"\\" + name);
         const SeenDocument doc = Pull(filter.get());

@@ -41,9 +41,7 @@ protected:
         HostHarness::SetUp();
         m_appData = m_scratch.MakeFolder(L"appdata");
         m_temp = m_scratch.MakeFolder(L"temp");
-        const wchar_t* explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
-        for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"})
-            SetRegistryString(HKEY_CURRENT_USER, (std::wstring(explorer) + key).c_str(), L"AppData", m_appData.c_str());
+        SetAppDataFolder(m_appData);
         wchar_t old[MAX_PATH] = {};
         m_hadTmp = GetEnvironmentVariableW(L"TMP", old, MAX_PATH) > 0;
         m_oldTmp = old;
@@ -59,12 +57,7 @@ protected:
     std::wstring SettingsFile() const { return SettingsFolder() + L"\\IFilterProcess.ini"; }
     std::wstring GuidLogFile() const { return SettingsFolder() + L"\\LogGuid.ini"; }
 
-    static std::wstring HostPath()
-    {
-        wchar_t path[2048] = {};
-        GetModuleFileNameW(nullptr, path, 2048);
-        return path;
-    }
+    static std::wstring HostPath() { return LoadedModule::ThisProgram(); }
 
     void WriteDebugSetting(const wchar_t* key, const wchar_t* value) const
     {
@@ -80,16 +73,7 @@ protected:
         return marks;
     }
 
-    // The names of the folders and files in a folder.
-    static std::vector<std::wstring> Entries(const std::wstring& folder)
-    {
-        std::vector<std::wstring> names;
-        for (const WIN32_FIND_DATAW& entry : FolderEntries(folder))
-            names.push_back(entry.cFileName);
-        return names;
-    }
-
-    std::vector<std::wstring> TempEntries() const { return Entries(m_temp); }
+    std::vector<std::wstring> TempEntries() const { return EntryNamesIn(m_temp); }
 
     // A new filter object with the file loaded and Init called.
     ComPtr<IFilter> Start(const std::wstring& chm, HRESULT wantInit = S_OK, ULONG attributeCount = 0,

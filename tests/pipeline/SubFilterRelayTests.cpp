@@ -8,6 +8,7 @@
 
 #include "filter/SubFilterRelay.h"
 #include "scriptfilter/ScriptFilterClassId.h"
+#include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
 #include "util/ComPtr.h"
@@ -19,12 +20,8 @@ class Relay : public ::testing::Test {
 protected:
     ForeignPtr<IFilter> PageFilter(const std::string& script)
     {
-        using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        auto getClassObject = m_dll.Export<GetClassObjectFn>("DllGetClassObject");
-        ComPtr<IClassFactory> factory;
-        EXPECT_EQ(S_OK, getClassObject(ScriptFilter::ClassId, IID_IClassFactory, factory.put_void()));
         ComPtr<IFilter> filter;
-        EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, __uuidof(IFilter), filter.put_void()));
+        EXPECT_EQ(S_OK, CreateThroughClassObject(ClassObjectExport(m_dll.get()), ScriptFilter::ClassId, filter));
         ComPtr<IPersistFile> persist;
         EXPECT_EQ(S_OK, filter.As(persist));
         const std::wstring page = m_folder.WriteFile(L"page.htm", "<!--script\n" + script + "\n-->");

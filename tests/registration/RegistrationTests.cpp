@@ -8,6 +8,7 @@
 #include "registration/RegistrationTable.h"
 #include "registration/SelfRegistration.h"
 #include "registration/ServerRegistration.h"
+#include "support/LoadedModule.h"
 #include "util/RegKey.h"
 
 namespace {
@@ -30,13 +31,6 @@ BOOL WINAPI FailingVersion(LPOSVERSIONINFOW)
 
 constexpr VersionQuery kWindows7 = &FakeVersion<VER_PLATFORM_WIN32_NT, 6, 1>;
 constexpr VersionQuery kNt4 = &FakeVersion<VER_PLATFORM_WIN32_NT, 4, 0>;
-
-std::wstring OwnPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
 
 HRESULT Register(VersionQuery query)
 {
@@ -186,7 +180,7 @@ TEST_F(RegistrationRows, ScenariosRegisterTwiceAndUnregister)
         Seed(s.seed);
         ASSERT_EQ(S_OK, Register(s.query));
         const Entries once = Classes();
-        EXPECT_EQ(Merge(Merge(s.seed, OwnKeys(OwnPath())), s.added), once);
+        EXPECT_EQ(Merge(Merge(s.seed, OwnKeys(LoadedModule::ThisProgram())), s.added), once);
 
         ASSERT_EQ(S_OK, Register(s.query));
         EXPECT_EQ(once, Classes()) << "registering twice differs from once";
@@ -239,7 +233,7 @@ TEST_F(Registration, UnregisterAfterPartialRegistration)
     const std::wstring other = L"CLSID\\{0D1E2F30-4152-6374-8596-A7B8C9DAEBFC}";
     Seed({{handler, L"Morvanex CHM filter Persistent Handler"},
           {filter, L"Morvanex CHM filter"},
-          {filter + L"\\InprocServer32", OwnPath()},
+          {filter + L"\\InprocServer32", LoadedModule::ThisProgram()},
           {L".chm", L"chm.file"},
           {L".chm\\PersistentHandler", kHandler},
           {other + L"\\PersistentHandler", kHandler},

@@ -170,9 +170,7 @@ TEST_F(SecondProcess, Runs)
     }
     ASSERT_EQ(5u, parts.size());
     // The parent's settings folder and temporary path, not this test's own.
-    const wchar_t* explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
-    for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"})
-        SetRegistryString(HKEY_CURRENT_USER, (std::wstring(explorer) + key).c_str(), L"AppData", parts[0].c_str());
+    SetAppDataFolder(parts[0]);
     SetEnvironmentVariableW(L"TMP", parts[1].c_str());
     const int runs = _wtoi(parts[3].c_str());
     for (int run = 0; run < runs; ++run) {

@@ -71,9 +71,7 @@ TEST_F(Faults, SettingsFolderNotCreatable)
 {
     // The settings cannot be read either: the guard is off, the run goes on.
     const std::wstring appData = Unmakeable();
-    const wchar_t* explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
-    for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"})
-        SetRegistryString(HKEY_CURRENT_USER, (std::wstring(explorer) + key).c_str(), L"AppData", appData.c_str());
+    SetAppDataFolder(appData);
     const SeenDocument doc = Pull(Start(m_chm).get());
     EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
     EXPECT_GT(doc.chunks.size(), 3u);

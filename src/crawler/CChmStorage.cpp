@@ -65,9 +65,10 @@ HRESULT CChmStorage::Open(const wchar_t* chmPath, const wchar_t* mirrorRoot)
     return hr;
 }
 
-HRESULT CChmStorage::First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
+HRESULT CChmStorage::First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity, Reach reach)
 {
     m_rootLevel.reset();
+    m_reach = reach;
     m_listedLevel.reset();
     m_walkEnded = false;
     m_nextListed = 0;
@@ -83,6 +84,8 @@ HRESULT CChmStorage::First(wchar_t* name, size_t nameCapacity, wchar_t* folder, 
     std::unique_ptr<CChmStorageNode> level(new (std::nothrow) CChmStorageNode);
     if (!level || FAILED(level->Create(m_root.get(), L"", m_mirrorRoot.get())))
         return E_FAIL;
+    if (reach == Reach::Root)
+        level->KeepToThisLevel();
     m_rootLevel = std::move(level);
     return Next(name, nameCapacity, folder, folderCapacity);
 }
@@ -150,6 +153,7 @@ HRESULT CChmStorage::NextListed(wchar_t* name, size_t nameCapacity, wchar_t* fol
                 // over here too.
                 if (!ChmEntryPath(entryName, bytesAsCharacters, entryFolder, entryLeaf) ||
                     entryFolder.size() >= CChmStorageNode::kPathCapacity ||
+                    (m_reach == Reach::Root && !entryFolder.empty()) ||
                     FAILED(SelectListed(entryFolder, entryLeaf, listing.At(index).length)))
                     continue;
                 if (FAILED(BoundedCopy(folder, folderCapacity, entryFolder.c_str())) ||

@@ -33,7 +33,11 @@ public:
     // component sees it (STG_E_DOCFILECORRUPT, or STG_E_READFAULT when it
     // cannot be read), as the component is not safe on damaged files.
     HRESULT Open(const wchar_t* chmPath, const wchar_t* mirrorRoot);
-    HRESULT First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
+    // How far a walk reaches: the whole tree, or the streams at the root only
+    // (a title read needs no more).
+    enum class Reach { Tree, Root };
+    HRESULT First(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity,
+                  Reach reach = Reach::Tree);
     HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     // The block comes from LocalAlloc; the caller frees it with LocalFree.
     // S_FALSE, with the bytes there were, when the stream is shorter than its
@@ -64,6 +68,7 @@ private:
     std::unique_ptr<CChmStreamCheck> m_streams;
     // After the walk: the directory's entries met so far, the next one to
     // look at, and the level of the stream found by name.
+    Reach m_reach = Reach::Tree;
     bool m_walkEnded = false;
     std::vector<bool> m_met;
     size_t m_nextListed = 0;

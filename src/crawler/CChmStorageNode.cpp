@@ -168,7 +168,7 @@ HRESULT CChmStorageNode::Next(wchar_t* name, size_t nameCapacity, wchar_t* folde
                 return E_FAIL;
             return S_OK;
         }
-        if (m_current.type == STGTY_STORAGE) {
+        if (m_current.type == STGTY_STORAGE && m_descend) {
             const HRESULT entered = EnterStorage(name, nameCapacity, folder, folderCapacity);
             if (entered == S_OK)
                 return S_OK;

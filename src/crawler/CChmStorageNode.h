@@ -30,6 +30,9 @@ public:
     HRESULT CreateForStream(IStorage* storage, const wchar_t* relativePath, const wchar_t* mirrorRoot,
                             const wchar_t* name, ULONGLONG listedSize);
 
+    // The walk of this level passes over its sub-storages.
+    void KeepToThisLevel() { m_descend = false; }
+
     // Next stream of this level or of the levels below it.
     HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
 
@@ -52,6 +55,7 @@ private:
     ComPtr<IEnumSTATSTG> m_enumerator;
     ComPtr<IStorage> m_storage;
     std::unique_ptr<CChmStorageNode> m_child;
+    bool m_descend = true;
     wchar_t m_relativePath[kPathCapacity];
     std::unique_ptr<wchar_t[]> m_mirrorRoot;
     // The element the enumerator returned last. Its name, which the enumerator

@@ -86,7 +86,8 @@ bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity, LCI
     constexpr size_t kNameCapacity = 2048;
     std::unique_ptr<wchar_t[]> name(new wchar_t[kNameCapacity]());
     std::unique_ptr<wchar_t[]> folder(new wchar_t[kNameCapacity]());
-    HRESULT hr = storage.First(name.get(), kNameCapacity, folder.get(), kNameCapacity);
+    // #SYSTEM lies at the root: the walk needs no other level.
+    HRESULT hr = storage.First(name.get(), kNameCapacity, folder.get(), kNameCapacity, CChmStorage::Reach::Root);
     for (; hr == S_OK; hr = storage.Next(name.get(), kNameCapacity, folder.get(), kNameCapacity)) {
         CharUpperW(name.get());
         if (folder[0] == L'\0' && wcscmp(name.get(), L"#SYSTEM") == 0)

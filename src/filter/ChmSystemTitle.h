@@ -19,7 +19,7 @@ bool DecodeChmSystemTitle(const BYTE* data, size_t size, wchar_t* text, size_t c
 UINT AnsiCodePageOfLocale(LCID locale);
 
 // The title of the help file at path: the #SYSTEM stream at its root, read
-// through the storage reader and decoded as above (the reader reaches it by
-// its name when the component's listing misses it). False when the file
+// through the storage reader (a walk of the root's streams, which reaches it by
+// its name when the component's listing misses it) and decoded as above. False when the file
 // cannot be opened, has no such stream, or no title that fits.
 bool ReadChmSystemTitle(const wchar_t* path, wchar_t* text, size_t capacity, LCID* declared = nullptr);

@@ -36,12 +36,12 @@
 #include <string>
 #include <vector>
 
-#include "crawler/CChmFileCrawler.h"
 #include "chmformat/CChmStreamCheck.h"
-#include "crawler/CChmStorage.h"
 #include "chmformat/CChmStructureCheck.h"
-#include "chmformat/ChmEntryNames.h"
+#include "crawler/CChmFileCrawler.h"
+#include "crawler/CChmStorage.h"
 #include "filter/CHostProcessInfo.h"
+#include "support/ListedStreams.h"
 #include "support/ScratchFolder.h"
 #include "util/ComPtr.h"
 #include "util/FilterClassId.h"
@@ -260,14 +260,8 @@ double RunCheck(const std::wstring& chm, int* fault, double* framesMs)
     CChmStreamCheck streams;
     *fault = static_cast<int>(CChmStructureCheck::Run(chm.c_str(), &streams));
     const double checked = NowMs();
-    if (*fault == 0) {
-        CChmListing& listing = streams.Listing();
-        for (size_t i = 0; i < listing.Count(); ++i) {
-            std::wstring folder, name;
-            if (ChmEntryPath(listing.Name(i), false, folder, name))
-                streams.Allows(folder.c_str(), name.c_str(), listing.At(i).length);
-        }
-    }
+    if (*fault == 0)
+        EveryListedStreamPasses(streams);
     *framesMs = NowMs() - checked;
     return checked - start;
 }

@@ -115,12 +115,13 @@ std::vector<size_t> CChmListing::NamedLike(const std::string& name)
     return found;
 }
 
-size_t CChmListing::Named(const std::string& name)
+std::vector<size_t> CChmListing::NamedExactly(const std::string& name)
 {
+    std::vector<size_t> found;
     for (size_t index : NamedLike(name)) {
         const Entry& entry = m_entries[index];
         if (memcmp(m_names.data() + entry.nameStart, name.data(), name.size()) == 0)
-            return index;
+            found.push_back(index);
     }
-    return kNone;
+    return found;
 }

@@ -21,7 +21,6 @@ public:
         ULONGLONG offset;
         ULONGLONG length;
     };
-    static constexpr size_t kNone = ~static_cast<size_t>(0);
 
     size_t Count() const { return m_entries.size(); }
     const Entry& At(size_t index) const { return m_entries[index]; }
@@ -34,8 +33,8 @@ public:
     // above 0x7F count as alike, which finds at least every entry any of them
     // would. Empty when none.
     std::vector<size_t> NamedLike(const std::string& name);
-    // The first entry of exactly this name, or kNone.
-    size_t Named(const std::string& name);
+    // Every entry of exactly this name (a name may be listed twice).
+    std::vector<size_t> NamedExactly(const std::string& name);
 
     // IChmEntrySink
     bool Reserve(ULONGLONG directoryBytes) override;

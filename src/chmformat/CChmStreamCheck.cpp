@@ -9,10 +9,9 @@
 CChmStreamCheck::CChmStreamCheck() = default;
 CChmStreamCheck::~CChmStreamCheck() = default;
 
-bool CChmStreamCheck::Adopt(CBoundedFileReader file, const CChmHeaders& headers, ChmFrameTable frames)
+bool CChmStreamCheck::Adopt(CBoundedFileReader file, ChmFrameTable frames)
 {
     m_file = std::move(file);
-    m_headers = headers;
     m_frames = std::move(frames);
     try {
         m_frameState.assign(m_frames.Frames(), FrameState::NotFollowed);

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "chmformat/CBoundedFileReader.h"
-#include "chmformat/CChmHeaders.h"
 #include "chmformat/CChmListing.h"
 #include "chmformat/ChmFrameTable.h"
 
@@ -31,9 +30,9 @@ public:
     // The directory's entries: filled by the structure check's walk.
     CChmListing& Listing() { return m_listing; }
 
-    // Takes the structure check's reader of the file, its headers and the
-    // compressed section's frames, once the file passed. False: no memory.
-    bool Adopt(CBoundedFileReader file, const CChmHeaders& headers, ChmFrameTable frames);
+    // Takes the structure check's reader of the file and the compressed
+    // section's frames, once the file passed. False: no memory.
+    bool Adopt(CBoundedFileReader file, ChmFrameTable frames);
 
     // Whether the component may read the stream of that name in that folder
     // (elements joined by '\', empty at the root), whose size is size: it
@@ -50,7 +49,6 @@ private:
     bool FramePasses(size_t frame);
 
     CBoundedFileReader m_file;
-    CChmHeaders m_headers;
     CChmListing m_listing;
     ChmFrameTable m_frames;
     std::unique_ptr<CLzxFrameCheck> m_lzx;

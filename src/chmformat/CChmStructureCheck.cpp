@@ -24,7 +24,7 @@ ChmFault CChmStructureCheck::Run(const wchar_t* path, CChmStreamCheck* streams)
     CChmCompressedSection section;
     ChmFrameTable frames;
     fault = section.Check(file, headers, directory, streams ? &frames : nullptr);
-    if (fault == ChmFault::None && streams && !streams->Adopt(std::move(file), headers, std::move(frames)))
+    if (fault == ChmFault::None && streams && !streams->Adopt(std::move(file), std::move(frames)))
         return ChmFault::Unreadable;
     return fault;
 }

@@ -124,11 +124,8 @@ void CChmStorage::MarkMet(const wchar_t* folder, const wchar_t* name)
 void CChmStorage::MarkMet(const std::string& entryName)
 {
     // Every entry of exactly that name: a name listed twice is one stream.
-    CChmListing& listing = m_streams->Listing();
-    for (size_t index : listing.NamedLike(entryName)) {
-        if (listing.Name(index) == entryName)
-            m_met[index] = true;
-    }
+    for (size_t index : m_streams->Listing().NamedExactly(entryName))
+        m_met[index] = true;
 }
 
 HRESULT CChmStorage::NextListed(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)

@@ -12,7 +12,7 @@
 
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
-#include "ListedStreams.h"
+#include "support/ListedStreams.h"
 #include "support/ChmBuilder.h"
 #include "support/ChmLayout.h"
 #include "support/FileBytes.h"

@@ -3,6 +3,10 @@
 
 usage: make-package.py --arch x86 --dll32 Tavrinolex.dll --out Tavrinolex-x86.msi
        make-package.py --arch x64 --dll32 x86/Tavrinolex.dll --dll64 x64/Tavrinolex.dll --out Tavrinolex-x64.msi
+       ... [--pfx <file> | --cert <pem> --key <pem>] [--timestamp <url>]
+
+With a certificate (sign.py's options), every DLL must already carry a signature
+made with it, and the package is signed too.
 
 The product name, vendor and version are those of the DLLs' version resource (both
 DLLs must agree). The product code follows from the platform and the version, so
@@ -17,6 +21,7 @@ import uuid
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import sign  # noqa: E402
 import versioninfo  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -52,14 +57,19 @@ def main():
     parser.add_argument("--wixl", default="wixl")
     parser.add_argument("--msibuild", default="msibuild")
     parser.add_argument("--msiinfo", default="msiinfo")
+    sign.add_arguments(parser)
     args = parser.parse_args()
     if (args.arch == "x64") != (args.dll64 is not None):
         parser.error("--dll64 is given for the x64 package, and only for it")
+    signing = sign.enabled(args)
 
     dlls = {"Dll32": args.dll32}
     if args.dll64:
         dlls["Dll64"] = args.dll64
     name, vendor, version = product_facts(dlls.values())
+    if signing:
+        for dll in dlls.values():
+            sign.check(args, dll)
     product_code = uuid.uuid5(UPGRADE_CODE, "%s %s" % (args.arch, version))
 
     # wixl takes sources relative to its working folder only: the DLLs are staged
@@ -84,6 +94,12 @@ def main():
     if done.returncode != 0:
         fail(out, "wixl failed", done.stdout)
     fix_rollback_actions(args, out)
+    if signing:
+        try:
+            sign.sign(args, out)
+        except SystemExit:
+            os.remove(out)
+            raise
 
 
 def fail(out, why, output=""):

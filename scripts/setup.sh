@@ -10,6 +10,9 @@ need=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posi
 need+=(nlohmann-json3-dev python3)
 # The Windows Installer packages are built with wixl (msitools); msiinfo reads them back.
 need+=(wixl msitools)
+# The DLL and the packages are signed with osslsigncode when a certificate is named;
+# the signing test makes its throwaway certificates with openssl.
+need+=(osslsigncode openssl)
 missing=()
 for p in "${need[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -29,7 +32,7 @@ for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix x86_64-w64-min
 done
 [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || { echo "setup: Wine's 64-bit loader is missing" >&2; exit 1; }
 [ -f /usr/src/googletest/CMakeLists.txt ] || { echo "setup: GoogleTest sources missing" >&2; exit 1; }
-for tool in extract_chmLib python3 wixl msiinfo; do
+for tool in extract_chmLib python3 wixl msiinfo osslsigncode openssl; do
     command -v "$tool" >/dev/null || { echo "setup: $tool is still missing" >&2; exit 1; }
 done
 [ -f /usr/include/nlohmann/json.hpp ] || { echo "setup: nlohmann/json headers missing" >&2; exit 1; }

@@ -93,6 +93,31 @@ CFilterLoader::Outcome CFilterLoader::Create(const CLSID& clsid, ComPtr<IFilter>
     return Outcome::Loaded;
 }
 
+void CFilterLoader::FindLoadedDll(IFilter* filter)
+{
+    // An in-process object's first field is its interface table, which lies in
+    // the DLL that made the object: that module is the one really loaded.
+    const void* table = *reinterpret_cast<void* const*>(filter);
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(table), &module))
+        return;
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, &name[0], static_cast<DWORD>(name.size()));
+        if (length == 0)
+            return;
+        if (length < name.size()) {
+            name.resize(length);
+            break;
+        }
+        if (name.size() >= 32768)
+            return;
+        name.resize(name.size() * 2);
+    }
+    m_loadedDll = name;
+}
+
 CFilterLoader::Outcome CFilterLoader::Load(const std::wstring& path, ComPtr<IFilter>& filter)
 {
     CLSID clsid{};
@@ -108,6 +133,7 @@ CFilterLoader::Outcome CFilterLoader::Load(const std::wstring& path, ComPtr<IFil
     const Outcome created = Create(clsid, filter);
     if (created != Outcome::Loaded)
         return created;
+    FindLoadedDll(filter.get());
 
     ComPtr<IPersistFile> persist;
     HRESULT hr = filter.As(persist);

@@ -1,5 +1,6 @@
 #include "CJsonDump.h"
 
+#include "DescribeResult.h"
 #include "ExitCodes.h"
 #include "PropertyNames.h"
 #include "Utf8.h"
@@ -13,9 +14,20 @@ void CJsonDump::Line(const json& object)
 }
 
 void CJsonDump::Document(const std::wstring& file, const std::wstring& clsid, const std::wstring& dll,
-                         const std::string& how)
+                         const std::string& how, const CDllSignature* signature)
 {
-    Line({{"type", "document"}, {"file", ToUtf8(file)}, {"clsid", ToUtf8(clsid)}, {"dll", ToUtf8(dll)}, {"how", how}});
+    json line = {{"type", "document"}, {"file", ToUtf8(file)}, {"clsid", ToUtf8(clsid)}, {"dll", ToUtf8(dll)},
+                 {"how", how}};
+    if (signature) {
+        line["signature"] = {
+            {"loadedDll", ToUtf8(signature->Path())},
+            {"signed", signature->IsSigned()},
+            {"signer", signature->IsSigned() ? json(ToUtf8(signature->Signer())) : json(nullptr)},
+            {"trusted", signature->IsTrusted()},
+            {"trust", DescribeResult(signature->TrustResult())},
+        };
+    }
+    Line(line);
 }
 
 void CJsonDump::Chunk(const std::wstring& file, const ChunkRecord& chunk, const FileSummary&)

@@ -10,7 +10,7 @@ public:
     explicit CJsonDump(CConsoleWriter& out) : m_out(out) {}
 
     void Document(const std::wstring& file, const std::wstring& clsid, const std::wstring& dll,
-                  const std::string& how) override;
+                  const std::string& how, const CDllSignature* signature) override;
     void Chunk(const std::wstring& file, const ChunkRecord& chunk, const FileSummary& sofar) override;
     void Summary(const FileSummary& summary) override;
     void Table(const std::vector<FileSummary>& files, double seconds) override;

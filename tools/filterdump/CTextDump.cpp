@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "DescribeResult.h"
 #include "ExitCodes.h"
 #include "PropertyNames.h"
 #include "Utf8.h"
@@ -60,7 +61,7 @@ std::string Status(const FileSummary& s)
 }
 
 void CTextDump::Document(const std::wstring& file, const std::wstring& clsid, const std::wstring& dll,
-                         const std::string& how)
+                         const std::string& how, const CDllSignature* signature)
 {
     m_titleShown = false;
     if (!m_showChunks)
@@ -68,6 +69,17 @@ void CTextDump::Document(const std::wstring& file, const std::wstring& clsid, co
     m_out.Write("File:   " + ToUtf8(file) + "\n");
     m_out.Write("Filter: " + ToUtf8(clsid) + " " + (dll.empty() ? "(no InprocServer32)" : ToUtf8(dll)) + "\n");
     m_out.Write("        chosen by the " + how + "\n");
+    if (!signature)
+        return;
+    if (CompareStringOrdinal(signature->Path().c_str(), -1, dll.c_str(), -1, TRUE) != CSTR_EQUAL)
+        m_out.Write("        loaded from " + ToUtf8(signature->Path()) + "\n");
+    if (!signature->IsSigned())
+        m_out.Write("Signed: no (the DLL carries no Authenticode signature)\n");
+    else if (signature->IsTrusted())
+        m_out.Write("Signed: by " + ToUtf8(signature->Signer()) + "; trusted by this system\n");
+    else
+        m_out.Write("Signed: by " + ToUtf8(signature->Signer()) + "; not trusted by this system: " +
+                    DescribeResult(signature->TrustResult()) + "\n");
 }
 
 void CTextDump::Chunk(const std::wstring&, const ChunkRecord& chunk, const FileSummary& sofar)

@@ -13,7 +13,7 @@ public:
     }
 
     void Document(const std::wstring& file, const std::wstring& clsid, const std::wstring& dll,
-                  const std::string& how) override;
+                  const std::string& how, const CDllSignature* signature) override;
     void Chunk(const std::wstring& file, const ChunkRecord& chunk, const FileSummary& sofar) override;
     void Summary(const FileSummary& summary) override;
     void Table(const std::vector<FileSummary>& files, double seconds) override;

@@ -1,6 +1,7 @@
 #include "DescribeResult.h"
 
 #include <filterr.h>
+#include <winerror.h>
 
 #include <cstdio>
 
@@ -12,7 +13,7 @@ struct Named {
     const char* name;
 };
 
-// Filter codes have no system message text.
+// Codes with no system message text, or none under Wine.
 const Named kFilterCodes[] = {
     {FILTER_E_END_OF_CHUNKS, "FILTER_E_END_OF_CHUNKS"},
     {FILTER_E_NO_MORE_TEXT, "FILTER_E_NO_MORE_TEXT"},
@@ -24,6 +25,15 @@ const Named kFilterCodes[] = {
     {FILTER_E_NO_VALUES, "FILTER_E_NO_VALUES"},
     {FILTER_E_PASSWORD, "FILTER_E_PASSWORD: the file is password protected"},
     {FILTER_E_UNKNOWNFORMAT, "FILTER_E_UNKNOWNFORMAT: the filter does not know this format"},
+    // Signature checks: Wine has no text for most of them.
+    {TRUST_E_NOSIGNATURE, "TRUST_E_NOSIGNATURE: not signed"},
+    {TRUST_E_BAD_DIGEST, "TRUST_E_BAD_DIGEST: the file was changed after it was signed"},
+    {CERT_E_UNTRUSTEDROOT, "CERT_E_UNTRUSTEDROOT: the signer's authority is not trusted here"},
+    {CERT_E_CHAINING, "CERT_E_CHAINING: the signer's certificate leads to no trusted authority"},
+    {CERT_E_EXPIRED, "CERT_E_EXPIRED: the signer's certificate has expired and the signature bears no timestamp"},
+    {CERT_E_REVOKED, "CERT_E_REVOKED: the signer's certificate was revoked"},
+    {TRUST_E_EXPLICIT_DISTRUST, "TRUST_E_EXPLICIT_DISTRUST: the signer is distrusted here"},
+    {CERT_E_WRONG_USAGE, "CERT_E_WRONG_USAGE: the certificate is not for code signing"},
 };
 }
 

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Clock.h"
 #include "CConsoleWriter.h"
+#include "CDllSignature.h"
 #include "CFilterLoader.h"
 #include "CJsonDump.h"
 #include "CTextDump.h"
@@ -61,6 +63,17 @@ CConsoleWriter* g_out = nullptr;
 CConsoleWriter* g_err = nullptr;
 std::wstring g_currentFile;
 
+// The signature of the DLL that served the last file: a folder run asks once per DLL.
+const CDllSignature* SignatureOf(const std::wstring& dll)
+{
+    static std::unique_ptr<CDllSignature> last;
+    if (dll.empty())
+        return nullptr;
+    if (!last || last->Path() != dll)
+        last = std::make_unique<CDllSignature>(dll);
+    return last.get();
+}
+
 void Error(const std::string& line)
 {
     if (g_out)
@@ -96,7 +109,8 @@ FileSummary DumpFile(const std::wstring& path, const std::wstring& shownName, co
             summary.exitCode = outcome == CFilterLoader::Outcome::NoFilter ? kExitNoFilter : kExitFilterFailed;
             summary.reason = loader.Reason();
         } else {
-            sink.Document(shownName, loader.ClassId(), loader.DllPath(), loader.How());
+            sink.Document(shownName, loader.ClassId(), loader.DllPath(), loader.How(),
+                          SignatureOf(loader.LoadedDll()));
             summary.exitCode = ReadChunks(filter.get(), summary,
                                           [&](const ChunkRecord& chunk) { sink.Chunk(shownName, chunk, summary); });
         }

@@ -27,7 +27,8 @@ namespace {
 const char kUsage[] =
     "usage: filterdump [options] <file or folder>\n"
     "  Loads the filter a search host would use for the file (the standard registration of its\n"
-    "  extension), prints the document title and every chunk, then a summary line.\n"
+    "  extension), says whether its DLL is signed and by whom, prints the document title and\n"
+    "  every chunk, then a summary line.\n"
     "  A folder: filters every .chm below it and prints a table.\n"
     "options:\n"
     "  --json          one JSON object per line (UTF-8): document, chunk, summary, total\n"

@@ -48,7 +48,7 @@ function(tavrinolex_sign_after_build target)
         add_custom_command(TARGET ${target} POST_BUILD
             COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/installer/sign.py ${TAVRINOLEX_SIGN_ARGS}
                     --built $<TARGET_FILE:${target}>
-            COMMENT "Signing $<TARGET_FILE_NAME:${target}>"
+            COMMENT "Signing ${target}"
             VERBATIM)
     endif()
 endfunction()

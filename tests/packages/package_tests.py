@@ -14,7 +14,8 @@ Environment of the tests:
   WINE           the Wine loader of that kind of prefix; WORK: where test prefixes go
   DLL32, DLL64   the build's DLLs; BIN: the build's programs (filterdump, stand-ins)
   SAMPLE_CHM     a help file for filterdump
-  PACKAGES       for Contents: "x86=<msi>;x64=<msi>", the packages built here
+  PACKAGES       for Contents: "x86=<msi>;x64=<msi>", the packages built here; SIGNED
+                 set when the build signs them
   EXPECT_EXIT    for Refused: the code msiexec refuses with
 """
 import hashlib
@@ -107,6 +108,15 @@ def windows_path(path):
 def file_digest(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
+
+
+def carries_signature(path):
+    """Whether a PE file has a certificate table (an Authenticode signature)."""
+    with open(path, "rb") as f:
+        image = f.read()
+    pe = int.from_bytes(image[0x3C:0x40], "little")
+    directories = pe + 24 + (96 if image[pe + 24:pe + 26] == b"\x0b\x01" else 112)
+    return int.from_bytes(image[directories + 36:directories + 40], "little") > 0
 
 
 def parse_reg(text):
@@ -495,6 +505,14 @@ class Contents(unittest.TestCase):
                     shipped = sorted(file_digest(os.path.join(here, name))
                                      for here, _, names in os.walk(folder) for name in names)
                 self.assertEqual(sorted(file_digest(dll) for dll in dlls[arch]), shipped)
+                if ENV.get("SIGNED"):
+                    # A build configured with a certificate: the DLLs it shipped and the
+                    # package carry signatures (the signing test checks them).
+                    streams = subprocess.run(["msiinfo", "streams", package], stdout=subprocess.PIPE, check=True,
+                                             text=True).stdout.split()
+                    self.assertIn("\x05DigitalSignature", streams)
+                    for dll in dlls[arch]:
+                        self.assertTrue(carries_signature(dll), dll)
 
 
 def main():

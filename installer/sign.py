@@ -44,15 +44,19 @@ def enabled(args):
     return bool(args.pfx or args.cert)
 
 
-def run(command, what, stdin=None):
-    done = subprocess.run(command, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+def run(command, what, hint=""):
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     if done.returncode != 0:
         sys.stderr.write(done.stdout.decode("utf-8", "replace"))
-        hint = ""
-        if (what.startswith("signing") or what.startswith("reading")) and PASSWORD_VARIABLE not in os.environ:
-            hint = " (is %s set?)" % PASSWORD_VARIABLE
         raise SystemExit("sign: %s failed%s" % (what, hint))
     return done.stdout
+
+
+def password_hint(args):
+    """A reminder when a PKCS#12 file is named and no password is given."""
+    if args.pfx and PASSWORD_VARIABLE not in os.environ:
+        return " (is %s set?)" % PASSWORD_VARIABLE
+    return ""
 
 
 def certificate_options(args, folder):
@@ -76,7 +80,7 @@ def sign(args, path):
         command = [args.osslsigncode, "sign", *certificate_options(args, scratch), "-h", "sha256"]
         if args.timestamp:
             command += ["-ts", args.timestamp]
-        run(command + ["-in", path, "-out", signed], "signing " + path)
+        run(command + ["-in", path, "-out", signed], "signing " + path, password_hint(args))
         os.chmod(signed, os.stat(path).st_mode & 0o7777)
         os.replace(signed, path)
 
@@ -104,8 +108,7 @@ def signing_certificate(args):
             done = subprocess.run(command + ["-legacy"], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         if done.returncode != 0:
             sys.stderr.write(done.stderr.decode("utf-8", "replace"))
-            hint = "" if PASSWORD_VARIABLE in os.environ else " (is %s set?)" % PASSWORD_VARIABLE
-            raise SystemExit("sign: reading the certificate of %s failed%s" % (args.pfx, hint))
+            raise SystemExit("sign: reading the certificate of %s failed%s" % (args.pfx, password_hint(args)))
         blocks = pem_blocks(done.stdout)
     if not blocks:
         raise SystemExit("sign: no certificate in %s" % (args.cert or args.pfx))

@@ -93,15 +93,20 @@ CFilterLoader::Outcome CFilterLoader::Create(const CLSID& clsid, ComPtr<IFilter>
     return Outcome::Loaded;
 }
 
-void CFilterLoader::FindLoadedDll(IFilter* filter)
+void CFilterLoader::FindLoadedDll()
 {
-    // An in-process object's first field is its interface table, which lies in
-    // the DLL that made the object: that module is the one really loaded.
-    const void* table = *reinterpret_cast<void* const*>(filter);
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCWSTR>(table), &module))
-        return;
+    // The module as the loader holds it: the registration may name the DLL with
+    // environment variables, a short path, or by name alone.
+    HMODULE module = m_module.get();
+    if (!module) {
+        if (m_usedDll.empty())
+            return;
+        wchar_t expanded[32768];
+        const DWORD length = ExpandEnvironmentStringsW(m_usedDll.c_str(), expanded, 32768);
+        if (length == 0 || length > 32768 ||
+            !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, expanded, &module))
+            return;
+    }
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(module, &name[0], static_cast<DWORD>(name.size()));
@@ -133,7 +138,7 @@ CFilterLoader::Outcome CFilterLoader::Load(const std::wstring& path, ComPtr<IFil
     const Outcome created = Create(clsid, filter);
     if (created != Outcome::Loaded)
         return created;
-    FindLoadedDll(filter.get());
+    FindLoadedDll();
 
     ComPtr<IPersistFile> persist;
     HRESULT hr = filter.As(persist);

@@ -26,15 +26,15 @@ public:
     const std::wstring& DllPath() const { return m_usedDll; }
     const std::string& How() const { return m_how; }
     const std::string& Reason() const { return m_reason; }
-    // After Load: the file of the DLL that serves the filter object, whatever
-    // the registration names (empty if it cannot be told).
+    // After Load: the file of the DLL that serves the filter, as loaded (empty
+    // if it cannot be told).
     const std::wstring& LoadedDll() const { return m_loadedDll; }
 
 private:
     Outcome FindRegisteredClass(const std::wstring& path, CLSID& clsid);
     Outcome Create(const CLSID& clsid, ComPtr<IFilter>& filter);
     Outcome Fail(Outcome outcome, const std::string& reason);
-    void FindLoadedDll(IFilter* filter);
+    void FindLoadedDll();
 
     std::wstring m_dll;
     std::wstring m_clsid;

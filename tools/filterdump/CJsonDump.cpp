@@ -22,7 +22,7 @@ void CJsonDump::Document(const std::wstring& file, const std::wstring& clsid, co
         line["signature"] = {
             {"loadedDll", ToUtf8(signature->Path())},
             {"signed", signature->IsSigned()},
-            {"signer", signature->IsSigned() ? json(ToUtf8(signature->Signer())) : json(nullptr)},
+            {"signer", signature->Signer().empty() ? json(nullptr) : json(ToUtf8(signature->Signer()))},
             {"trusted", signature->IsTrusted()},
             {"trust", DescribeResult(signature->TrustResult())},
         };

@@ -73,12 +73,16 @@ void CTextDump::Document(const std::wstring& file, const std::wstring& clsid, co
         return;
     if (CompareStringOrdinal(signature->Path().c_str(), -1, dll.c_str(), -1, TRUE) != CSTR_EQUAL)
         m_out.Write("        loaded from " + ToUtf8(signature->Path()) + "\n");
-    if (!signature->IsSigned())
+    if (!signature->IsSigned()) {
         m_out.Write("Signed: no (the DLL carries no Authenticode signature)\n");
-    else if (signature->IsTrusted())
-        m_out.Write("Signed: by " + ToUtf8(signature->Signer()) + "; trusted by this system\n");
+        return;
+    }
+    const std::string signer =
+        signature->Signer().empty() ? "a signer whose name cannot be read" : ToUtf8(signature->Signer());
+    if (signature->IsTrusted())
+        m_out.Write("Signed: by " + signer + "; trusted by this system\n");
     else
-        m_out.Write("Signed: by " + ToUtf8(signature->Signer()) + "; not trusted by this system: " +
+        m_out.Write("Signed: by " + signer + "; not trusted by this system: " +
                     DescribeResult(signature->TrustResult()) + "\n");
 }
 

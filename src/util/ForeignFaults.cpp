@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "util/AddModuleReference.h"
+
 namespace {
 std::wstring Upper(const wchar_t* path)
 {
@@ -72,7 +74,11 @@ void ForeignFaults::Add(HMODULE module, const wchar_t* path)
     }
     {
         Locked lock(m_lock);
-        if (module && !ContainsLocked(module))
+        // The record's own reference, never given back: whoever loaded the DLL
+        // (COM, the indexing library) may let go of it, and a module loaded at
+        // the same address since would be taken for it, while its abandoned
+        // objects would point into code no longer there.
+        if (module && !ContainsLocked(module) && AddModuleReference(module))
             m_modules.push_back(module);
         for (auto& key : keys) {
             if (std::find(m_paths.begin(), m_paths.end(), key) == m_paths.end())

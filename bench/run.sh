@@ -28,7 +28,7 @@ fi
 if [ ! -x "$build/show-run.sh" ]; then
     tavrinolex_configure "$tavrinolex_arch" >"$out/build.log" 2>&1
 fi
-cmake --build "$build" -j "$jobs" --target show_parts chm_bench >>"$out/build.log" 2>&1 \
+cmake --build "$build" -j "$jobs" --target show_parts chm_bench growth_bench >>"$out/build.log" 2>&1 \
     || { echo "bench: the build failed; see $out/build.log" >&2; exit 1; }
 "$build/show-run.sh" --prepare
 
@@ -76,9 +76,27 @@ print("linux_maxrss_mb %.3f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_
         /usr/bin/python3 "$here/bench/chm/peer.py" "$f" "$repeats"
     } >>"$raw"
 done
+
+# Heap growth per document in one process, as a host keeps one: a new filter
+# object per document, the real files (the 1,000-page one without them) in
+# turn on two threads, a warm-up round and three more.
+growth_files=()
+for f in "${files[@]}"; do
+    case $f in
+    "$out/synthetic-10000.chm") continue ;;
+    "$out/synthetic-1000.chm") [ ${#files[@]} -gt 2 ] && continue ;;
+    esac
+    p=$(realpath "$f")
+    growth_files+=("Z:${p//\//\\}")
+done
+echo "bench: heap growth per document" >&2
+wine "$build/bin/growth_bench.exe" $((2 * ${#growth_files[@]})) 4 2 filter "${growth_files[@]}" </dev/null |
+    tr -d '\r' >"$out/growth.txt" || echo "bench: a document failed in the growth run" >&2
 "$build/show-run.sh" --stop
 
 /usr/bin/python3 "$here/bench/chm/table.py" "$raw" "$out/results.csv"
+grep -E '^(documents_per_round|rounds|threads|failures|growth_bytes_per_document|platform_bytes_per_document|own_bytes_per_document) ' \
+    "$out/growth.txt"
 {
     echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')," \
         "$(wine --version), $(date -u '+%Y-%m-%d %H:%M UTC'), $repeats repeats"

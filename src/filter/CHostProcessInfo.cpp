@@ -11,6 +11,7 @@
 #include "registry/CIFilterRegistryHelperSharepoint2003.h"
 #include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
 #include "environment/EnvironmentFacts.h"
+#include "util/AddModuleReference.h"
 #include "util/BoundedString.h"
 #include "util/ForeignFunction.h"
 #include "util/SplitPath.h"
@@ -52,40 +53,6 @@ void UpperBaseName(const wchar_t* path, wchar_t* out, size_t capacity)
     wmemcpy(out, name, length);
     out[length] = L'\0';
     CharUpperW(out);
-}
-
-// A reference of our own on a module that is already loaded. GetModuleHandleExW
-// counts one in a single call; systems before it (it is looked up at run time)
-// take one with LoadLibrary on the module's own path. Null when it cannot be had.
-HMODULE AddModuleReference(HMODULE module)
-{
-    if (!module)
-        return nullptr;
-    using GetModuleHandleExFn = BOOL(WINAPI*)(DWORD, LPCWSTR, HMODULE*);
-    static const GetModuleHandleExFn getModuleHandleEx = reinterpret_cast<GetModuleHandleExFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetModuleHandleExW")));
-    if (getModuleHandleEx) {
-        HMODULE referenced = nullptr;
-        if (!getModuleHandleEx(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(module),
-                               &referenced))
-            return nullptr;
-        if (referenced != module) {
-            FreeLibrary(referenced);
-            return nullptr;
-        }
-        return referenced;
-    }
-    wchar_t path[CHostProcessInfo::kPathCapacity];
-    const DWORD length = GetModuleFileNameW(module, path, CHostProcessInfo::kPathCapacity);
-    if (length == 0 || length >= CHostProcessInfo::kPathCapacity)
-        return nullptr;
-    HMODULE referenced = LoadLibraryW(path);
-    if (referenced != module) {
-        if (referenced)
-            FreeLibrary(referenced);
-        return nullptr;
-    }
-    return referenced;
 }
 
 template <typename Helper>

@@ -102,7 +102,7 @@ STDMETHODIMP CIFilterBase::Init(ULONG grfFlags, ULONG cAttributes, const FULLPRO
         if (!m_tempFolder.Make())
             return E_FAIL;
 
-        m_crawler = CreateCrawler(m_fileName.get(), m_tempFolder.Path());
+        m_crawler = CreateCrawler(m_runFileName.get(), m_tempFolder.Path());
         if (m_crawler)
             m_crawler->SetLocator(m_hostInfo.get());
         return S_OK;
@@ -399,11 +399,13 @@ HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
 void CIFilterBase::GetTitle(wchar_t* text, size_t capacity, ULONG* flags)
 {
     *flags = CHUNK_VALUE;
+    // The run's file, as its pages are: Load may have named another since Init.
+    const wchar_t* file = m_runFileName.get();
     std::unique_ptr<wchar_t[]> work(new wchar_t[kTitleCapacity]());
-    if (m_wideTitles && !GetTitleW(m_fileName.get(), work.get(), kTitleCapacity, flags)) {
+    if (m_wideTitles && !GetTitleW(file, work.get(), kTitleCapacity, flags)) {
         // The file name without folder and extension.
         wchar_t drive[MAX_PATH], directory[MAX_PATH], name[MAX_PATH], extension[MAX_PATH];
-        if (SplitPath(m_fileName.get(), drive, MAX_PATH, directory, MAX_PATH, name, MAX_PATH, extension, MAX_PATH))
+        if (SplitPath(file, drive, MAX_PATH, directory, MAX_PATH, name, MAX_PATH, extension, MAX_PATH))
             BoundedCopy(work.get(), kTitleCapacity, name);
         else
             work[0] = L'\0';

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "util/AddModuleReference.h"
+
 namespace {
 std::wstring Upper(const wchar_t* path)
 {
@@ -70,9 +72,16 @@ void ForeignFaults::Add(HMODULE module, const wchar_t* path)
         if (length > 0 && length < MAX_PATH * 2)
             keys.push_back(Upper(own));
     }
+    // The record's own reference, never given back: whoever loaded the DLL
+    // (COM, the indexing library) may let go of it, and a module loaded at the
+    // same address since would be taken for it, while its abandoned objects
+    // would point into code no longer there. Taken outside the lock, as it
+    // takes the loader's; a second one, when two threads record the DLL at
+    // once, is kept for good as well.
+    const bool kept = module && !Contains(module) && AddModuleReference(module);
     {
         Locked lock(m_lock);
-        if (module && !ContainsLocked(module))
+        if (kept && !ContainsLocked(module))
             m_modules.push_back(module);
         for (auto& key : keys) {
             if (std::find(m_paths.begin(), m_paths.end(), key) == m_paths.end())

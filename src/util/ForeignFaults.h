@@ -7,7 +7,8 @@
 // The DLLs of other vendors whose code faulted inside a guarded call, kept for
 // the life of the process: whatever such a DLL damaged, and the objects of it
 // that were abandoned, belong to the whole process, so no filter object calls
-// it again. Faulted DLLs are never freed, so their module handles stay theirs.
+// it again. Faulted DLLs are never freed: the record holds a reference of its
+// own on each module it knows, so their module handles stay theirs.
 // A DLL is known by its module handle where one is known, by the paths that
 // name it (the registration's, and the module's own file name), and by the
 // module loaded from a path. Filter objects on several threads share it.

@@ -177,11 +177,7 @@ void CChmTree::List(Node& top)
     ComPtr<IStorage> sub;
     if (!prefix.empty()) {
         // Wine opens a sub-storage correctly only from the root, by its whole path.
-        PlatformHeapCheck::Around("IStorage::OpenStorage", [&] {
-            return sub.receive([&](IStorage** out) {
-                return m_root->OpenStorage(prefix.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
-            });
-        });
+        OpenFromRoot(prefix, sub);
         if (!sub)
             return;
         storage = sub.get();
@@ -276,11 +272,7 @@ HRESULT CChmTree::OpenUnlisted(const Node& parent, const wchar_t* name, NodePtr&
     if (SUCCEEDED(OpenStream(whole, stream.put())))
         return STG_E_FILENOTFOUND;
     ComPtr<IStorage> sub;
-    const HRESULT hr = PlatformHeapCheck::Around("IStorage::OpenStorage", [&] {
-        return sub.receive([&](IStorage** out) {
-            return m_root->OpenStorage(whole.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
-        });
-    });
+    const HRESULT hr = OpenFromRoot(whole, sub);
     PlatformHeapCheck::Release("IStorage::Release", sub);
     if (FAILED(hr))
         return hr;
@@ -291,4 +283,24 @@ HRESULT CChmTree::OpenUnlisted(const Node& parent, const wchar_t* name, NodePtr&
     node->depth = parent.depth + 1;
     folder = std::move(node);
     return S_OK;
+}
+
+namespace {
+volatile LONGLONG g_platformKeptBytes = 0;
+}
+
+LONGLONG CChmTree::PlatformKeptBytes()
+{
+    return InterlockedCompareExchange64(&g_platformKeptBytes, 0, 0);
+}
+
+HRESULT CChmTree::OpenFromRoot(const std::wstring& wholePath, ComPtr<IStorage>& sub) const
+{
+    const LONGLONG kept = static_cast<LONGLONG>((1 + wholePath.size() + 2) * sizeof(WCHAR));
+    InterlockedExchangeAdd64(&g_platformKeptBytes, kept);
+    return PlatformHeapCheck::Around("IStorage::OpenStorage", [&] {
+        return sub.receive([&](IStorage** out) {
+            return m_root->OpenStorage(wholePath.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, out);
+        });
+    });
 }

@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <olectl.h>
 
+#include "CChmTree.h"
 #include "CStandInComponent.h"
 #include "PlatformHeapCheck.h"
 #include "comserver/ClassFactory.h"
@@ -44,6 +45,12 @@ extern "C" HRESULT WINAPI DllCanUnloadNow()
 extern "C" void WINAPI StandInHeapCheckWhere(const char** phase, const char** call)
 {
     PlatformHeapCheck::Where(phase, call);
+}
+
+// For the memory benchmark: what Wine's component has kept for good so far.
+extern "C" LONGLONG WINAPI StandInPlatformKeptBytes()
+{
+    return CChmTree::PlatformKeptBytes();
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer()

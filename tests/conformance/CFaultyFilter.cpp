@@ -59,6 +59,10 @@ CFaultyFilter::Chunk CFaultyFilter::ChunkAt(size_t index) const
     case Fault::NoKind: chunks[3].flags = 0; break;
     case Fault::UnknownBreak: chunks[1].breakType = static_cast<CHUNK_BREAKTYPE>(7); break;
     case Fault::SourceNotSeen: chunks[2].source = 4; break;
+    case Fault::ValueChangesOnInit:
+        if (m_inits > 1)
+            chunks[2].text = L"alpha " + std::to_wstring(m_inits);
+        break;
     default: break;
     }
     return chunks[index];
@@ -73,6 +77,7 @@ STDMETHODIMP CFaultyFilter::Init(ULONG, ULONG cAttributes, const FULLPROPSPEC* a
         *pFlags = 0;
     ++m_inits;
     m_company = m_fault == Fault::DiffersWithCompany && g_liveObjects > 1;
+    m_chunks = m_fault == Fault::DropsLastChunk && (m_inits > 1 || g_liveObjects > 1) ? kChunks - 1 : kChunks;
     m_next = 0;
     m_ended = false;
     return m_fault == Fault::InitFails ? E_FAIL : S_OK;
@@ -80,7 +85,7 @@ STDMETHODIMP CFaultyFilter::Init(ULONG, ULONG cAttributes, const FULLPROPSPEC* a
 
 STDMETHODIMP CFaultyFilter::GetChunk(STAT_CHUNK* pStat)
 {
-    if (m_next >= kChunks) {
+    if (m_next >= m_chunks) {
         const bool again = m_ended;
         m_ended = true;
         if (m_fault == Fault::EndIsFailure || (again && m_fault == Fault::EndOfChunksChanges))

@@ -31,6 +31,8 @@ public:
         WrongCallSpoilsText,   // GetValue on a text chunk skips the chunk's text
         EndOfChunksChanges,    // GetChunk after FILTER_E_END_OF_CHUNKS answers E_FAIL
         DiffersWithCompany,    // a text differs when another object is alive at Init
+        ValueChangesOnInit,    // every Init after the first gives chunk 3 another value
+        DropsLastChunk,        // no chunk 4 after a later Init, or when another object is alive at Init
     };
 
     explicit CFaultyFilter(Fault fault);
@@ -63,6 +65,7 @@ private:
     Fault m_fault;
     unsigned m_inits = 0;
     bool m_company = false;
+    size_t m_chunks = kChunks;  // chunks this reading gives
     bool m_titleAsked = true;
     size_t m_next = 0;          // chunks given since Init
     bool m_ended = false;       // FILTER_E_END_OF_CHUNKS given

@@ -75,6 +75,12 @@ TEST(Conformance, EachBrokenRuleFailsItsCondition)
         {"wrong call spoils the text", Fault::WrongCallSpoilsText, {"invalid input / text after the wrong call"}},
         {"end of chunks changes", Fault::EndOfChunksChanges, {"invalid input / end of chunks"}},
         {"differs in company", Fault::DiffersWithCompany, {"thread / same as config 2's validation"}},
+        {"value changes on Init", Fault::ValueChangesOnInit,
+         {"consistency / same value", "invalid input / value after the wrong call",
+          "run / same as config 2's validation"}},
+        {"last chunk dropped on Init or in company", Fault::DropsLastChunk,
+         {"consistency / same chunk count", "invalid input / same chunk count", "thread / same chunk count",
+          "run / same chunk count"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

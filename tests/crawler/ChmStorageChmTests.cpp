@@ -277,11 +277,16 @@ public:
         replaced = MoveFileExW(m_replacement.c_str(), name, MOVEFILE_REPLACE_EXISTING) != FALSE;
         written = static_cast<bool>(UniqueHandle(CreateFileW(
             name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr)));
+        // Wine's MoveFileExW fails on a file held open whatever the sharing:
+        // an open for deletion is what the check's sharing alone decides.
+        deletable = static_cast<bool>(UniqueHandle(CreateFileW(
+            name, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr)));
         return m_real->StgOpenStorage(name, priority, mode, exclude, reserved, storage);
     }
 
     bool replaced = false;
     bool written = false;
+    bool deletable = false;
 
 private:
     ~ReplacingComponent() = default;
@@ -315,6 +320,7 @@ TEST_F(Chm, TheFileCheckedIsTheFileOpened)
     const HRESULT opened = reader.Open(chm.c_str(), nullptr);
     EXPECT_FALSE(component->replaced) << "the file was replaced after its check";
     EXPECT_FALSE(component->written) << "the file could be written after its check";
+    EXPECT_FALSE(component->deletable) << "the file could be deleted or renamed after its check";
     ASSERT_EQ(S_OK, opened);
     const ChmWalk walk = WalkAll(reader, true);
     EXPECT_EQ(std::string("<html><body>checked</body></html>"), walk.bytes.at(L"|a.htm"));

@@ -7,6 +7,7 @@
 #include "environment/FilterDllLoader.h"
 #include "pagefilters/PageFilterClassIds.h"
 #include "support/LoadedModule.h"
+#include "support/ModuleLoadCount.h"
 #include "support/ScratchFolder.h"
 #include "util/ForeignPtr.h"
 
@@ -49,13 +50,22 @@ TEST_F(LoadFilterObject, LoadsInTheDllFolderAndRestoresTheCurrentDirectory)
 
 // A DLL whose own start-up code faults as it loads. Wine's loader catches the
 // fault itself and fails the load; a loader that lets it reach its caller is
-// stood in for. Either way: no object, the caller's current directory back,
-// and after a fault that reached us the DLL is not loaded again.
-HINSTANCE STDAPICALLTYPE LoaderLettingTheFaultThrough(LPOLESTR, BOOL)
+// stood in for, one that has mapped the DLL by then (and holds it with COM's
+// reference) and one that has not. Either way: no object, the caller's current
+// directory back, and after a fault that reached us the DLL is not loaded or
+// called again; one that was mapped stays loaded whoever lets go of it, so
+// that its module handle is never another DLL's.
+HINSTANCE STDAPICALLTYPE FaultBeforeTheDllIsMapped(LPOLESTR, BOOL)
 {
     volatile ULONG_PTR address = 16;
     *reinterpret_cast<volatile LONG*>(address) = 1;
     return nullptr;
+}
+
+HINSTANCE STDAPICALLTYPE FaultAfterTheDllIsMapped(LPOLESTR path, BOOL autoFree)
+{
+    CoLoadLibrary(path, autoFree);
+    return FaultBeforeTheDllIsMapped(path, autoFree);
 }
 
 TEST_F(LoadFilterObject, FaultWhileTheDllLoads)
@@ -66,15 +76,39 @@ TEST_F(LoadFilterObject, FaultWhileTheDllLoads)
     EXPECT_FALSE(filter);
     EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
 
-    FilterDllCopy other(m_scratch, L"filters\\Other.dll");
-    const FilterDllLoaderFn previous = SetFilterDllLoader(LoaderLettingTheFaultThrough);
-    EXPECT_EQ(nullptr, m_info.LoadFilterObject(other.Path().c_str(), Ids::AllPersistString, filter));
-    SetFilterDllLoader(previous);
-    EXPECT_FALSE(filter);
-    EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
-    EXPECT_TRUE(ForeignFaults::Process().Contains(other.Path().c_str()));
-    EXPECT_EQ(nullptr, m_info.LoadFilterObject(other.Path().c_str(), Ids::AllPersistString, filter));
-    EXPECT_EQ(nullptr, other.Loaded()) << "loaded again after its fault";
+    struct Case {
+        const char* name;
+        FilterDllLoaderFn loader;
+        bool mapped;
+    };
+    const Case cases[] = {
+        {"fault before the DLL is mapped", FaultBeforeTheDllIsMapped, false},
+        {"fault after the DLL is mapped", FaultAfterTheDllIsMapped, true},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FilterDllCopy other(m_scratch, L"filters\\Other" + std::to_wstring(++n) + L".dll");
+        const FilterDllLoaderFn previous = SetFilterDllLoader(c.loader);
+        EXPECT_EQ(nullptr, m_info.LoadFilterObject(other.Path().c_str(), Ids::AllPersistString, filter));
+        SetFilterDllLoader(previous);
+        EXPECT_FALSE(filter);
+        EXPECT_TRUE(SameFolder(m_callerDirectory, CurrentDirectory()));
+        EXPECT_TRUE(ForeignFaults::Process().Contains(other.Path().c_str()));
+        const int count = ModuleLoadCount(other.Loaded());
+        EXPECT_EQ(nullptr, m_info.LoadFilterObject(other.Path().c_str(), Ids::AllPersistString, filter));
+        EXPECT_EQ(count, ModuleLoadCount(other.Loaded())) << "loaded again after its fault";
+        if (!c.mapped) {
+            EXPECT_EQ(nullptr, other.Loaded());
+            continue;
+        }
+        ASSERT_NE(nullptr, other.Loaded());
+        EXPECT_EQ(0, other.ClassObjectCalls()) << "called after its fault";
+        // COM gives its reference back, as CoFreeUnusedLibraries may.
+        FreeLibrary(other.Loaded());
+        EXPECT_NE(nullptr, other.Loaded()) << "unloaded after its fault";
+        EXPECT_TRUE(ForeignFaults::Process().Contains(other.Loaded()));
+    }
     ForeignFaults::Process().ForgetAllForTests();
 }
 

@@ -208,7 +208,8 @@ std::wstring OtherSpelling(const std::wstring& path)
 // A filter made through the indexing library faults inside LoadIFilter (here
 // in its Load): no page filter, and its DLL is not asked again in the process,
 // by this host object or another, even when its registration names it by
-// another spelling of its path.
+// another spelling of its path. The DLL keeps a reference of ours for good,
+// as on every route: the library may let go of it.
 TEST_F(PageLoading, FaultInsideLoadIFilterReportsNoFilterFromThenOn)
 {
     FilterDllCopy pdf(m_folder, L"Reader\\pdffilt.dll", L"ScriptPageFilter.dll");
@@ -220,11 +221,18 @@ TEST_F(PageLoading, FaultInsideLoadIFilterReportsNoFilterFromThenOn)
     const std::wstring page = m_folder.WriteFile(L"page.pdf", "<!--script\ntext a\n-->");
     CHostProcessInfo host(L"C:\\Windows\\System32\\cidaemon.exe");
 
-    planFault("load", 1);
+    // A page without fault first: the library holds the DLL from then on.
     ForeignPtr<IFilter> filter;
+    ForeignModule first = host.LoadPageFilter(page.c_str(), filter);
+    ASSERT_TRUE(filter);
+    filter.reset();
+    first.reset();
+    const int held = ModuleLoadCount(loaded.get());
+    planFault("load", 1);
     EXPECT_FALSE(host.LoadPageFilter(page.c_str(), filter));
     EXPECT_FALSE(filter);
     planFault(nullptr, 0);
+    EXPECT_EQ(held + 1, ModuleLoadCount(loaded.get()));
     const LONG callsAfter = calls();
     FilterLookupRecord record;
     EXPECT_FALSE(host.FindFilter(page.c_str(), record));

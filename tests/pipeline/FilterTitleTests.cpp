@@ -86,6 +86,26 @@ TEST_F(FilterTitle, CodePageOfTheHelpFilesLanguage)
     }
 }
 
+// A file loaded while a run is under way leaves the run's title, and its
+// language, to the run's file, as it leaves its pages.
+TEST_F(FilterTitle, ComesFromTheRunsFileWhateverLoadNamesSince)
+{
+    const std::wstring runs = ChmBuilder(m_scratch, L"runs")
+                                  .File("index.htm", "<html></html>")
+                                  .Option("Language=0x419")
+                                  .Build("The Run's Title");
+    const std::wstring other = ChmBuilder(m_scratch, L"other").File("index.htm", "<html></html>").Build("Other Title");
+    auto filter = Start(runs);
+    ComPtr<IPersistFile> persist;
+    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, persist->Load(other.c_str(), STGM_READ));
+    const SeenDocument doc = Pull(filter.get());
+    ASSERT_FALSE(doc.chunks.empty());
+    ASSERT_EQ(1u, doc.chunks[0].values.size());
+    EXPECT_EQ(L"The Run's Title", doc.chunks[0].values[0]);
+    EXPECT_EQ(0x419u, doc.chunks[0].stat.locale);
+}
+
 TEST_F(FilterTitle, RealHelpFiles)
 {
     const std::wstring folder = FromUtf8(TAVRINOLEX_SHARED_CHM) + L"\\real";

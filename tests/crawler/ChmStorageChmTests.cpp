@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "ChmWalk.h"
 #include "crawler/CChmStorage.h"
@@ -106,23 +107,29 @@ TEST_F(Chm, EachStreamTheComponentGivesComesOutOnce)
     bytes.replace(layout.Entry("/sub/one.htm").namePos + 5, 3, "\xE4\xB8\x80");
     bytes.replace(layout.Entry("/sub/two.htm").namePos + 5, 3, "\xE4\xB8\x81");
     const std::wstring chm = scratch.WriteFile(L"alike.chm", bytes);
-    WineItssOverride wine;
-    ASSERT_TRUE(wine.Ready());
-    CChmStorage reader;
-    ASSERT_EQ(S_OK, reader.Open(chm.c_str(), nullptr));
-    const ChmWalk walk = WalkAll(reader, true);
-    EXPECT_EQ(S_FALSE, walk.end);
-    auto count = [&walk](const wchar_t* lowered) {
-        return std::count_if(walk.streams.begin(), walk.streams.end(), [lowered](std::wstring key) {
-            CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
-            return key == lowered;
-        });
-    };
-    EXPECT_EQ(1, count(L"|\xFFFD.htm"));
-    EXPECT_EQ(1, count(L"sub|a.htm"));
-    EXPECT_EQ("one", walk.bytes.at(L"sub|\x4E00.htm"));
-    EXPECT_EQ("two", walk.bytes.at(L"sub|\x4E01.htm"));
-    EXPECT_EQ(walk.bytes.size(), walk.streams.size()) << "every stream once";
+    for (const bool standIn : {true, false}) {
+        SCOPED_TRACE(standIn ? "the stand-in" : "Wine's own component");
+        std::unique_ptr<WineItssOverride> wine;
+        if (!standIn) {
+            wine.reset(new WineItssOverride);
+            ASSERT_TRUE(wine->Ready());
+        }
+        CChmStorage reader;
+        ASSERT_EQ(S_OK, reader.Open(chm.c_str(), nullptr));
+        const ChmWalk walk = WalkAll(reader, true);
+        EXPECT_EQ(S_FALSE, walk.end);
+        auto count = [&walk](const wchar_t* lowered) {
+            return std::count_if(walk.streams.begin(), walk.streams.end(), [lowered](std::wstring key) {
+                CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+                return key == lowered;
+            });
+        };
+        EXPECT_EQ(1, count(L"|\xFFFD.htm"));
+        EXPECT_EQ(1, count(L"sub|a.htm"));
+        EXPECT_EQ("one", walk.bytes.at(L"sub|\x4E00.htm"));
+        EXPECT_EQ("two", walk.bytes.at(L"sub|\x4E01.htm"));
+        EXPECT_EQ(walk.bytes.size(), walk.streams.size()) << "every stream once";
+    }
 }
 
 TEST_F(Chm, FlatChmReadsTheSameThroughBothComponents)

@@ -28,7 +28,7 @@ fi
 if [ ! -x "$build/show-run.sh" ]; then
     tavrinolex_configure "$tavrinolex_arch" >"$out/build.log" 2>&1
 fi
-cmake --build "$build" -j "$jobs" --target show_parts chm_bench >>"$out/build.log" 2>&1 \
+cmake --build "$build" -j "$jobs" --target show_parts chm_bench listing_bench >>"$out/build.log" 2>&1 \
     || { echo "bench: the build failed; see $out/build.log" >&2; exit 1; }
 "$build/show-run.sh" --prepare
 
@@ -76,10 +76,16 @@ print("linux_maxrss_mb %.3f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_
         /usr/bin/python3 "$here/bench/chm/peer.py" "$f" "$repeats"
     } >>"$raw"
 done
+# Lookups by name (bench/listing): crafted listings of 5,000 to 20,000 names
+# of bytes above 0x7F, and every real file's listing.
+listed=()
+for f in "${files[@]}"; do p=$(realpath "$f"); listed+=("Z:${p//\//\\}"); done
+wine "$build/bin/listing_bench.exe" crafted "${listed[@]}" --repeats "$repeats" </dev/null | tr -d '\r' >"$out/listing.txt"
 "$build/show-run.sh" --stop
 
 /usr/bin/python3 "$here/bench/chm/table.py" "$raw" "$out/results.csv"
 {
+    cat "$out/listing.txt"
     echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')," \
         "$(wine --version), $(date -u '+%Y-%m-%d %H:%M UTC'), $repeats repeats"
 } | tee "$out/machine.txt"

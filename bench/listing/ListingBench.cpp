@@ -85,10 +85,10 @@ void Report(const char* name, CChmStreamCheck& streams, double setupMs, int repe
         walk.push_back(pass.walkMs);
         refused = pass.refused;
     }
-    std::printf("%-30s entries %6zu groups %6zu refused %4zu | structure check %7.2f | grouping %7.2f | "
-                "first check %7.2f | check %7.2f | walk %7.2f ms\n",
-                name, streams.Listing().Count(), groups, refused, setupMs, groupMs, check.front(), Median(check),
-                Median(walk));
+    std::printf(
+        "%-30s entries %6zu groups %6zu refused %4zu | structure check %7.2f | grouping %7.2f | "
+        "first check %7.2f | check %7.2f | walk %7.2f ms\n",
+        name, streams.Listing().Count(), groups, refused, setupMs, groupMs, check.front(), Median(check), Median(walk));
 }
 
 // count names of length bytes, each "/" and bytes above 0x7F: either not

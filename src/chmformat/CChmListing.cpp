@@ -21,8 +21,8 @@ std::wstring Decoded(const char* bytes, size_t length, UINT codePage)
     if (length == 0 || length > static_cast<size_t>(INT_MAX))
         return text;
     text.resize(length);
-    const int made = MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), &text[0],
-                                         static_cast<int>(length));
+    const int made =
+        MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), &text[0], static_cast<int>(length));
     text.resize(made > 0 ? static_cast<size_t>(made) : 0);
     return text;
 }
@@ -56,17 +56,17 @@ void FoldAscii(std::wstring& text)
 wchar_t FoldSpecial(wchar_t c)
 {
     switch (c) {
-    case 0x0130:
-    case 0x0131:
-        return L'i';
-    case 0x017F:
-        return L's';
-    case 0x212A:
-        return L'k';
-    case 0x212B:
-        return 0x00E5;
-    default:
-        return c;
+        case 0x0130:
+        case 0x0131:
+            return L'i';
+        case 0x017F:
+            return L's';
+        case 0x212A:
+            return L'k';
+        case 0x212B:
+            return 0x00E5;
+        default:
+            return c;
     }
 }
 
@@ -259,7 +259,8 @@ void CChmListing::IndexResolved()
     m_resolvedSlots.clear();
     m_slotOf.resize(m_entries.size());
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        std::wstring key = ResolvedKey(Decoded(m_names.data() + m_entries[i].nameStart, m_entries[i].nameLength, CP_UTF8));
+        std::wstring key =
+            ResolvedKey(Decoded(m_names.data() + m_entries[i].nameStart, m_entries[i].nameLength, CP_UTF8));
         m_slotOf[i] = m_resolvedSlots.emplace(std::move(key), m_resolvedSlots.size()).first->second;
     }
     m_met.assign(m_resolvedSlots.size(), false);

@@ -11,8 +11,8 @@ constexpr WORD kLanguageRecord = 4;
 UINT AnsiCodePageOfLocale(LCID locale)
 {
     DWORD codePage = 0;
-    if (!GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                        reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(wchar_t)))
+    if (!GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER, reinterpret_cast<LPWSTR>(&codePage),
+                        sizeof(codePage) / sizeof(wchar_t)))
         return CP_ACP;
     // Locales written only in Unicode report 0.
     if (codePage == 0 || codePage > 0xFFFF || !IsValidCodePage(codePage))
@@ -58,13 +58,13 @@ bool DecodeChmTitle(const BYTE* data, size_t size, size_t capacity, ChmTitle& ti
         return true;
     if (length > 0x7FFFFFFF)
         return false;
-    const int needed = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(text),
-                                           static_cast<int>(length), nullptr, 0);
+    const int needed =
+        MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(text), static_cast<int>(length), nullptr, 0);
     if (needed <= 0 || static_cast<size_t>(needed) > capacity - 1)
         return false;
     title.text.resize(static_cast<size_t>(needed));
-    const int written = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(text),
-                                            static_cast<int>(length), &title.text[0], needed);
+    const int written = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(text), static_cast<int>(length),
+                                            &title.text[0], needed);
     if (written <= 0) {
         title.text.clear();
         return false;
@@ -72,4 +72,3 @@ bool DecodeChmTitle(const BYTE* data, size_t size, size_t capacity, ChmTitle& ti
     title.text.resize(static_cast<size_t>(written));
     return true;
 }
-

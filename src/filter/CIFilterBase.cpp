@@ -383,8 +383,8 @@ HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
     pStat->flags = CHUNK_VALUE;
     // Hosts choose the word breaker by the chunk's locale: the language the
     // help file declares, where it declares one the system knows.
-    pStat->locale = title.language != 0 && IsValidLocale(title.language, LCID_SUPPORTED) ? title.language
-                                                                                         : GetSystemDefaultLCID();
+    pStat->locale =
+        title.language != 0 && IsValidLocale(title.language, LCID_SUPPORTED) ? title.language : GetSystemDefaultLCID();
     pStat->attribute.guidPropSet = kSummaryInformation;
     pStat->attribute.psProperty.ulKind = PRSPEC_PROPID;
     pStat->attribute.psProperty.propid = kTitleProperty;

@@ -44,7 +44,9 @@ TEST(ChmListing, FindsEveryEntryAComponentMayTakeForAPath)
          L"/\xFFFD.htm",
          {0, 2, 3}},
         {"bad bytes as Latin-1 or dropped", {"/\xFF.htm", "/\xC3\xBF.htm", "/.htm"}, L"/\x00FF.htm", {0, 1, 2}},
-        {"Latin-1 and UTF-8 of one letter, either case", {"/\xC9.htm", "/\xC3\xA9.htm", "/e.htm"}, L"/\x00C9.htm",
+        {"Latin-1 and UTF-8 of one letter, either case",
+         {"/\xC9.htm", "/\xC3\xA9.htm", "/e.htm"},
+         L"/\x00C9.htm",
          {0, 1}},
         {"dotted capital I", {"/\xC4\xB0.htm", "/i.htm", "/j.htm"}, L"/I.htm", {0, 1}},
         {"dotless small i", {"/\xC4\xB1.htm", "/I.htm"}, L"/i.htm", {0, 1}},
@@ -106,8 +108,8 @@ TEST(ChmListing, HandsOutEachResolvedStreamOnce)
         std::vector<size_t> unmet;
         for (size_t index = listing.NextUnmet(); index < listing.Count(); index = listing.NextUnmet()) {
             unmet.push_back(index);
-            const std::wstring asWalked[] = {L"/a.htm", L"", L"/\xFFFD.htm", L"", L"/\x00E9.htm", L"/\x00C9.htm",
-                                             L"/\x4E00.htm", L"/\x4E01.htm"};
+            const std::wstring asWalked[] = {
+                L"/a.htm", L"", L"/\xFFFD.htm", L"", L"/\x00E9.htm", L"/\x00C9.htm", L"/\x4E00.htm", L"/\x4E01.htm"};
             EXPECT_FALSE(listing.Met(asWalked[index]));
             EXPECT_TRUE(listing.MarkMet(asWalked[index]));
             EXPECT_TRUE(listing.Met(asWalked[index]));

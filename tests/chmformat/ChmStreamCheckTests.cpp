@@ -10,6 +10,7 @@
 
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
+#include "chmformat/ChmOffsets.h"
 #include "support/ListedStreams.h"
 #include "support/ChmBuilder.h"
 #include "support/FileBytes.h"
@@ -61,7 +62,8 @@ TEST(ChmStreamCheck, FollowsOnlyTheFramesTheReadReaches)
     ASSERT_GE(lastFrame, page.offset.value / frameSize + 2) << "the page spans frames";
     // The page's last frame becomes a frame of no bytes.
     const size_t table = layout.StreamAt(ChmLayout::kResetTable);
-    const size_t entry = table + GetDword(bytes, table + 0x0C) + 8 * static_cast<size_t>(lastFrame);
+    const size_t entry =
+        table + GetDword(bytes, table + ChmResetTable::kTableOffset) + 8 * static_cast<size_t>(lastFrame);
     PutQword(bytes, entry, GetQword(bytes, entry + 8));
     const std::wstring chm = scratch.WriteFile(L"damaged-last-frame.chm", bytes);
 
@@ -95,7 +97,8 @@ TEST(ChmStreamCheck, EveryEntryANameMayReachIsChecked)
     const ULONGLONG lastFrame = (big.offset.value + big.length.value - 1) / frameSize;
     ASSERT_LT((small.offset.value + small.length.value - 1) / frameSize, lastFrame) << "the small page lies before";
     const size_t table = layout.StreamAt(ChmLayout::kResetTable);
-    const size_t entry = table + GetDword(bytes, table + 0x0C) + 8 * static_cast<size_t>(lastFrame);
+    const size_t entry =
+        table + GetDword(bytes, table + ChmResetTable::kTableOffset) + 8 * static_cast<size_t>(lastFrame);
     PutQword(bytes, entry, GetQword(bytes, entry + 8));
     bytes[big.namePos + 1] = '\xFF';
     bytes.replace(small.namePos + 1, 3, "\xEF\xBF\xBD");

@@ -149,8 +149,7 @@ TEST(ChmTitle, RecordWalk)
     const Row rows[] = {
         {"title", header + std::string("\3\0\4\0abc\0", 8), 64, true, L"abc", 0},
         {"empty title", header + std::string("\3\0\1\0\0", 5), 64, true, L"", 0},
-        {"language after the title", header + std::string("\3\0\2\0\xE9\0", 6) + russian, 64, true, L"\x0439",
-         0x0419},
+        {"language after the title", header + std::string("\3\0\2\0\xE9\0", 6) + russian, 64, true, L"\x0439", 0x0419},
         {"short language record", header + std::string("\4\0\2\0\x19\x04", 6) + std::string("\3\0\2\0\xE9\0", 6), 64,
          true, L"\x00E9", 0},
         {"title runs to the end of the stream", header + std::string("\3\0\3\0abc", 7), 64, true, L"abc", 0, "def"},
@@ -165,8 +164,8 @@ TEST(ChmTitle, RecordWalk)
         SCOPED_TRACE(row.name);
         ChmTitle title;
         const std::string memory = row.bytes + row.beyond;
-        EXPECT_EQ(row.found, DecodeChmTitle(reinterpret_cast<const BYTE*>(memory.data()), row.bytes.size(),
-                                            row.capacity, title));
+        EXPECT_EQ(row.found,
+                  DecodeChmTitle(reinterpret_cast<const BYTE*>(memory.data()), row.bytes.size(), row.capacity, title));
         if (row.found) {
             EXPECT_EQ(std::wstring(row.want), title.text);
         }

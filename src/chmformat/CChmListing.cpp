@@ -70,23 +70,30 @@ wchar_t FoldSpecial(wchar_t c)
     }
 }
 
-// Case folded as widely as any component may: ASCII by hand (whatever the
-// locale), the rest upper-cased then lower-cased, so that letters sharing
-// either case meet; '\' taken for '/'; runs of U+FFFD as one, as decoders
-// differ in how many they make of one bad sequence.
+// Case folded as widely as any component may: ASCII and Latin-1 by hand
+// (whatever the locale), other letters upper-cased then lower-cased by the
+// platform, so that letters sharing either case meet; '\' taken for '/'; runs
+// of U+FFFD as one, as decoders differ in how many they make of one bad
+// sequence. Hashed: keys that collide only join more entries.
 ULONGLONG LikeKey(std::wstring text)
 {
     CutAtNul(text);
-    bool beyondAscii = false;
+    bool beyondLatin1 = false;
     for (wchar_t& c : text) {
         c = FoldSpecial(c);
         if (c == L'\\')
             c = L'/';
-        else if (c >= 0x80)
-            beyondAscii = true;
+        else if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        // Latin-1 by hand, as the tables fold it: most names need no more.
+        else if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+            c = static_cast<wchar_t>(c + 0x20);
+        else if (c == 0xB5)
+            c = 0x03BC;
+        else if (c >= 0x100 && c != kReplacement)
+            beyondLatin1 = true;
     }
-    FoldAscii(text);
-    if (beyondAscii && !text.empty()) {
+    if (beyondLatin1) {
         CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
         CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
         for (wchar_t& c : text)

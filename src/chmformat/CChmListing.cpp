@@ -275,13 +275,11 @@ void CChmListing::IndexResolved()
     m_resolvedIndexed = true;
 }
 
-size_t CChmListing::ResolvedSlot(const std::wstring& key, bool add)
+size_t CChmListing::ResolvedSlot(const std::wstring& key)
 {
     const auto found = m_resolvedSlots.find(key);
     if (found != m_resolvedSlots.end())
         return found->second;
-    if (!add)
-        return kNone;
     // A path no entry resolves to (a component may name a stream its own
     // way): remembered all the same, so that it is handed out once.
     const size_t slot = m_resolvedSlots.size();
@@ -299,18 +297,11 @@ void CChmListing::ForgetMet()
 bool CChmListing::MarkMet(const std::wstring& path)
 {
     IndexResolved();
-    const size_t slot = ResolvedSlot(ResolvedKey(path), true);
+    const size_t slot = ResolvedSlot(ResolvedKey(path));
     if (m_met[slot])
         return false;
     m_met[slot] = true;
     return true;
-}
-
-bool CChmListing::Met(const std::wstring& path)
-{
-    IndexResolved();
-    const size_t slot = ResolvedSlot(ResolvedKey(path), false);
-    return slot != kNone && m_met[slot];
 }
 
 size_t CChmListing::NextUnmet()

@@ -61,10 +61,10 @@ public:
 
     // A new walk: no stream handed out yet.
     void ForgetMet();
-    // The walk hands out the stream the component gives for path. False when
-    // a stream it resolves alike was handed out already. Throws std::bad_alloc.
+    // The walk meets the stream the component gives for path: hands it out,
+    // or tries to reach it by that name. False when a path it resolves alike
+    // was met already. Throws std::bad_alloc.
     bool MarkMet(const std::wstring& path);
-    bool Met(const std::wstring& path);
     // The next entry, in directory order, whose stream the walk has not met
     // yet; Count() when none is left. Each entry comes up once per walk.
     size_t NextUnmet();
@@ -78,7 +78,7 @@ private:
     void IndexLike();
     void IndexResolved();
     size_t Root(size_t entry);
-    size_t ResolvedSlot(const std::wstring& key, bool add);
+    size_t ResolvedSlot(const std::wstring& key);
 
     std::vector<char> m_names;
     std::vector<Entry> m_entries;

@@ -132,12 +132,13 @@ HRESULT CChmStorage::NextListed(wchar_t* name, size_t nameCapacity, wchar_t* fol
                 std::wstring entryFolder;
                 std::wstring entryLeaf;
                 // A folder path that no level of the walk could hold is passed
-                // over here too, as is a name that reaches a stream handed out
-                // already.
+                // over here too, as is a name that reaches a stream met
+                // already. A name is tried once: the component answers a name
+                // it resolves alike the same way.
                 if (!ChmEntryPath(entryName, bytesAsCharacters, entryFolder, entryLeaf) ||
                     entryFolder.size() >= CChmStorageNode::kPathCapacity ||
                     (m_reach == Reach::Root && !entryFolder.empty()) ||
-                    listing.Met(ChmDirectoryPath(entryFolder.c_str(), entryLeaf.c_str())) ||
+                    !listing.MarkMet(ChmDirectoryPath(entryFolder.c_str(), entryLeaf.c_str())) ||
                     FAILED(SelectListed(entryFolder, entryLeaf, listing.At(index).length)))
                     continue;
                 if (FAILED(BoundedCopy(folder, folderCapacity, entryFolder.c_str())) ||
@@ -145,7 +146,6 @@ HRESULT CChmStorage::NextListed(wchar_t* name, size_t nameCapacity, wchar_t* fol
                     m_listedLevel.reset();
                     break;  // does not fit the caller's buffers: passed over
                 }
-                listing.MarkMet(ChmDirectoryPath(entryFolder.c_str(), entryLeaf.c_str()));
                 return S_OK;
             }
         }

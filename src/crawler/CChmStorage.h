@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "crawler/CChmStorageNode.h"
 #include "crawler/IITStorage.h"

@@ -28,7 +28,7 @@ fi
 if [ ! -x "$build/show-run.sh" ]; then
     tavrinolex_configure "$tavrinolex_arch" >"$out/build.log" 2>&1
 fi
-cmake --build "$build" -j "$jobs" --target show_parts chm_bench growth_bench >>"$out/build.log" 2>&1 \
+cmake --build "$build" -j "$jobs" --target show_parts chm_bench growth_bench listing_bench >>"$out/build.log" 2>&1 \
     || { echo "bench: the build failed; see $out/build.log" >&2; exit 1; }
 "$build/show-run.sh" --prepare
 
@@ -92,12 +92,18 @@ done
 echo "bench: heap growth per document" >&2
 wine "$build/bin/growth_bench.exe" $((2 * ${#growth_files[@]})) 4 2 filter "${growth_files[@]}" </dev/null |
     tr -d '\r' >"$out/growth.txt" || echo "bench: a document failed in the growth run" >&2
+# Lookups by name (bench/listing): crafted listings of 5,000 to 20,000 names
+# of bytes above 0x7F, and every real file's listing.
+listed=()
+for f in "${files[@]}"; do p=$(realpath "$f"); listed+=("Z:${p//\//\\}"); done
+wine "$build/bin/listing_bench.exe" crafted "${listed[@]}" --repeats "$repeats" </dev/null | tr -d '\r' >"$out/listing.txt"
 "$build/show-run.sh" --stop
 
 /usr/bin/python3 "$here/bench/chm/table.py" "$raw" "$out/results.csv"
 grep -E '^(documents_per_round|rounds|threads|failures|growth_bytes_per_document|platform_bytes_per_document|own_bytes_per_document) ' \
     "$out/growth.txt"
 {
+    cat "$out/listing.txt"
     echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')," \
         "$(wine --version), $(date -u '+%Y-%m-%d %H:%M UTC'), $repeats repeats"
 } | tee "$out/machine.txt"

@@ -6,12 +6,12 @@
 
 #include "chmformat/CLzxFrameCheck.h"
 #include "chmformat/ChmBytes.h"
+#include "chmformat/ChmOffsets.h"
 
 namespace {
-// The storage component reads the control data into a buffer of this size.
-constexpr ULONGLONG kMaxControlData = 0x100;
-constexpr ULONGLONG kMinControlData = 0x18;
-constexpr ULONGLONG kResetTableHeader = 0x28;
+constexpr ULONGLONG kMaxControlData = ChmControlData::kMaxSize;
+constexpr ULONGLONG kMinControlData = ChmControlData::kMinSize;
+constexpr ULONGLONG kResetTableHeader = ChmResetTable::kHeaderSize;
 // Beyond any name list a compiler writes; it is read whole.
 constexpr ULONGLONG kMaxNameList = 0x1000;
 // Reset table entries read at once.
@@ -98,10 +98,10 @@ ChmFault CChmCompressedSection::CheckControlData(CBoundedFileReader& file, const
     BYTE data[kMinControlData];
     if (!file.ReadAt(headers.ContentOffset() + entry.offset, data, static_cast<DWORD>(kMinControlData)))
         return ChmFault::Unreadable;
-    const DWORD version = ChmDword(data + 8);
-    DWORD resetInterval = ChmDword(data + 0x0C);
-    DWORD window = ChmDword(data + 0x10);
-    const DWORD windowsPerReset = ChmDword(data + 0x14);
+    const DWORD version = ChmDword(data + ChmControlData::kVersion);
+    DWORD resetInterval = ChmDword(data + ChmControlData::kResetInterval);
+    DWORD window = ChmDword(data + ChmControlData::kWindowSize);
+    const DWORD windowsPerReset = ChmDword(data + ChmControlData::kWindowsPerReset);
     // Version 2 counts in frames; the component multiplies in 32 bits, then
     // divides by half the window as it opens the file, whatever else it
     // thinks of the data.
@@ -117,8 +117,8 @@ ChmFault CChmCompressedSection::CheckControlData(CBoundedFileReader& file, const
     // at the first frame (the frames between resets, counted in 32 bits).
     // LZX windows are 32 KB to 2 MB, powers of two.
     const DWORD framesPerReset = resetInterval / (window / 2) * windowsPerReset;
-    m_decodable = memcmp(data + 4, "LZXC", 4) == 0 && (version == 1 || version == 2) && window >= 0x8000 &&
-                  window <= 0x200000 && (window & (window - 1)) == 0 && resetInterval != 0 &&
+    m_decodable = memcmp(data + ChmControlData::kSignature, "LZXC", 4) == 0 && (version == 1 || version == 2) &&
+                  window >= 0x8000 && window <= 0x200000 && (window & (window - 1)) == 0 && resetInterval != 0 &&
                   resetInterval % (window / 2) == 0 && framesPerReset != 0;
     m_window = window;
     m_framesPerReset = framesPerReset;
@@ -144,14 +144,15 @@ ChmFault CChmCompressedSection::CheckResetTable(CBoundedFileReader& file, const 
     BYTE header[kResetTableHeader];
     if (!file.ReadAt(tableStart, header, static_cast<DWORD>(kResetTableHeader)))
         return ChmFault::Unreadable;
-    const ULONGLONG entries = ChmDword(header + 4);
-    const ULONGLONG entriesStart = tableStart + ChmDword(header + 0x0C);
-    const ULONGLONG uncompressed = ChmQword(header + 0x10);
-    const ULONGLONG compressed = ChmQword(header + 0x18);
+    const ULONGLONG entries = ChmDword(header + ChmResetTable::kEntryCount);
+    const ULONGLONG entriesStart = tableStart + ChmDword(header + ChmResetTable::kTableOffset);
+    const ULONGLONG uncompressed = ChmQword(header + ChmResetTable::kUncompressedLength);
+    const ULONGLONG compressed = ChmQword(header + ChmResetTable::kCompressedLength);
     // The component reads entries of 8 bytes, whatever size the table gives
     // them: it would decode a table of another size badly. It decodes frames
     // of the table's frame size, and divides by it: 32 KB is what LZX writes.
-    if (ChmDword(header) != 2 || ChmDword(header + 8) != 8 || ChmQword(header + 0x20) != kFrameSize)
+    if (ChmDword(header + ChmResetTable::kVersion) != 2 || ChmDword(header + ChmResetTable::kEntrySize) != 8 ||
+        ChmQword(header + ChmResetTable::kFrameSize) != kFrameSize)
         return ChmFault::None;
 
     // Frame n begins at entry n and ends at entry n + 1, or at the compressed

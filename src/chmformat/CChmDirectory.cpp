@@ -5,10 +5,11 @@
 #include <new>
 
 #include "chmformat/ChmBytes.h"
+#include "chmformat/ChmOffsets.h"
 
 namespace {
-constexpr DWORD kListingHeader = 0x14;
-constexpr DWORD kIndexHeader = 0x08;
+constexpr DWORD kListingHeader = ChmListingChunk::kHeaderSize;
+constexpr DWORD kIndexHeader = ChmIndexChunk::kHeaderSize;
 // The entry count is the last word of a chunk, inside its free space.
 constexpr DWORD kCountSize = 2;
 // Chunks read at once, as far as they fit in this many bytes: the directory of
@@ -62,7 +63,9 @@ bool SameName(const BYTE* name, ULONGLONG length, const char* want)
 // free space leaves no room for the entry count or runs past the header.
 DWORD UsedEnd(const BYTE* chunk, DWORD size, DWORD header)
 {
-    const DWORD freeSpace = ChmDword(chunk + 4);
+    // Both kinds of chunk keep their free space in the same field.
+    static_assert(ChmListingChunk::kFreeSpace == ChmIndexChunk::kFreeSpace, "one field");
+    const DWORD freeSpace = ChmDword(chunk + ChmListingChunk::kFreeSpace);
     if (freeSpace < kCountSize || freeSpace > size - header)
         return 0;
     return size - freeSpace;
@@ -141,8 +144,8 @@ ChmFault CChmDirectory::ListingChunk(const BYTE* chunk, DWORD index)
     const DWORD end = UsedEnd(chunk, size, kListingHeader);
     if (end == 0)
         return ChmFault::ChunkFreeSpace;
-    const LONG previous = static_cast<LONG>(ChmDword(chunk + 0x0C));
-    const LONG following = static_cast<LONG>(ChmDword(chunk + 0x10));
+    const LONG previous = static_cast<LONG>(ChmDword(chunk + ChmListingChunk::kPrevious));
+    const LONG following = static_cast<LONG>(ChmDword(chunk + ChmListingChunk::kNext));
     if (!ChmIsChunkOrNone(previous, count) || !ChmIsChunkOrNone(following, count))
         return ChmFault::ChunkChain;
     m_flags[index] |= kListing;

@@ -15,6 +15,9 @@ bool CChmStreamCheck::Adopt(CBoundedFileReader file, ChmFrameTable frames)
     m_frames = std::move(frames);
     try {
         m_frameState.assign(m_frames.Frames(), FrameState::NotFollowed);
+        m_nextNotPassed.resize(m_frames.Frames() + 1);
+        for (size_t i = 0; i < m_nextNotPassed.size(); ++i)
+            m_nextNotPassed[i] = i;
         return true;
     } catch (...) {
         return false;
@@ -29,43 +32,75 @@ bool CChmStreamCheck::Allows(const wchar_t* folder, const wchar_t* name, ULONGLO
     // bytes reads nothing.
     const ULONGLONG readBytes = size & 0xFFFFFFFFull;
     try {
-        bool named = false;
-        for (const std::string& spelling : ChmEntrySpellings(folder, name)) {
-            for (size_t index : m_listing.NamedLike(spelling)) {
-                const CChmListing::Entry& entry = m_listing.At(index);
-                named = true;
-                if (listedBytes && entry.length > *listedBytes)
-                    *listedBytes = entry.length;
-                if (readBytes != 0 && !EntryAllows(entry, readBytes))
-                    return false;
-            }
-        }
-        return named;
+        const size_t group = m_listing.LikeGroup(ChmDirectoryPath(folder, name));
+        if (group == CChmListing::kNone)
+            return false;
+        const GroupVerdict verdict = Verdict(group);
+        if (listedBytes)
+            *listedBytes = verdict.listedBytes;
+        return readBytes <= verdict.safeBytes;
     } catch (...) {
         return false;  // no memory to look: refused as unsafe
     }
 }
 
-bool CChmStreamCheck::EntryAllows(const CChmListing::Entry& entry, ULONGLONG readBytes)
+CChmStreamCheck::GroupVerdict CChmStreamCheck::Verdict(size_t group)
+{
+    if (m_verdicts.empty())
+        m_verdicts.assign(m_listing.LikeGroups(), GroupVerdict{false, 0, 0});
+    GroupVerdict& verdict = m_verdicts[group];
+    if (verdict.known)
+        return verdict;
+    verdict.safeBytes = ~0ull;
+    for (size_t index : m_listing.LikeMembers(group)) {
+        const CChmListing::Entry& entry = m_listing.At(index);
+        if (entry.length > verdict.listedBytes)
+            verdict.listedBytes = entry.length;
+        const ULONGLONG safe = EntrySafeBytes(entry);
+        if (safe < verdict.safeBytes)
+            verdict.safeBytes = safe;
+    }
+    verdict.known = true;
+    return verdict;
+}
+
+ULONGLONG CChmStreamCheck::EntrySafeBytes(const CChmListing::Entry& entry)
 {
     if (entry.section == 0 || entry.length == 0)
-        return true;  // bounded by the structure check
+        return ~0ull;  // bounded by the structure check
     if (!m_frames.decodable)
-        return false;
-    const ULONGLONG bytes = entry.length < readBytes ? entry.length : readBytes;
+        return 0;
+    // A read takes at most the low 32 bits' worth of a size: the frames of
+    // that much of the entry are followed, each once, and a read may reach up
+    // to the first that does not pass (or is missing from the table).
+    const ULONGLONG bytes = entry.length < 0xFFFFFFFFull ? entry.length : 0xFFFFFFFFull;
     const ULONGLONG first = entry.offset / CLzxFrameCheck::kFrameSize;
     // Both fields hold at most 63 bits: the sum does not overflow.
     const ULONGLONG last = (entry.offset + bytes - 1) / CLzxFrameCheck::kFrameSize;
-    return last < m_frameState.size() && FramesPass(static_cast<size_t>(first), static_cast<size_t>(last));
+    // Frames known to pass are stepped over in one go, however many entries
+    // share them.
+    for (ULONGLONG frame = NotYetPassed(first); frame <= last; frame = NotYetPassed(frame + 1)) {
+        if (frame >= m_frameState.size() || !FramePasses(static_cast<size_t>(frame)))
+            return frame == first ? 0 : frame * CLzxFrameCheck::kFrameSize - entry.offset;
+        m_nextNotPassed[static_cast<size_t>(frame)] = static_cast<size_t>(frame) + 1;
+    }
+    return ~0ull;
 }
 
-bool CChmStreamCheck::FramesPass(size_t first, size_t last)
+ULONGLONG CChmStreamCheck::NotYetPassed(ULONGLONG frame)
 {
-    for (size_t frame = first; frame <= last; ++frame) {
-        if (!FramePasses(frame))
-            return false;
+    if (frame >= m_frameState.size())
+        return frame;
+    size_t at = static_cast<size_t>(frame);
+    while (m_nextNotPassed[at] != at)
+        at = m_nextNotPassed[at];
+    // Every frame on the way points at the end of the run.
+    for (size_t step = static_cast<size_t>(frame); m_nextNotPassed[step] != at;) {
+        const size_t next = m_nextNotPassed[step];
+        m_nextNotPassed[step] = at;
+        step = next;
     }
-    return true;
+    return at;
 }
 
 bool CChmStreamCheck::FramePasses(size_t frame)

@@ -11,9 +11,9 @@
 class CLzxFrameCheck;
 
 // Guards each read of a stream through the storage component (a page,
-// #SYSTEM, any stream). The component finds a stream by its name without
-// regard to case, so every entry of the directory that it may take for that
-// name must be safe to read: one in the uncompressed section is (the
+// #SYSTEM, any stream). Every entry of the directory that a component may
+// take for the stream's name (the listing's entries alike) must be safe to
+// read, whatever its length: one in the uncompressed section is (the
 // structure check bounded it); for one in the compressed section, the LZX
 // frames the component decodes for the read are followed first in our own
 // code (see CLzxFrameCheck), each once, from the reset point the component
@@ -43,9 +43,17 @@ public:
 
 private:
     enum class FrameState : BYTE { NotFollowed, Passed, Failed };
+    // What the check found for a group of entries alike, once: reads of up
+    // to safeBytes bytes may be made, and listedBytes is the most any holds.
+    struct GroupVerdict {
+        bool known;
+        ULONGLONG safeBytes;
+        ULONGLONG listedBytes;
+    };
 
-    bool EntryAllows(const CChmListing::Entry& entry, ULONGLONG readBytes);
-    bool FramesPass(size_t first, size_t last);
+    GroupVerdict Verdict(size_t group);
+    ULONGLONG EntrySafeBytes(const CChmListing::Entry& entry);
+    ULONGLONG NotYetPassed(ULONGLONG frame);
     bool FramePasses(size_t frame);
 
     CBoundedFileReader m_file;
@@ -53,6 +61,10 @@ private:
     ChmFrameTable m_frames;
     std::unique_ptr<CLzxFrameCheck> m_lzx;
     std::vector<FrameState> m_frameState;
+    std::vector<GroupVerdict> m_verdicts;
+    // For each frame, the first at or after it not known to pass (a frame
+    // that passed points past itself).
+    std::vector<size_t> m_nextNotPassed;
     // The frame the LZX state stands before; none when it must start over.
     static constexpr size_t kNoFrame = ~static_cast<size_t>(0);
     size_t m_stateAt = kNoFrame;

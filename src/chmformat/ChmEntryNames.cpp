@@ -8,7 +8,7 @@ bool WalkableElement(const std::wstring& element)
 }
 }  // namespace
 
-std::vector<std::string> ChmEntrySpellings(const wchar_t* folder, const wchar_t* name)
+std::wstring ChmDirectoryPath(const wchar_t* folder, const wchar_t* name)
 {
     std::wstring path = L"/";
     for (const wchar_t* p = folder; p && *p; ++p)
@@ -17,25 +17,7 @@ std::vector<std::string> ChmEntrySpellings(const wchar_t* folder, const wchar_t*
         path += L'/';
     if (name)
         path += name;
-
-    std::vector<std::string> spellings;
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    if (bytes > 0) {
-        std::string utf8(static_cast<size_t>(bytes), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), &utf8[0], bytes, nullptr,
-                            nullptr);
-        spellings.push_back(std::move(utf8));
-    }
-    std::string narrow;
-    for (wchar_t c : path) {
-        if (c > 0xFF)
-            return spellings;
-        narrow += static_cast<char>(c);
-    }
-    if (spellings.empty() || narrow != spellings.front())
-        spellings.push_back(std::move(narrow));
-    return spellings;
+    return path;
 }
 
 bool ChmEntryPath(const std::string& entry, bool bytesAsCharacters, std::wstring& folder, std::wstring& name)

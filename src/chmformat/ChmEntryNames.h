@@ -10,9 +10,9 @@
 // characters in two ways: decoded as UTF-8, or each byte taken as one
 // character. These turn one naming into the other, every way it may be read.
 
-// The directory's possible spellings of a stream the component names so: UTF-8
-// first, then, where every character is below 256, one byte per character.
-std::vector<std::string> ChmEntrySpellings(const wchar_t* folder, const wchar_t* name);
+// The path by which the component finds a stream ("/a/b/page.htm"), in
+// characters, the way the directory spells it in bytes.
+std::wstring ChmDirectoryPath(const wchar_t* folder, const wchar_t* name);
 
 // A directory name "/a/b/page.htm" as the component names it: the folder
 // "a\b" and the name "page.htm", decoded as UTF-8 or, with bytesAsCharacters,

@@ -71,16 +71,10 @@ HRESULT CChmStorage::First(wchar_t* name, size_t nameCapacity, wchar_t* folder, 
     m_reach = reach;
     m_listedLevel.reset();
     m_walkEnded = false;
-    m_nextListed = 0;
-    m_met.clear();
     if (!m_root)
         return E_FAIL;
-    try {
-        if (m_streams)
-            m_met.assign(m_streams->Listing().Count(), false);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    if (m_streams)
+        m_streams->Listing().ForgetMet();
     std::unique_ptr<CChmStorageNode> level(new (std::nothrow) CChmStorageNode);
     if (!level || FAILED(level->Create(m_root.get(), L"", m_mirrorRoot.get())))
         return E_FAIL;
@@ -94,10 +88,13 @@ HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, s
 {
     if (!m_root || !m_rootLevel)
         return E_FAIL;
-    if (!m_walkEnded) {
+    while (!m_walkEnded) {
         const HRESULT hr = m_rootLevel->Next(name, nameCapacity, folder, folderCapacity);
         if (hr == S_OK) {
-            MarkMet(folder, name);
+            // Two names the component resolves alike give one stream: it is
+            // handed out once.
+            if (!FirstMeeting(ChmDirectoryPath(folder, name)))
+                continue;
             return S_OK;
         }
         // A failure at the root ends everything, as it always has; the end of
@@ -109,23 +106,15 @@ HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, s
     return NextListed(name, nameCapacity, folder, folderCapacity);
 }
 
-void CChmStorage::MarkMet(const wchar_t* folder, const wchar_t* name)
+bool CChmStorage::FirstMeeting(const std::wstring& path)
 {
     if (!m_streams)
-        return;
+        return true;
     try {
-        for (const std::string& spelling : ChmEntrySpellings(folder, name))
-            MarkMet(spelling);
+        return m_streams->Listing().MarkMet(path);
     } catch (...) {
-        // No memory: the entry may be visited by name once more.
+        return true;  // no memory to remember it: handed out all the same
     }
-}
-
-void CChmStorage::MarkMet(const std::string& entryName)
-{
-    // Every entry of exactly that name: a name listed twice is one stream.
-    for (size_t index : m_streams->Listing().NamedExactly(entryName))
-        m_met[index] = true;
 }
 
 HRESULT CChmStorage::NextListed(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity)
@@ -135,22 +124,21 @@ HRESULT CChmStorage::NextListed(wchar_t* name, size_t nameCapacity, wchar_t* fol
         return S_FALSE;
     CChmListing& listing = m_streams->Listing();
     try {
-        while (m_nextListed < listing.Count()) {
-            const size_t index = m_nextListed++;
-            if (m_met[index])
-                continue;
+        for (size_t index = listing.NextUnmet(); index < listing.Count(); index = listing.NextUnmet()) {
             const std::string entryName = listing.Name(index);
-            MarkMet(entryName);
             // The component decodes a name from UTF-8, or takes each byte for a
             // character: whichever finds the stream.
             for (const bool bytesAsCharacters : {false, true}) {
                 std::wstring entryFolder;
                 std::wstring entryLeaf;
                 // A folder path that no level of the walk could hold is passed
-                // over here too.
+                // over here too, as is a name that reaches a stream met
+                // already. A name is tried once: the component answers a name
+                // it resolves alike the same way.
                 if (!ChmEntryPath(entryName, bytesAsCharacters, entryFolder, entryLeaf) ||
                     entryFolder.size() >= CChmStorageNode::kPathCapacity ||
                     (m_reach == Reach::Root && !entryFolder.empty()) ||
+                    !listing.MarkMet(ChmDirectoryPath(entryFolder.c_str(), entryLeaf.c_str())) ||
                     FAILED(SelectListed(entryFolder, entryLeaf, listing.At(index).length)))
                     continue;
                 if (FAILED(BoundedCopy(folder, folderCapacity, entryFolder.c_str())) ||
@@ -246,9 +234,7 @@ HRESULT CChmStorage::ExtractCurrent(const wchar_t* filePath)
 void CChmStorage::Close()
 {
     m_listedLevel.reset();
-    m_met.clear();
     m_walkEnded = false;
-    m_nextListed = 0;
     m_streams.reset();
     m_mirrorRoot.reset();
     m_rootLevel.reset();

@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "crawler/CChmStorageNode.h"
 #include "crawler/IITStorage.h"
@@ -54,9 +53,9 @@ private:
     // Whether the component may read the current stream, and how many of its
     // bytes at most (the most its directory entries hold).
     bool CurrentMayBeRead(ULONGLONG& limit);
-    // The walk met this stream: its directory entries need no visit by name.
-    void MarkMet(const wchar_t* folder, const wchar_t* name);
-    void MarkMet(const std::string& entryName);
+    // Whether the walk meets the stream of this path for the first time; the
+    // listing remembers it.
+    bool FirstMeeting(const std::wstring& path);
     // The next stream the directory lists that the walk did not meet.
     HRESULT NextListed(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     HRESULT SelectListed(const std::wstring& folder, const std::wstring& name, ULONGLONG listedSize);
@@ -66,11 +65,9 @@ private:
     std::unique_ptr<CChmStorageNode> m_rootLevel;
     std::unique_ptr<wchar_t[]> m_mirrorRoot;
     std::unique_ptr<CChmStreamCheck> m_streams;
-    // After the walk: the directory's entries met so far, the next one to
-    // look at, and the level of the stream found by name.
+    // After the walk (the listing keeps what it met): the level of the
+    // stream found by name.
     Reach m_reach = Reach::Tree;
     bool m_walkEnded = false;
-    std::vector<bool> m_met;
-    size_t m_nextListed = 0;
     std::unique_ptr<CChmStorageNode> m_listedLevel;
 };

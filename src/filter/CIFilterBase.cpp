@@ -373,11 +373,9 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
 
 HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
 {
-    std::unique_ptr<wchar_t[]> title(new wchar_t[kTitleCapacity]());
     ULONG flags = CHUNK_VALUE;
-    m_titleLocale = 0;
-    GetTitle(title.get(), kTitleCapacity, &flags);
-    if (!m_pendingTitle.Set(title.get()))
+    const ChmTitle title = GetTitle(&flags);
+    if (!m_pendingTitle.Set(title.text.c_str()))
         throw std::bad_alloc();
 
     pStat->idChunk = 1;
@@ -385,8 +383,8 @@ HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
     pStat->flags = CHUNK_VALUE;
     // Hosts choose the word breaker by the chunk's locale: the language the
     // help file declares, where it declares one the system knows.
-    pStat->locale = m_titleLocale != 0 && IsValidLocale(m_titleLocale, LCID_SUPPORTED) ? m_titleLocale
-                                                                                       : GetSystemDefaultLCID();
+    pStat->locale =
+        title.language != 0 && IsValidLocale(title.language, LCID_SUPPORTED) ? title.language : GetSystemDefaultLCID();
     pStat->attribute.guidPropSet = kSummaryInformation;
     pStat->attribute.psProperty.ulKind = PRSPEC_PROPID;
     pStat->attribute.psProperty.propid = kTitleProperty;
@@ -396,21 +394,22 @@ HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
     return S_OK;
 }
 
-void CIFilterBase::GetTitle(wchar_t* text, size_t capacity, ULONG* flags)
+ChmTitle CIFilterBase::GetTitle(ULONG* flags)
 {
     *flags = CHUNK_VALUE;
     // The run's file, as its pages are: Load may have named another since Init.
     const wchar_t* file = m_runFileName.get();
-    std::unique_ptr<wchar_t[]> work(new wchar_t[kTitleCapacity]());
-    if (m_wideTitles && !GetTitleW(file, work.get(), kTitleCapacity, flags)) {
-        // The file name without folder and extension.
+    ChmTitle title;
+    if (m_wideTitles && !GetTitleW(file, title, flags)) {
+        // The file name without folder and extension, in the language the
+        // file declares, if any.
         wchar_t drive[MAX_PATH], directory[MAX_PATH], name[MAX_PATH], extension[MAX_PATH];
         if (SplitPath(file, drive, MAX_PATH, directory, MAX_PATH, name, MAX_PATH, extension, MAX_PATH))
-            BoundedCopy(work.get(), kTitleCapacity, name);
+            title.text = name;
         else
-            work[0] = L'\0';
+            title.text.clear();
     }
-    BoundedCopy(text, capacity, work.get());
+    return title;
 }
 
 void CIFilterBase::SetOptions()
@@ -423,7 +422,7 @@ bool CIFilterBase::GetTitleA(const char*, char*, size_t, ULONG*)
     return false;
 }
 
-bool CIFilterBase::GetTitleW(const wchar_t* path, wchar_t* title, size_t titleCapacity, ULONG*)
+bool CIFilterBase::GetTitleW(const wchar_t* path, ChmTitle& title, ULONG*)
 {
-    return ReadChmSystemTitle(path, title, titleCapacity, &m_titleLocale);
+    return ReadChmSystemTitle(path, kTitleCapacity, title);
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "chmformat/ChmTitle.h"
 #include "crawler/CChmFileCrawler.h"
 #include "filter/CHostProcessInfo.h"
 #include "filter/CRunFolder.h"
@@ -71,7 +72,7 @@ protected:
     virtual void SetOptions();
     // Narrow title hook: no title. Kept for hosts of the narrow-character build.
     virtual bool GetTitleA(const char* path, char* title, size_t titleSize, ULONG* chunkFlags);
-    virtual bool GetTitleW(const wchar_t* path, wchar_t* title, size_t titleCapacity, ULONG* chunkFlags);
+    virtual bool GetTitleW(const wchar_t* path, ChmTitle& title, ULONG* chunkFlags);
 
     // ---- The steps of a run, each named as in the filter's design ----
 
@@ -95,7 +96,7 @@ protected:
     static constexpr HRESULT kEntrySkipped = S_FALSE;  // nothing from this entry: try the next
     HRESULT AdvancePage(ULONG* pageFlags);
     HRESULT EmitTitleChunk(STAT_CHUNK* pStat);
-    void GetTitle(wchar_t* text, size_t capacity, ULONG* flags);
+    ChmTitle GetTitle(ULONG* flags);
 
     // Lets go of the current page's filter and, where the filter loaded it, its
     // DLL (a filter whose DLL faulted is abandoned, and its DLL stays loaded).
@@ -121,7 +122,4 @@ protected:
     ForeignModule m_pageFilterModule;
     SubFilterRelay m_relay;
     LONG m_chunkState = 0;
-    // The language the help file declares for its title (record 4 of
-    // #SYSTEM); 0 when it declares none.
-    LCID m_titleLocale = 0;
 };

@@ -4,16 +4,9 @@
 
 #include "ChmLayout.h"
 
-namespace {
-// Where the header keeps the index root, the first and the last listing chunk.
-constexpr size_t kIndexRoot = 0x1C;
-constexpr size_t kFirstListing = 0x20;
-constexpr size_t kLastListing = 0x24;
-}
-
 void NameFirstListingChunk(std::string& bytes, LONG chunk)
 {
-    PutDword(bytes, ChmLayout(bytes).directoryHeader + kFirstListing, static_cast<DWORD>(chunk));
+    PutDword(bytes, ChmLayout(bytes).directoryHeader + ChmItsp::kFirstListing, static_cast<DWORD>(chunk));
 }
 
 void PutIndexChunksFirst(std::string& bytes)
@@ -33,15 +26,15 @@ void PutIndexChunksFirst(std::string& bytes)
         bytes.replace(layout.Chunk(now), layout.chunkSize, before, layout.Chunk(order[now]), layout.chunkSize);
     for (const auto& chunk : layout.links) {
         const size_t at = layout.Chunk(static_cast<DWORD>(moved[chunk.first]));
-        PutDword(bytes, at + 0x0C, static_cast<DWORD>(renumbered(chunk.second.previous)));
-        PutDword(bytes, at + 0x10, static_cast<DWORD>(renumbered(chunk.second.next)));
+        PutDword(bytes, at + ChmListingChunk::kPrevious, static_cast<DWORD>(renumbered(chunk.second.previous)));
+        PutDword(bytes, at + ChmListingChunk::kNext, static_cast<DWORD>(renumbered(chunk.second.next)));
     }
     for (const auto& entry : layout.index) {
         ChmLayout::Field child = entry.child;
         child.pos = child.pos - layout.Chunk(entry.chunk) + layout.Chunk(static_cast<DWORD>(moved[entry.chunk]));
         PutEncInt(bytes, child, static_cast<ULONGLONG>(renumbered(static_cast<LONG>(child.value))));
     }
-    for (const size_t field : {kIndexRoot, kFirstListing, kLastListing}) {
+    for (const size_t field : {ChmItsp::kIndexRoot, ChmItsp::kFirstListing, ChmItsp::kLastListing}) {
         const size_t at = layout.directoryHeader + field;
         PutDword(bytes, at, static_cast<DWORD>(renumbered(static_cast<LONG>(GetDword(bytes, at)))));
     }

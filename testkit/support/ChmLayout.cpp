@@ -63,21 +63,24 @@ void PutEncInt(std::string& bytes, const ChmLayout::Field& field, ULONGLONG valu
 
 ChmLayout::ChmLayout(const std::string& bytes)
 {
-    if (bytes.size() < 0x60 || bytes.compare(0, 4, "ITSF") != 0)
+    if (bytes.size() < ChmItsf::kReadSize || bytes.compare(0, 4, "ITSF") != 0)
         throw std::runtime_error("no ITSF header");
-    directoryHeader = static_cast<size_t>(GetQword(bytes, 0x48));
-    content = GetDword(bytes, 4) >= 3 ? GetQword(bytes, 0x58) : GetQword(bytes, 0x48) + GetQword(bytes, 0x50);
-    chunkSize = GetDword(bytes, directoryHeader + 0x10);
-    indexRoot = static_cast<LONG>(GetDword(bytes, directoryHeader + 0x1C));
-    firstListing = static_cast<LONG>(GetDword(bytes, directoryHeader + 0x20));
-    chunkCount = GetDword(bytes, directoryHeader + 0x2C);
+    directoryHeader = static_cast<size_t>(GetQword(bytes, ChmItsf::kDirectoryOffset));
+    content = GetDword(bytes, ChmItsf::kVersion) >= 3
+                  ? GetQword(bytes, ChmItsf::kContentOffset)
+                  : GetQword(bytes, ChmItsf::kDirectoryOffset) + GetQword(bytes, ChmItsf::kDirectoryLength);
+    chunkSize = GetDword(bytes, directoryHeader + ChmItsp::kChunkSize);
+    indexRoot = static_cast<LONG>(GetDword(bytes, directoryHeader + ChmItsp::kIndexRoot));
+    firstListing = static_cast<LONG>(GetDword(bytes, directoryHeader + ChmItsp::kFirstListing));
+    chunkCount = GetDword(bytes, directoryHeader + ChmItsp::kChunkCount);
     for (DWORD c = 0; c < chunkCount; ++c) {
         const size_t at = Chunk(c);
-        const size_t end = at + chunkSize - GetDword(bytes, at + 4);
+        const size_t end = at + chunkSize - GetDword(bytes, at + ChmListingChunk::kFreeSpace);
         if (bytes.compare(at, 4, "PMGL") == 0) {
             listingChunks.push_back(c);
-            links[c] = Links{static_cast<LONG>(GetDword(bytes, at + 0x0C)), static_cast<LONG>(GetDword(bytes, at + 0x10))};
-            for (size_t pos = at + 0x14; pos < end;) {
+            links[c] = Links{static_cast<LONG>(GetDword(bytes, at + ChmListingChunk::kPrevious)),
+                             static_cast<LONG>(GetDword(bytes, at + ChmListingChunk::kNext))};
+            for (size_t pos = at + ChmListingChunk::kHeaderSize; pos < end;) {
                 ListingEntry entry;
                 entry.chunk = c;
                 entry.nameLength = ReadEncInt(bytes, pos, end);
@@ -91,7 +94,7 @@ ChmLayout::ChmLayout(const std::string& bytes)
             }
         } else if (bytes.compare(at, 4, "PMGI") == 0) {
             indexChunks.push_back(c);
-            for (size_t pos = at + 0x08; pos < end;) {
+            for (size_t pos = at + ChmIndexChunk::kHeaderSize; pos < end;) {
                 IndexEntry entry;
                 entry.chunk = c;
                 entry.nameLength = ReadEncInt(bytes, pos, end);

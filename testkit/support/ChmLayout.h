@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "chmformat/ChmOffsets.h"
+
 // Where the parts of a sound CHM lie, for tests that damage one of them: the
 // headers, the directory's chunks, every entry and the fields of each, as byte
 // positions in the file.
@@ -54,7 +56,10 @@ public:
     // The listing chunk that has no previous one, where the listing truly
     // begins whatever the header names; -1 when there is none.
     LONG TrueFirstListing() const;
-    size_t Chunk(DWORD number) const { return directoryHeader + 0x54 + static_cast<size_t>(number) * chunkSize; }
+    size_t Chunk(DWORD number) const
+    {
+        return directoryHeader + ChmItsp::kSize + static_cast<size_t>(number) * chunkSize;
+    }
     // Throws when there is no entry of that name.
     const ListingEntry& Entry(const std::string& name) const;
     // Where a stream of section 0 begins in the file.

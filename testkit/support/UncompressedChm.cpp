@@ -5,10 +5,10 @@
 #include "support/ChmLayout.h"
 
 namespace {
-constexpr size_t kItsfLength = 0x60;
+constexpr size_t kItsfLength = ChmItsf::kReadSize;
 constexpr size_t kSectionZeroLength = 0x18;
-constexpr size_t kItspLength = 0x54;
-constexpr size_t kListingHeader = 0x14;
+constexpr size_t kItspLength = ChmItsp::kSize;
+constexpr size_t kListingHeader = ChmListingChunk::kHeaderSize;
 
 void AppendEncInt(std::string& out, unsigned long long value)
 {
@@ -43,34 +43,35 @@ std::string UncompressedChm(const std::vector<std::pair<std::string, std::string
     const size_t contentStart = directory + directoryLength;
     std::string file(contentStart, '\0');
     file.replace(0, 4, "ITSF");
-    PutDword(file, 4, 3);
-    PutDword(file, 8, static_cast<DWORD>(kItsfLength));
+    PutDword(file, ChmItsf::kVersion, 3);
+    PutDword(file, ChmItsf::kHeaderLength, static_cast<DWORD>(kItsfLength));
     PutDword(file, 0x0C, 1);
-    PutQword(file, 0x38, kItsfLength);
-    PutQword(file, 0x40, kSectionZeroLength);
-    PutQword(file, 0x48, directory);
-    PutQword(file, 0x50, directoryLength);
-    PutQword(file, 0x58, contentStart);
+    PutQword(file, ChmItsf::kSection0Offset, kItsfLength);
+    PutQword(file, ChmItsf::kSection0Length, kSectionZeroLength);
+    PutQword(file, ChmItsf::kDirectoryOffset, directory);
+    PutQword(file, ChmItsf::kDirectoryLength, directoryLength);
+    PutQword(file, ChmItsf::kContentOffset, contentStart);
 
     file.replace(directory, 4, "ITSP");
-    PutDword(file, directory + 4, 1);
-    PutDword(file, directory + 8, static_cast<DWORD>(kItspLength));
+    PutDword(file, directory + ChmItsp::kVersion, 1);
+    PutDword(file, directory + ChmItsp::kHeaderLength, static_cast<DWORD>(kItspLength));
     PutDword(file, directory + 0x0C, 0x0A);
-    PutDword(file, directory + 0x10, chunkSize);
+    PutDword(file, directory + ChmItsp::kChunkSize, chunkSize);
     PutDword(file, directory + 0x14, 2);
     PutDword(file, directory + 0x18, 1);
-    PutDword(file, directory + 0x1C, 0xFFFFFFFF);  // no index chunk
-    PutDword(file, directory + 0x20, 0);           // the first listing chunk
-    PutDword(file, directory + 0x24, 0);           // and the last
+    PutDword(file, directory + ChmItsp::kIndexRoot, 0xFFFFFFFF);  // no index chunk
+    PutDword(file, directory + ChmItsp::kFirstListing, 0);
+    PutDword(file, directory + ChmItsp::kLastListing, 0);
     PutDword(file, directory + 0x28, 0xFFFFFFFF);
-    PutDword(file, directory + 0x2C, 1);
+    PutDword(file, directory + ChmItsp::kChunkCount, 1);
     PutDword(file, directory + 0x44, static_cast<DWORD>(kItspLength));
 
     const size_t chunk = directory + kItspLength;
     file.replace(chunk, 4, "PMGL");
-    PutDword(file, chunk + 4, static_cast<DWORD>(chunkSize - kListingHeader - entries.size()));
-    PutDword(file, chunk + 0x0C, 0xFFFFFFFF);
-    PutDword(file, chunk + 0x10, 0xFFFFFFFF);
+    PutDword(file, chunk + ChmListingChunk::kFreeSpace,
+             static_cast<DWORD>(chunkSize - kListingHeader - entries.size()));
+    PutDword(file, chunk + ChmListingChunk::kPrevious, 0xFFFFFFFF);
+    PutDword(file, chunk + ChmListingChunk::kNext, 0xFFFFFFFF);
     file.replace(chunk + kListingHeader, entries.size(), entries);
     file[chunk + chunkSize - 2] = static_cast<char>(streams.size() & 0xFF);
     file[chunk + chunkSize - 1] = static_cast<char>(streams.size() >> 8 & 0xFF);

@@ -12,6 +12,7 @@
 
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
+#include "chmformat/ChmOffsets.h"
 #include "support/ListedStreams.h"
 #include "support/ChmBuilder.h"
 #include "support/ChmLayout.h"
@@ -132,6 +133,19 @@ struct FaultCase {
 size_t ControlData(const ChmLayout& l) { return l.StreamAt(ChmLayout::kControlData); }
 size_t ResetTable(const ChmLayout& l) { return l.StreamAt(ChmLayout::kResetTable); }
 size_t FirstChunk(const ChmLayout& l) { return l.Chunk(l.listingChunks.front()); }
+// Where the reset table gives frame n's start.
+size_t FrameEntry(const std::string& b, const ChmLayout& l, size_t frame)
+{
+    return ResetTable(l) + GetDword(b, ResetTable(l) + ChmResetTable::kTableOffset) + 8 * frame;
+}
+
+// The records' fields, as the rows name them.
+namespace Itsf = ChmItsf;
+namespace Itsp = ChmItsp;
+namespace Listing = ChmListingChunk;
+namespace Index = ChmIndexChunk;
+namespace Control = ChmControlData;
+namespace Reset = ChmResetTable;
 
 const ChmLayout::ListingEntry& LastEntryOf(const ChmLayout& l, DWORD chunk)
 {
@@ -155,8 +169,8 @@ const ChmLayout::ListingEntry& FarthestCompressed(const ChmLayout& l)
 
 void Window(std::string& b, const ChmLayout& l, DWORD window, DWORD resetInterval)
 {
-    PutDword(b, ControlData(l) + 0x10, window);
-    PutDword(b, ControlData(l) + 0x0C, resetInterval);
+    PutDword(b, ControlData(l) + Control::kWindowSize, window);
+    PutDword(b, ControlData(l) + Control::kResetInterval, resetInterval);
 }
 
 TEST(ChmStructureCheck, CatchesEachStructuralFault)
@@ -168,67 +182,84 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
     ASSERT_GE(layout.listingChunks.size(), 2u);
     ASSERT_EQ(1u, layout.indexChunks.size());
     ASSERT_GE(layout.index.size(), 2u);
-    ASSERT_GE(GetDword(sound, ResetTable(layout) + 4), 4u) << "frames";
+    ASSERT_GE(GetDword(sound, ResetTable(layout) + Reset::kEntryCount), 4u) << "frames";
     ASSERT_GT(layout.Entry(ChmLayout::kContent).length.value, 0x8000u + 6144u + 1u) << "compressed bytes";
     const DWORD count = layout.chunkCount;
     const DWORD root = static_cast<DWORD>(layout.indexRoot);
     const size_t itsp = layout.directoryHeader;
-    const DWORD frames = static_cast<DWORD>((GetQword(sound, ResetTable(layout) + 0x10) + 0x7FFF) / 0x8000);
+    const ULONGLONG uncompressed = GetQword(sound, ResetTable(layout) + Reset::kUncompressedLength);
+    const DWORD frames = static_cast<DWORD>((uncompressed + 0x7FFF) / 0x8000);
 
     std::vector<FaultCase> rows = {
         {"the file as compiled", [](std::string&, const ChmLayout&) {}, ChmFault::None, Streams::AllRead},
         {"a reset table without the entry at the compressed length",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, GetDword(b, ResetTable(l) + 4) - 1); },
+         [](std::string& b, const ChmLayout& l) {
+             PutDword(b, ResetTable(l) + Reset::kEntryCount, GetDword(b, ResetTable(l) + Reset::kEntryCount) - 1);
+         },
          ChmFault::None, Streams::AllRead},
 
         {"the file header's signature", [](std::string& b, const ChmLayout&) { b[0] = 'X'; }, ChmFault::ItsfHeader},
-        {"a file header of version 4", [](std::string& b, const ChmLayout&) { PutDword(b, 4, 4); }, ChmFault::ItsfHeader},
+        {"a file header of version 4",
+         [](std::string& b, const ChmLayout&) { PutDword(b, Itsf::kVersion, 4); },
+         ChmFault::ItsfHeader},
         {"a file cut inside its header", [](std::string& b, const ChmLayout&) { b.resize(0x50); }, ChmFault::ItsfHeader},
         {"the directory running past the file",
-         [](std::string& b, const ChmLayout&) { PutQword(b, 0x50, b.size()); }, ChmFault::SectionTable},
+         [](std::string& b, const ChmLayout&) { PutQword(b, Itsf::kDirectoryLength, b.size()); },
+         ChmFault::SectionTable},
         {"header section 0 running past the file",
-         [](std::string& b, const ChmLayout&) { PutQword(b, 0x40, b.size()); }, ChmFault::SectionTable},
+         [](std::string& b, const ChmLayout&) { PutQword(b, Itsf::kSection0Length, b.size()); },
+         ChmFault::SectionTable},
         {"the content beginning past the file",
-         [](std::string& b, const ChmLayout&) { PutQword(b, 0x58, b.size() + 1); }, ChmFault::SectionTable},
+         [](std::string& b, const ChmLayout&) { PutQword(b, Itsf::kContentOffset, b.size() + 1); },
+         ChmFault::SectionTable},
 
         {"the directory header's signature", [itsp](std::string& b, const ChmLayout&) { b[itsp] = 'X'; },
          ChmFault::DirectoryHeader},
         {"a directory header of another length",
-         [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 8, 0x50); }, ChmFault::DirectoryHeader},
-        {"chunks of 16 bytes", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x10, 0x10); },
+         [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kHeaderLength, 0x50); },
+         ChmFault::DirectoryHeader},
+        {"chunks of 16 bytes", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kChunkSize, 0x10); },
          ChmFault::ChunkSize},
-        {"chunks of 1 MB", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x10, 0x100000); },
+        {"chunks of 1 MB", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kChunkSize, 0x100000); },
          ChmFault::ChunkSize},
-        {"a billion chunks", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x2C, 1000000000); },
+        {"a billion chunks",
+         [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kChunkCount, 1000000000); },
          ChmFault::ChunkCount},
-        {"no chunk", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x2C, 0); }, ChmFault::ChunkCount},
+        {"no chunk",
+         [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kChunkCount, 0); },
+         ChmFault::ChunkCount},
         {"one chunk more than the directory holds",
-         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x2C, count + 1); },
+         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kChunkCount, count + 1); },
          ChmFault::ChunkCount},
         {"the first listing chunk past the directory",
-         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x20, count); },
+         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kFirstListing, count); },
          ChmFault::ListingBounds},
         // The component lists nothing from it; every stream is found by its name.
         {"the first listing chunk an index chunk",
-         [itsp, root](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x20, root); }, ChmFault::None,
-         Streams::AllRead},
-        {"the first listing chunk a later one",
-         [itsp](std::string& b, const ChmLayout& l) { PutDword(b, itsp + 0x20, l.listingChunks.back()); },
+         [itsp, root](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kFirstListing, root); },
          ChmFault::None, Streams::AllRead},
-        {"no last listing chunk", [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x24, 0xFFFFFFFF); },
+        {"the first listing chunk a later one",
+         [itsp](std::string& b, const ChmLayout& l) {
+             PutDword(b, itsp + Itsp::kFirstListing, l.listingChunks.back());
+         },
+         ChmFault::None, Streams::AllRead},
+        {"no last listing chunk",
+         [itsp](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kLastListing, 0xFFFFFFFF); },
          ChmFault::ListingBounds},
         {"the index root past the directory",
-         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + 0x1C, count); }, ChmFault::IndexRoot},
+         [itsp, count](std::string& b, const ChmLayout&) { PutDword(b, itsp + Itsp::kIndexRoot, count); },
+         ChmFault::IndexRoot},
 
         {"a listing chunk's signature", [](std::string& b, const ChmLayout& l) { b[FirstChunk(l)] = 'X'; },
          ChmFault::ChunkSignature},
         {"free space larger than the chunk",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 4, l.chunkSize); },
+         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + Listing::kFreeSpace, l.chunkSize); },
          ChmFault::ChunkFreeSpace},
         {"no free space for the entry count",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 4, 0); }, ChmFault::ChunkFreeSpace},
+         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + Listing::kFreeSpace, 0); },
+         ChmFault::ChunkFreeSpace},
         {"an index chunk's free space larger than the chunk",
-         [root](std::string& b, const ChmLayout& l) { PutDword(b, l.Chunk(root) + 4, l.chunkSize); },
+         [root](std::string& b, const ChmLayout& l) { PutDword(b, l.Chunk(root) + Index::kFreeSpace, l.chunkSize); },
          ChmFault::ChunkFreeSpace},
         {"an entry count one too high",
          [](std::string& b, const ChmLayout& l) {
@@ -237,7 +268,9 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
          },
          ChmFault::EntryCount},
         {"free space cutting the last entry short",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 4, GetDword(b, FirstChunk(l) + 4) + 1); },
+         [](std::string& b, const ChmLayout& l) {
+             PutDword(b, FirstChunk(l) + Listing::kFreeSpace, GetDword(b, FirstChunk(l) + Listing::kFreeSpace) + 1);
+         },
          ChmFault::EntryCount},
         {"a name of no bytes",
          [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.listing[3].nameLength, 0); }, ChmFault::EntryName},
@@ -277,7 +310,7 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
              const auto& entry = *page;
              std::string name = "/" + std::string(512, 'n');
              const size_t chunk = l.Chunk(entry.chunk);
-             const DWORD free = GetDword(b, chunk + 4);
+             const DWORD free = GetDword(b, chunk + Listing::kFreeSpace);
              const size_t grow = name.size() - entry.name.size() + 1;
              if (free < grow + 2) {
                  ADD_FAILURE() << "no room for the longer name";
@@ -293,24 +326,25 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
              rewritten += name + entryBytes;
              b.replace(at, chunk + used - at, rewritten);
              b.erase(at + rewritten.size(), grow);  // keeps the chunk's size
-             PutDword(b, chunk + 4, static_cast<DWORD>(free - grow));
+             PutDword(b, chunk + Listing::kFreeSpace, static_cast<DWORD>(free - grow));
          },
          ChmFault::None, Streams::AllRead},
 
         {"a listing chunk naming itself as the next",
          [](std::string& b, const ChmLayout& l) {
-             PutDword(b, l.Chunk(static_cast<DWORD>(l.firstListing)) + 0x10, static_cast<DWORD>(l.firstListing));
+             const size_t first = l.Chunk(static_cast<DWORD>(l.firstListing));
+             PutDword(b, first + Listing::kNext, static_cast<DWORD>(l.firstListing));
          },
          ChmFault::ChunkChain},
         {"a next chunk past the directory",
-         [count](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 0x10, count); },
+         [count](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + Listing::kNext, count); },
          ChmFault::ChunkChain},
         {"a previous chunk past the directory",
-         [count](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + 0x0C, count); },
+         [count](std::string& b, const ChmLayout& l) { PutDword(b, FirstChunk(l) + Listing::kPrevious, count); },
          ChmFault::ChunkChain},
         {"the index chunk as the next listing chunk",
          [root](std::string& b, const ChmLayout& l) {
-             PutDword(b, l.Chunk(static_cast<DWORD>(l.firstListing)) + 0x10, root);
+             PutDword(b, l.Chunk(static_cast<DWORD>(l.firstListing)) + Listing::kNext, root);
          },
          ChmFault::ChunkChain},
         {"an index entry naming a chunk past the directory",
@@ -337,9 +371,11 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
 
         // The component turns compression off, or could not decode with such
         // data: the compressed section is left unread, the file is not refused.
-        {"the control data's signature", [](std::string& b, const ChmLayout& l) { b[ControlData(l) + 4] = 'X'; },
+        {"the control data's signature",
+         [](std::string& b, const ChmLayout& l) { b[ControlData(l) + Control::kSignature] = 'X'; },
          ChmFault::None, Streams::SomeRefused},
-        {"control data of version 3", [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + 8, 3); },
+        {"control data of version 3",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + Control::kVersion, 3); },
          ChmFault::None, Streams::SomeRefused},
         {"control data shorter than its fields",
          [](std::string& b, const ChmLayout& l) { PutEncInt(b, l.Entry(ChmLayout::kControlData).length, 0x10); },
@@ -359,55 +395,62 @@ TEST(ChmStructureCheck, CatchesEachStructuralFault)
         {"a reset interval beyond 32 bits", [](std::string& b, const ChmLayout& l) { Window(b, l, 2, 0x20000); },
          ChmFault::None, Streams::SomeRefused},
         // The component would divide by no frames between resets.
-        {"no windows per reset", [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + 0x14, 0); },
+        {"no windows per reset",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ControlData(l) + Control::kWindowsPerReset, 0); },
          ChmFault::None, Streams::SomeRefused},
         {"frames per reset beyond 32 bits",
          [](std::string& b, const ChmLayout& l) {
              Window(b, l, 2, 0x10000);
-             PutDword(b, ControlData(l) + 0x14, 0x10000);
+             PutDword(b, ControlData(l) + Control::kWindowsPerReset, 0x10000);
          },
          ChmFault::None, Streams::SomeRefused},
 
-        {"a reset table of version 1", [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l), 1); },
+        {"a reset table of version 1",
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + Reset::kVersion, 1); },
          ChmFault::None, Streams::SomeRefused},
         // The component reads entries of 8 bytes whatever the table says.
         {"reset table entries of 4 bytes",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 8, 4); }, ChmFault::None,
+         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + Reset::kEntrySize, 4); }, ChmFault::None,
          Streams::SomeRefused},
-        {"frames of 64 KB", [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + 0x20, 0x10000); },
+        {"frames of 64 KB",
+         [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + Reset::kFrameSize, 0x10000); },
          ChmFault::None, Streams::SomeRefused},
         // The component finds every frame where it finds it in a sound file.
         {"more entries than the table holds",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, GetDword(b, ResetTable(l) + 4) + 10); },
+         [](std::string& b, const ChmLayout& l) {
+             PutDword(b, ResetTable(l) + Reset::kEntryCount, GetDword(b, ResetTable(l) + Reset::kEntryCount) + 10);
+         },
          ChmFault::None, Streams::AllRead},
         {"an uncompressed length of twice the frames",
          [](std::string& b, const ChmLayout& l) {
-             PutQword(b, ResetTable(l) + 0x10, 2 * GetQword(b, ResetTable(l) + 0x10));
+             const size_t field = ResetTable(l) + Reset::kUncompressedLength;
+             PutQword(b, field, 2 * GetQword(b, field));
          },
          ChmFault::None, Streams::AllRead},
         {"a compressed length beyond the content",
          [](std::string& b, const ChmLayout& l) {
-             PutQword(b, ResetTable(l) + 0x18, l.Entry(ChmLayout::kContent).length.value + 1);
+             PutQword(b, ResetTable(l) + Reset::kCompressedLength, l.Entry(ChmLayout::kContent).length.value + 1);
          },
          ChmFault::None, Streams::AllRead},
         // Frames the component would decode from the wrong bytes, or out of
         // its buffer: the streams in them are refused.
         {"a first frame not at the start",
-         [](std::string& b, const ChmLayout& l) { PutQword(b, ResetTable(l) + 0x28, 1); }, ChmFault::None,
+         [](std::string& b, const ChmLayout& l) { PutQword(b, FrameEntry(b, l, 0), 1); }, ChmFault::None,
          Streams::SomeRefused},
         {"frames out of order",
          [](std::string& b, const ChmLayout& l) {
-             PutQword(b, ResetTable(l) + 0x30, GetQword(b, ResetTable(l) + 0x38));
+             PutQword(b, FrameEntry(b, l, 1), GetQword(b, FrameEntry(b, l, 2)));
          },
          ChmFault::None, Streams::SomeRefused},
         {"a frame longer than the component's buffer",
          [](std::string& b, const ChmLayout& l) {
-             PutQword(b, ResetTable(l) + 0x30, 0x8000 + 6144 + 1);
-             PutQword(b, ResetTable(l) + 0x18, l.Entry(ChmLayout::kContent).length.value);
+             PutQword(b, FrameEntry(b, l, 1), 0x8000 + 6144 + 1);
+             PutQword(b, ResetTable(l) + Reset::kCompressedLength, l.Entry(ChmLayout::kContent).length.value);
          },
          ChmFault::None, Streams::SomeRefused},
         {"fewer entries than frames",
-         [frames](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + 4, frames - 2); }, ChmFault::None,
+         [frames](std::string& b, const ChmLayout& l) { PutDword(b, ResetTable(l) + Reset::kEntryCount, frames - 2); },
+         ChmFault::None,
          Streams::SomeRefused},
     };
     // Every LZX window, with a reset interval the storage component can use,

@@ -5,10 +5,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "ChmWalk.h"
 #include "crawler/CChmStorage.h"
 #include "support/ChmBuilder.h"
+#include "support/ChmLayout.h"
+#include "support/FileBytes.h"
 #include "support/ClassObjectOverride.h"
 #include "support/KeptInputs.h"
 #include "support/LoadedModule.h"
@@ -78,6 +81,55 @@ TEST_F(Chm, WinesOwnComponentWalksTheRootAndFindsTheRestByName)
     EXPECT_EQ(1u, walk.bytes.count(L"|index.htm"));
     EXPECT_EQ(std::string(kDeep), walk.bytes.at(L"a\\b\\c|deep.htm"));
     EXPECT_EQ(walk.bytes.size(), walk.streams.size()) << "every stream once";
+}
+
+// The component gives one stream for names it resolves alike: the first
+// entry whose name, decoded as UTF-8 leniently, matches without regard to
+// ASCII case. Each such stream is handed out once, whether the walk met it
+// under two names ("\xFF.htm" and "\xFE.htm" both list as "\xFFFD.htm") or the
+// reader reached it by name (the folder's pages, which Wine's walk passes
+// over); distinct names of one length, as in CJK help files, all come out.
+TEST_F(Chm, EachStreamTheComponentGivesComesOutOnce)
+{
+    std::string bytes = FileBytes(ChmBuilder(scratch)
+                                      .File("x.htm", "bad byte one")
+                                      .File("y.htm", "bad byte two")
+                                      .File("sub/a.htm", "lower")
+                                      .File("sub/b.htm", "upper")
+                                      .File("sub/one.htm", "one")
+                                      .File("sub/two.htm", "two")
+                                      .Build());
+    // Renamed in place, as the builder's files cannot be named so.
+    const ChmLayout layout(bytes);
+    bytes[layout.Entry("/x.htm").namePos + 1] = '\xFF';
+    bytes[layout.Entry("/y.htm").namePos + 1] = '\xFE';
+    bytes[layout.Entry("/sub/b.htm").namePos + 5] = 'A';
+    bytes.replace(layout.Entry("/sub/one.htm").namePos + 5, 3, "\xE4\xB8\x80");
+    bytes.replace(layout.Entry("/sub/two.htm").namePos + 5, 3, "\xE4\xB8\x81");
+    const std::wstring chm = scratch.WriteFile(L"alike.chm", bytes);
+    for (const bool standIn : {true, false}) {
+        SCOPED_TRACE(standIn ? "the stand-in" : "Wine's own component");
+        std::unique_ptr<WineItssOverride> wine;
+        if (!standIn) {
+            wine.reset(new WineItssOverride);
+            ASSERT_TRUE(wine->Ready());
+        }
+        CChmStorage reader;
+        ASSERT_EQ(S_OK, reader.Open(chm.c_str(), nullptr));
+        const ChmWalk walk = WalkAll(reader, true);
+        EXPECT_EQ(S_FALSE, walk.end);
+        auto count = [&walk](const wchar_t* lowered) {
+            return std::count_if(walk.streams.begin(), walk.streams.end(), [lowered](std::wstring key) {
+                CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+                return key == lowered;
+            });
+        };
+        EXPECT_EQ(1, count(L"|\xFFFD.htm"));
+        EXPECT_EQ(1, count(L"sub|a.htm"));
+        EXPECT_EQ("one", walk.bytes.at(L"sub|\x4E00.htm"));
+        EXPECT_EQ("two", walk.bytes.at(L"sub|\x4E01.htm"));
+        EXPECT_EQ(walk.bytes.size(), walk.streams.size()) << "every stream once";
+    }
 }
 
 TEST_F(Chm, FlatChmReadsTheSameThroughBothComponents)

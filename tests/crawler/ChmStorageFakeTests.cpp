@@ -96,6 +96,11 @@ TEST_F(FakeChm, WalksDepthFirstAndPassesOverWhatItCannotUse)
         {"path too long inside a sub-storage",
          Root({Folder(longFolder, {Folder(L"deeper-than-2047", {Stream(L"x")}), Stream(L"found")}), Stream(L"p")}),
          {L"|p", longFolder + L"|found"}, S_FALSE},
+        // The component gives the first of names it resolves alike for each.
+        {"names alike but for case",
+         Root({Stream(L"Page.htm"), Stream(L"other.htm"), Stream(L"PAGE.HTM"), Folder(L"a", {Stream(L"x")}),
+               Folder(L"A", {Stream(L"X")})}),
+         {L"|Page.htm", L"|other.htm", L"a|x"}, S_FALSE},
         {"names that would leave the folder",
          Root({Folder(L"..", {Stream(L"evil")}), Folder(L".", {Stream(L"dot")}), Stream(L"a\\b"), Stream(L"c/d"),
                Stream(L"C:x"), Stream(L""), Folder(L"x\\..\\..", {Stream(L"evil2")}), Stream(L"ok")}),

@@ -430,13 +430,14 @@ TEST_F(FilterPages, NamesAlikeButForCaseArePassedOverTogether)
     bytes[b.namePos + 1] = 'a';
     // The last frame, which only the former b.htm reaches, becomes a frame of no bytes.
     const size_t table = layout.StreamAt(ChmLayout::kResetTable);
-    const DWORD entries = GetDword(bytes, table + 4);
-    const ULONGLONG uncompressed = GetQword(bytes, table + 0x10);
+    const DWORD entries = GetDword(bytes, table + ChmResetTable::kEntryCount);
+    const ULONGLONG uncompressed = GetQword(bytes, table + ChmResetTable::kUncompressedLength);
     const DWORD frames = static_cast<DWORD>((uncompressed + 0x7FFF) / 0x8000);
     ASSERT_EQ(frames + 1, entries);
     ASSERT_LT(layout.Entry("/A.htm").offset.value + layout.Entry("/A.htm").length.value,
               static_cast<ULONGLONG>(frames - 1) * 0x8000);
-    const size_t last = table + GetDword(bytes, table + 0x0C) + 8 * static_cast<size_t>(frames - 1);
+    const size_t last =
+        table + GetDword(bytes, table + ChmResetTable::kTableOffset) + 8 * static_cast<size_t>(frames - 1);
     PutQword(bytes, last, GetQword(bytes, last + 8));
     chm = m_scratch.WriteFile(L"case.chm", bytes);
 
@@ -462,18 +463,20 @@ TEST_F(FilterPages, RefusedOnlyWhatMustBe)
         {"more reset table entries than frames",
          [](std::string& b, const ChmLayout& l) {
              const size_t table = l.StreamAt(ChmLayout::kResetTable);
-             PutDword(b, table + 4, GetDword(b, table + 4) + 10);
+             PutDword(b, table + ChmResetTable::kEntryCount, GetDword(b, table + ChmResetTable::kEntryCount) + 10);
          },
          {"readme", "alpha", "beta"}},
         {"a reset interval of a quarter window",
          [](std::string& b, const ChmLayout& l) {
              const size_t control = l.StreamAt(ChmLayout::kControlData);
-             PutDword(b, control + 0x10, 4);
-             PutDword(b, control + 0x0C, 1);
+             PutDword(b, control + ChmControlData::kWindowSize, 4);
+             PutDword(b, control + ChmControlData::kResetInterval, 1);
          },
          {"readme"}},
         {"reset table entries of 4 bytes",
-         [](std::string& b, const ChmLayout& l) { PutDword(b, l.StreamAt(ChmLayout::kResetTable) + 8, 4); },
+         [](std::string& b, const ChmLayout& l) {
+             PutDword(b, l.StreamAt(ChmLayout::kResetTable) + ChmResetTable::kEntrySize, 4);
+         },
          {"readme"}},
     };
     int n = 0;

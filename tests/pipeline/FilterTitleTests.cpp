@@ -3,7 +3,7 @@
 #include <string>
 
 #include "FilterRun.h"
-#include "filter/ChmSystemTitle.h"
+#include "chmformat/ChmTitle.h"
 #include "support/ChmBuilder.h"
 
 namespace {
@@ -153,7 +153,7 @@ TEST_F(FilterTitle, RealHelpFiles)
 
 // The #SYSTEM record walk on bytes made by hand: what real compilers do not
 // write but a damaged or crafted file may hold.
-TEST(ChmSystemTitle, RecordWalk)
+TEST(ChmTitle, RecordWalk)
 {
     struct Row {
         const char* name;
@@ -161,33 +161,35 @@ TEST(ChmSystemTitle, RecordWalk)
         size_t capacity;
         bool found;
         const wchar_t* want;
+        LCID language;
         const char* beyond = "";  // memory right after the stream, not part of it
     };
     const std::string header("\3\0\0\0", 4);
     const std::string russian("\4\0\4\0\x19\x04\0\0", 8);
     const Row rows[] = {
-        {"title", header + std::string("\3\0\4\0abc\0", 8), 64, true, L"abc"},
-        {"empty title", header + std::string("\3\0\1\0\0", 5), 64, true, L""},
-        {"language after the title", header + std::string("\3\0\2\0\xE9\0", 6) + russian, 64, true, L"\x0439"},
+        {"title", header + std::string("\3\0\4\0abc\0", 8), 64, true, L"abc", 0},
+        {"empty title", header + std::string("\3\0\1\0\0", 5), 64, true, L"", 0},
+        {"language after the title", header + std::string("\3\0\2\0\xE9\0", 6) + russian, 64, true, L"\x0439", 0x0419},
         {"short language record", header + std::string("\4\0\2\0\x19\x04", 6) + std::string("\3\0\2\0\xE9\0", 6), 64,
-         true, L"\x00E9"},
-        {"title runs to the end of the stream", header + std::string("\3\0\3\0abc", 7), 64, true, L"abc", "def"},
+         true, L"\x00E9", 0},
+        {"title runs to the end of the stream", header + std::string("\3\0\3\0abc", 7), 64, true, L"abc", 0, "def"},
         {"a record past the end ends the walk", header + std::string("\2\0\x50\0ab", 6) + std::string("\3\0\2\0x\0", 6),
-         64, false, L""},
-        {"no title record", header + std::string("\2\0\2\0x\0", 6), 64, false, L""},
-        {"header cut short", header + std::string("\3\0", 2), 64, false, L""},
-        {"fits exactly", header + std::string("\3\0\4\0abc\0", 8), 4, true, L"abc"},
-        {"one too long", header + std::string("\3\0\4\0abc\0", 8), 3, false, L""},
+         64, false, L"", 0},
+        {"no title record, a language", header + std::string("\2\0\2\0x\0", 6) + russian, 64, false, L"", 0x0419},
+        {"header cut short", header + std::string("\3\0", 2), 64, false, L"", 0},
+        {"fits exactly", header + std::string("\3\0\4\0abc\0", 8), 4, true, L"abc", 0},
+        {"one too long", header + std::string("\3\0\4\0abc\0", 8) + russian, 3, false, L"", 0x0419},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        wchar_t text[64] = {L'?'};
+        ChmTitle title;
         const std::string memory = row.bytes + row.beyond;
-        EXPECT_EQ(row.found, DecodeChmSystemTitle(reinterpret_cast<const BYTE*>(memory.data()), row.bytes.size(),
-                                                  text, row.capacity));
+        EXPECT_EQ(row.found,
+                  DecodeChmTitle(reinterpret_cast<const BYTE*>(memory.data()), row.bytes.size(), row.capacity, title));
         if (row.found) {
-            EXPECT_STREQ(row.want, text);
+            EXPECT_EQ(std::wstring(row.want), title.text);
         }
+        EXPECT_EQ(row.language, title.language);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "support/LzxChm.h"
 
 #include "support/ChmLayout.h"
+#include "support/LzxEncoder.h"
 #include "support/UncompressedChm.h"
 
 namespace {
@@ -64,4 +65,30 @@ std::string LzxChm(const LzxSection& section, const std::vector<LzxPage>& pages)
         entries.push_back(entry);
     }
     return ChmWithEntries(entries);
+}
+
+LzxSection LongRunsSection(DWORD frames)
+{
+    LzxSection section;
+    section.windowSize = 0x8000;
+    section.framesPerReset = frames;
+    LzxEncoder lzx(section.windowSize);
+    // Matches at offset 1 of 257 and of 8 bytes.
+    const int elements[4] = {256 + (3 << 3 | 7), 256 + (3 << 3 | 6), 256 + 8, 256 + 16};
+    // A block holds fewer than 16 MB: a new one every 511 frames.
+    constexpr DWORD kFramesPerBlock = 511;
+    lzx.TranslationHeader(0);
+    for (DWORD frame = 0; frame < frames; ++frame) {
+        if (frame % kFramesPerBlock == 0) {
+            const DWORD left = frames - frame < kFramesPerBlock ? frames - frame : kFramesPerBlock;
+            lzx.Compressed(left * 0x8000, false, elements);
+        }
+        lzx.Literals("x");
+        for (int i = 0; i < 127; ++i)
+            lzx.Match(0);
+        for (int i = 0; i < 16; ++i)
+            lzx.Match(1);
+        section.frames.push_back(lzx.EndFrame());
+    }
+    return section;
 }

@@ -24,3 +24,8 @@ struct LzxPage {
     ULONGLONG length;
 };
 std::string LzxChm(const LzxSection& section, const std::vector<LzxPage>& pages);
+
+// A section of this many frames, one reset at its start, in a 32 KB window,
+// each frame long runs of one byte: a few dozen bytes of file per 32 KB, so
+// a small file lists a page of any length.
+LzxSection LongRunsSection(DWORD frames);

@@ -176,6 +176,59 @@ TEST(ChmReader, GivesTheComponentsBytesForEveryListedStream)
     }
 }
 
+// A frame that cannot be decoded is a named fault, and is remembered: reads
+// aimed past it before the next reset fail at once, in the reader and in the
+// check, without decoding from the reset point again.
+TEST(ChmReader, RemembersAFailedFrameUntilTheNextReset)
+{
+    ScratchFolder scratch;
+    LzxSection section = LongRunsSection(8);
+    section.frames[2].clear();  // a frame of no bytes
+    const std::wstring chm = scratch.WriteFile(L"failed.chm", LzxChm(section, {{"/a.htm", 0, 8 * kFrame}, {"/b.htm", 4 * kFrame, 2 * kFrame}}));
+    CChmReader reader;
+    ASSERT_EQ(ChmFault::None, reader.Open(FileSource(chm)));
+    size_t page = 0;
+    ASSERT_TRUE(reader.Find("/a.htm", page));
+    char bytes[4];
+    DWORD read = 0;
+    EXPECT_EQ(ChmFault::None, reader.Read(page, kFrame + 5, bytes, 4, &read));
+    EXPECT_EQ(std::string(4, 'x'), std::string(bytes, read));
+    EXPECT_EQ(ChmFault::Frame, reader.Read(page, 3 * kFrame, bytes, 4, &read));
+    EXPECT_EQ(0u, read);
+    const ULONGLONG decoded = reader.FramesDecoded();
+    for (ULONGLONG frame : {5, 2, 7})
+        EXPECT_EQ(ChmFault::Frame, reader.Read(page, frame * kFrame, bytes, 4, &read));
+    EXPECT_EQ(decoded, reader.FramesDecoded());
+
+    CChmStreamCheck streams;
+    ASSERT_EQ(ChmFault::None, CChmStructureCheck::Run(chm.c_str(), &streams));
+    EXPECT_FALSE(streams.Allows(L"", L"a.htm", 3 * kFrame + 1));
+    const ULONGLONG followed = streams.FramesDecoded();
+    EXPECT_FALSE(streams.Allows(L"", L"b.htm", 2 * kFrame));
+    EXPECT_EQ(followed, streams.FramesDecoded());
+}
+
+// A stream longer than the cap is never handed out whole; its pieces still are.
+TEST(ChmReader, HandsOutNoStreamLongerThanTheCapWhole)
+{
+    ScratchFolder scratch;
+    constexpr DWORD kFrames = static_cast<DWORD>(CChmReader::kMaxStreamBytes / kFrame) + 1;
+    const std::wstring chm =
+        scratch.WriteFile(L"long.chm", LzxChm(LongRunsSection(kFrames), {{"/long.htm", 0, kFrames * kFrame}}));
+    CChmReader reader;
+    ASSERT_EQ(ChmFault::None, reader.Open(FileSource(chm)));
+    size_t page = 0;
+    ASSERT_TRUE(reader.Find("/long.htm", page));
+    std::vector<BYTE> whole;
+    EXPECT_EQ(ChmFault::TooLong, reader.ReadAll(page, whole));
+    EXPECT_TRUE(whole.empty());
+    char bytes[8];
+    DWORD read = 0;
+    EXPECT_EQ(ChmFault::None, reader.Read(page, CChmReader::kMaxStreamBytes - 4, bytes, 8, &read));
+    EXPECT_EQ(std::string(8, 'x'), std::string(bytes, read));
+    EXPECT_FALSE(reader.Find("/LONG.htm", page)) << "names are found exactly";
+}
+
 // Position slots as the decoder counts them: the slot of an offset, its base
 // and how many verbatim bits follow.
 struct Slot {

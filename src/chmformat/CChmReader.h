@@ -53,8 +53,9 @@ public:
 
 private:
     static constexpr size_t kKeptFrames = 2;
+    static constexpr size_t kNoFrame = ~static_cast<size_t>(0);
     struct KeptFrame {
-        size_t frame;
+        size_t frame = kNoFrame;
         std::unique_ptr<BYTE[]> bytes;
     };
 
@@ -74,7 +75,6 @@ private:
     // The frames decoded last, each in the slot of its number's remainder.
     KeptFrame m_kept[kKeptFrames];
     // The frame the decoder stands before; none when it must start over.
-    static constexpr size_t kNoFrame = ~static_cast<size_t>(0);
     size_t m_stateAt = kNoFrame;
     // Per frame: a frame of its reset interval before it or itself failed,
     // so it cannot decode until the next reset.

@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -21,6 +23,7 @@
 #include "chmformat/CStreamByteSource.h"
 #include "chmformat/ChmEntryNames.h"
 #include "support/ChmBuilder.h"
+#include "support/FileBytes.h"
 #include "support/FolderEntries.h"
 #include "support/ListedStreams.h"
 #include "support/LoadedModule.h"
@@ -57,6 +60,82 @@ std::unique_ptr<IChmByteSource> StreamSource(const std::wstring& chm)
         return nullptr;
     return std::unique_ptr<IChmByteSource>(source.release());
 }
+
+// A host's stream over a file's bytes, as awkward as a host may make it: at
+// most perRead bytes a Read, reads at or past failFrom giving nothing, a seek
+// to the end failing, or a Read that claims more bytes than it was asked for.
+// Nothing but Seek and Read.
+class HostStream : public IStream {
+public:
+    HostStream(std::string bytes, ULONG perRead, ULONGLONG failFrom, bool endFails, bool overclaims)
+        : m_bytes(std::move(bytes)), m_perRead(perRead), m_failFrom(failFrom), m_endFails(endFails),
+          m_overclaims(overclaims)
+    {
+    }
+    virtual ~HostStream() = default;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
+    {
+        if (riid != IID_IUnknown && riid != IID_IStream && riid != IID_ISequentialStream) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = static_cast<IStream*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const LONG left = InterlockedDecrement(&m_refs);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
+    STDMETHODIMP Read(void* buffer, ULONG count, ULONG* read) override
+    {
+        ULONG given = 0;
+        if (m_at < m_bytes.size() && m_at < m_failFrom) {
+            given = std::min<ULONG>(std::min<ULONG>(count, m_perRead), static_cast<ULONG>(m_bytes.size() - m_at));
+            memcpy(buffer, m_bytes.data() + m_at, given);
+            m_at += given;
+        }
+        if (read)
+            *read = m_overclaims && given != 0 ? count + 1 : given;
+        return given == count ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override
+    {
+        if (origin == STREAM_SEEK_END && m_endFails)
+            return STG_E_INVALIDFUNCTION;
+        const LONGLONG base = origin == STREAM_SEEK_SET ? 0 : origin == STREAM_SEEK_CUR ? static_cast<LONGLONG>(m_at)
+                                                                                        : static_cast<LONGLONG>(m_bytes.size());
+        if (base + move.QuadPart < 0)
+            return STG_E_INVALIDFUNCTION;
+        m_at = static_cast<ULONGLONG>(base + move.QuadPart);
+        if (position)
+            position->QuadPart = m_at;
+        return S_OK;
+    }
+    STDMETHODIMP Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    STDMETHODIMP CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    STDMETHODIMP Commit(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Revert() override { return E_NOTIMPL; }
+    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    LONG m_refs = 1;
+    std::string m_bytes;
+    ULONG m_perRead;
+    ULONGLONG m_failFrom;
+    bool m_endFails;
+    bool m_overclaims;
+    ULONGLONG m_at = 0;
+};
 
 // What the storage component gives for a directory name; false when it cannot reach the stream.
 bool ComponentBytes(const ComPtr<IStorage>& root, const std::string& entry, std::string& bytes)
@@ -173,6 +252,63 @@ TEST(ChmReader, GivesTheComponentsBytesForEveryListedStream)
     for (const auto& file : files) {
         SCOPED_TRACE(Narrow(file));
         EXPECT_GT(ExpectSameAsComponent(file), 0u);
+    }
+}
+
+// A host's stream that gives its bytes in small pieces reads like the file; one
+// that stops short, claims more than it gave, or cannot seek to its end is a
+// fault of the file, at the open or at the read that meets it, never a crash.
+TEST(ChmReader, ReadsAHostsStreamWithSeekAndReadOnly)
+{
+    ScratchFolder scratch;
+    const std::wstring chm = BuildPages(scratch, 60);
+    const std::string bytes = FileBytes(chm);
+    CChmReader file;
+    ASSERT_EQ(ChmFault::None, file.Open(FileSource(chm)));
+    const struct {
+        const char* what;
+        ULONG perRead;
+        ULONGLONG failFrom;
+        bool endFails;
+        bool overclaims;
+    } rows[] = {
+        {"pieces of 1000 bytes", 1000, ~0ull, false, false},
+        {"nothing past the middle", ~0ul, bytes.size() / 2, false, false},
+        {"nothing past the directory", ~0ul, 0x2000, false, false},
+        {"more claimed than given", ~0ul, ~0ull, false, true},
+        {"no seek to the end", ~0ul, ~0ull, true, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ComPtr<IStream> host;
+        host.copy_from(new HostStream(bytes, row.perRead, row.failFrom, row.endFails, row.overclaims));
+        host->Release();
+        std::unique_ptr<CStreamByteSource> source(new CStreamByteSource);
+        const bool sized = source->Open(host.get());
+        EXPECT_EQ(!row.endFails, sized);
+        if (!sized)
+            continue;
+        CChmReader reader;
+        const ChmFault opened = reader.Open(std::move(source));
+        const bool whole = row.failFrom == ~0ull && !row.overclaims;
+        if (whole) {
+            ASSERT_EQ(ChmFault::None, opened);
+        }
+        if (opened != ChmFault::None)
+            continue;
+        size_t faults = 0;
+        for (size_t i = 0; i < reader.Listing().Count(); ++i) {
+            std::vector<BYTE> got;
+            std::vector<BYTE> want;
+            const ChmFault fault = reader.ReadAll(i, got);
+            ASSERT_EQ(ChmFault::None, file.ReadAll(i, want));
+            if (fault == ChmFault::None)
+                EXPECT_TRUE(got == want) << reader.Listing().Name(i);
+            else
+                EXPECT_TRUE(fault == ChmFault::Unreadable || fault == ChmFault::Frame) << ChmFaultName(fault);
+            faults += fault != ChmFault::None;
+        }
+        EXPECT_EQ(whole, faults == 0);
     }
 }
 

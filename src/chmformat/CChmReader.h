@@ -32,6 +32,7 @@ public:
     CChmReader& operator=(const CChmReader&) = delete;
 
     // Runs the structure check over the source and keeps it for the reads. None: readable.
+    // Once per reader.
     ChmFault Open(std::unique_ptr<IChmByteSource> source);
 
     // Every directory entry, in directory order (listing chunks in chunk order).
@@ -64,6 +65,7 @@ private:
     ChmFault Decode(size_t frame);
     int CompareName(size_t entry, const std::string& name) const;
 
+    bool m_opened = false;
     std::unique_ptr<IChmByteSource> m_source;
     CChmListing m_listing;
     ChmFrameTable m_frames;

@@ -10,7 +10,7 @@ constexpr DWORD kFileHeaderRead = ChmItsf::kReadSize;
 constexpr DWORD kDirectoryHeaderSize = ChmItsp::kSize;
 }
 
-ChmFault CChmHeaders::Read(CBoundedFileReader& file)
+ChmFault CChmHeaders::Read(IChmByteSource& file)
 {
     const ULONGLONG size = file.Size();
     BYTE header[kFileHeaderRead];

@@ -52,6 +52,8 @@ public:
     size_t Count() const { return m_entries.size(); }
     const Entry& At(size_t index) const { return m_entries[index]; }
     std::string Name(size_t index) const;
+    // The name's bytes, At(index).nameLength of them, not terminated.
+    const char* NameBytes(size_t index) const { return m_names.data() + m_entries[index].nameStart; }
 
     // The group of entries some component may take for path ("/folder/page.htm"),
     // kNone when no entry is alike. Throws std::bad_alloc without memory for the index.

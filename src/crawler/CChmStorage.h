@@ -40,11 +40,14 @@ public:
     HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     // The block comes from LocalAlloc; the caller frees it with LocalFree.
     // S_FALSE, with the bytes there were, when the stream is shorter than its
-    // element's size.
+    // element's size. kTooLong, with nothing allocated or read, for a stream
+    // longer than our own reader hands out whole.
     HRESULT ReadCurrent(BYTE** block, DWORD* byteCount);
     // S_OK only when the whole stream was written; after a short stream
-    // (S_FALSE) or a failed write no file is left at filePath.
+    // (S_FALSE) or a failed write no file is left at filePath; a stream too
+    // long to read whole is passed over (kTooLong) and makes no file.
     HRESULT ExtractCurrent(const wchar_t* filePath);
+    static constexpr HRESULT kTooLong = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
     void Close();
 
 private:
@@ -56,6 +59,9 @@ private:
     // Whether the walk meets the stream of this path for the first time; the
     // listing remembers it.
     bool FirstMeeting(const std::wstring& path);
+    // Whether the current stream holds more bytes than any page may: asked
+    // before any of its frames are followed.
+    bool CurrentTooLong();
     // The next stream the directory lists that the walk did not meet.
     HRESULT NextListed(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     HRESULT SelectListed(const std::wstring& folder, const std::wstring& name, ULONGLONG listedSize);

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "chmformat/CLzxFrameCheck.h"
+#include "chmformat/CLzxDecoder.h"
 #include "chmformat/ChmBytes.h"
 
 namespace {
@@ -16,8 +16,8 @@ constexpr ULONGLONG kResetTableHeader = 0x28;
 constexpr ULONGLONG kMaxNameList = 0x1000;
 // Reset table entries read at once.
 constexpr DWORD kEntriesPerRead = 512;
-constexpr ULONGLONG kFrameSize = CLzxFrameCheck::kFrameSize;
-constexpr ULONGLONG kMaxCompressedFrame = CLzxFrameCheck::kMaxCompressedFrame;
+constexpr ULONGLONG kFrameSize = CLzxDecoder::kFrameSize;
+constexpr ULONGLONG kMaxCompressedFrame = CLzxDecoder::kMaxCompressedFrame;
 
 bool SectionName(const BYTE* data, ULONGLONG length, ULONGLONG& pos, const char* want)
 {
@@ -39,7 +39,7 @@ bool SectionName(const BYTE* data, ULONGLONG length, ULONGLONG& pos, const char*
 }
 }
 
-ChmFault CChmCompressedSection::Check(CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::Check(IChmByteSource& file, const CChmHeaders& headers,
                                       const CChmDirectory& directory, ChmFrameTable* frames)
 {
     m_frames = frames;
@@ -66,7 +66,7 @@ ChmFault CChmCompressedSection::Check(CBoundedFileReader& file, const CChmHeader
     return CheckResetTable(file, headers, directory);
 }
 
-ChmFault CChmCompressedSection::CheckNameList(CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::CheckNameList(IChmByteSource& file, const CChmHeaders& headers,
                                               const CChmDirectory::Entry& entry, bool compressedUsed) const
 {
     if (!entry.present || entry.section != 0 || entry.length < 4 || entry.length > kMaxNameList)
@@ -88,7 +88,7 @@ ChmFault CChmCompressedSection::CheckNameList(CBoundedFileReader& file, const CC
     return ChmFault::None;
 }
 
-ChmFault CChmCompressedSection::CheckControlData(CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::CheckControlData(IChmByteSource& file, const CChmHeaders& headers,
                                                  const CChmDirectory::Entry& entry)
 {
     // The component reads the control data into a buffer of 0x100 bytes, and
@@ -106,8 +106,8 @@ ChmFault CChmCompressedSection::CheckControlData(CBoundedFileReader& file, const
     // divides by half the window as it opens the file, whatever else it
     // thinks of the data.
     if (version == 2) {
-        resetInterval *= CLzxFrameCheck::kFrameSize;
-        window *= CLzxFrameCheck::kFrameSize;
+        resetInterval *= CLzxDecoder::kFrameSize;
+        window *= CLzxDecoder::kFrameSize;
     }
     if (window / 2 == 0)
         return ChmFault::ControlData;
@@ -125,7 +125,7 @@ ChmFault CChmCompressedSection::CheckControlData(CBoundedFileReader& file, const
     return ChmFault::None;
 }
 
-ChmFault CChmCompressedSection::CheckResetTable(CBoundedFileReader& file, const CChmHeaders& headers,
+ChmFault CChmCompressedSection::CheckResetTable(IChmByteSource& file, const CChmHeaders& headers,
                                                 const CChmDirectory& directory)
 {
     const CChmDirectory::Entry& table = directory.ResetTable();

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "chmformat/CBoundedFileReader.h"
+#include "chmformat/IChmByteSource.h"
 #include "chmformat/CChmDirectory.h"
 #include "chmformat/CChmHeaders.h"
 #include "chmformat/ChmFault.h"
@@ -18,15 +18,15 @@ class CChmCompressedSection {
 public:
     // frames, when given, receives where the frames lie and the LZX
     // parameters, for the checks made before each read.
-    ChmFault Check(CBoundedFileReader& file, const CChmHeaders& headers, const CChmDirectory& directory,
+    ChmFault Check(IChmByteSource& file, const CChmHeaders& headers, const CChmDirectory& directory,
                    ChmFrameTable* frames = nullptr);
 
 private:
-    ChmFault CheckNameList(CBoundedFileReader& file, const CChmHeaders& headers,
+    ChmFault CheckNameList(IChmByteSource& file, const CChmHeaders& headers,
                            const CChmDirectory::Entry& entry, bool compressedUsed) const;
-    ChmFault CheckControlData(CBoundedFileReader& file, const CChmHeaders& headers,
+    ChmFault CheckControlData(IChmByteSource& file, const CChmHeaders& headers,
                               const CChmDirectory::Entry& entry);
-    ChmFault CheckResetTable(CBoundedFileReader& file, const CChmHeaders& headers,
+    ChmFault CheckResetTable(IChmByteSource& file, const CChmHeaders& headers,
                              const CChmDirectory& directory);
 
     bool m_decodable = false;

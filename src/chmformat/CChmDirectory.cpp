@@ -87,7 +87,7 @@ ChmFault ReadListingEntry(const BYTE* chunk, DWORD end, DWORD& pos, const BYTE*&
 
 }
 
-ChmFault CChmDirectory::Walk(CBoundedFileReader& file, const CChmHeaders& headers, IChmEntrySink* entries)
+ChmFault CChmDirectory::Walk(IChmByteSource& file, const CChmHeaders& headers, IChmEntrySink* entries)
 {
     m_headers = &headers;
     m_entries = entries;

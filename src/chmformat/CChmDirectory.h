@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "chmformat/CBoundedFileReader.h"
+#include "chmformat/IChmByteSource.h"
 #include "chmformat/CChmHeaders.h"
 #include "chmformat/ChmFault.h"
 #include "chmformat/IChmEntrySink.h"
@@ -22,7 +22,7 @@ public:
     };
 
     // entries, when given, receives every listing entry.
-    ChmFault Walk(CBoundedFileReader& file, const CChmHeaders& headers, IChmEntrySink* entries = nullptr);
+    ChmFault Walk(IChmByteSource& file, const CChmHeaders& headers, IChmEntrySink* entries = nullptr);
 
     const Entry& NameList() const { return m_nameList; }
     const Entry& ControlData() const { return m_controlData; }

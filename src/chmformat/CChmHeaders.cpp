@@ -10,7 +10,7 @@ constexpr DWORD kFileHeaderRead = 0x60;
 constexpr DWORD kDirectoryHeaderSize = 0x54;
 }
 
-ChmFault CChmHeaders::Read(CBoundedFileReader& file)
+ChmFault CChmHeaders::Read(IChmByteSource& file)
 {
     const ULONGLONG size = file.Size();
     BYTE header[kFileHeaderRead];

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "chmformat/CBoundedFileReader.h"
+#include "chmformat/IChmByteSource.h"
 #include "chmformat/ChmFault.h"
 
 // The file header of a CHM and its directory header, read and checked against
@@ -14,7 +14,7 @@ public:
     // Beyond any help file compiled: a million chunks of the usual 4 KB.
     static constexpr DWORD kMaxChunkCount = 0x100000;
 
-    ChmFault Read(CBoundedFileReader& file);
+    ChmFault Read(IChmByteSource& file);
 
     ULONGLONG ChunksOffset() const { return m_chunksOffset; }
     DWORD ChunkSize() const { return m_chunkSize; }

@@ -25,6 +25,8 @@ public:
     size_t Count() const { return m_entries.size(); }
     const Entry& At(size_t index) const { return m_entries[index]; }
     std::string Name(size_t index) const;
+    // The name's bytes, At(index).nameLength of them, not terminated.
+    const char* NameBytes(size_t index) const { return m_names.data() + m_entries[index].nameStart; }
 
     // Every entry the component may take for a name: each whose name equals it
     // without regard to case. Components fold case in their own ways (ASCII

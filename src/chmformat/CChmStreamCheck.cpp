@@ -3,13 +3,13 @@
 #include <new>
 #include <utility>
 
-#include "chmformat/CLzxFrameCheck.h"
+#include "chmformat/CLzxDecoder.h"
 #include "chmformat/ChmEntryNames.h"
 
 CChmStreamCheck::CChmStreamCheck() = default;
 CChmStreamCheck::~CChmStreamCheck() = default;
 
-bool CChmStreamCheck::Adopt(CBoundedFileReader file, ChmFrameTable frames)
+bool CChmStreamCheck::Adopt(std::unique_ptr<IChmByteSource> file, ChmFrameTable frames)
 {
     m_file = std::move(file);
     m_frames = std::move(frames);
@@ -19,6 +19,11 @@ bool CChmStreamCheck::Adopt(CBoundedFileReader file, ChmFrameTable frames)
     } catch (...) {
         return false;
     }
+}
+
+ULONGLONG CChmStreamCheck::FramesDecoded() const
+{
+    return m_lzx ? m_lzx->FramesDecoded() : 0;
 }
 
 bool CChmStreamCheck::Allows(const wchar_t* folder, const wchar_t* name, ULONGLONG size, ULONGLONG* listedBytes)
@@ -53,9 +58,9 @@ bool CChmStreamCheck::EntryAllows(const CChmListing::Entry& entry, ULONGLONG rea
     if (!m_frames.decodable)
         return false;
     const ULONGLONG bytes = entry.length < readBytes ? entry.length : readBytes;
-    const ULONGLONG first = entry.offset / CLzxFrameCheck::kFrameSize;
+    const ULONGLONG first = entry.offset / CLzxDecoder::kFrameSize;
     // Both fields hold at most 63 bits: the sum does not overflow.
-    const ULONGLONG last = (entry.offset + bytes - 1) / CLzxFrameCheck::kFrameSize;
+    const ULONGLONG last = (entry.offset + bytes - 1) / CLzxDecoder::kFrameSize;
     return last < m_frameState.size() && FramesPass(static_cast<size_t>(first), static_cast<size_t>(last));
 }
 
@@ -74,10 +79,10 @@ bool CChmStreamCheck::FramePasses(size_t frame)
         return m_frameState[frame] == FrameState::Passed;
     // Made when first needed: a title read from the uncompressed section needs none.
     if (!m_lzx)
-        m_lzx.reset(new (std::nothrow) CLzxFrameCheck(m_frames.windowSize));
+        m_lzx.reset(new (std::nothrow) CLzxDecoder(m_frames.windowSize));
     if (!m_frame)
-        m_frame.reset(new (std::nothrow) BYTE[CLzxFrameCheck::kMaxCompressedFrame]);
-    if (!m_lzx || !m_frame)
+        m_frame.reset(new (std::nothrow) BYTE[CLzxDecoder::kMaxCompressedFrame]);
+    if (!m_lzx || !m_lzx->HasWindow() || !m_frame || !m_file)
         return false;
     // The component decodes from the last reset point on, or goes on from the
     // frame it decoded last when that lies between: only those frames are
@@ -94,11 +99,15 @@ bool CChmStreamCheck::FramePasses(size_t frame)
         // A frame of no bytes, or of more than the component's buffer holds
         // (its end taken before its start, read as a length, is one), is
         // never given to the component.
-        if (end <= start || end - start > CLzxFrameCheck::kMaxCompressedFrame ||
-            !m_file.ReadAt(m_frames.contentStart + start, m_frame.get(), static_cast<DWORD>(end - start)) ||
+        if (end <= start || end - start > CLzxDecoder::kMaxCompressedFrame ||
+            !m_file->ReadAt(m_frames.contentStart + start, m_frame.get(), static_cast<DWORD>(end - start)) ||
             !m_lzx->Frame(m_frame.get(), static_cast<DWORD>(end - start))) {
-            // No frame after a failed one decodes until the next reset.
-            for (size_t k = at; k <= frame; ++k)
+            // No frame after a failed one decodes until the next reset: a
+            // later read aimed there fails at once, without decoding from
+            // the reset point again.
+            const size_t next = reset + m_frames.framesPerReset;
+            const size_t stop = next < m_frameState.size() && next > reset ? next : m_frameState.size();
+            for (size_t k = at; k < stop; ++k)
                 m_frameState[k] = FrameState::Failed;
             m_stateAt = kNoFrame;
             return false;

@@ -4,11 +4,11 @@
 #include <memory>
 #include <vector>
 
-#include "chmformat/CBoundedFileReader.h"
 #include "chmformat/CChmListing.h"
 #include "chmformat/ChmFrameTable.h"
+#include "chmformat/IChmByteSource.h"
 
-class CLzxFrameCheck;
+class CLzxDecoder;
 
 // Guards each read of a stream through the storage component (a page,
 // #SYSTEM, any stream). The component finds a stream by its name without
@@ -16,7 +16,7 @@ class CLzxFrameCheck;
 // name must be safe to read: one in the uncompressed section is (the
 // structure check bounded it); for one in the compressed section, the LZX
 // frames the component decodes for the read are followed first in our own
-// code (see CLzxFrameCheck), each once, from the reset point the component
+// code (see CLzxDecoder), each once, from the reset point the component
 // starts from. A read that no entry names, or that needs a frame that does not
 // pass, is refused. Set up by the structure check, which fills the listing and
 // the frame table as it reads the file, and hands over its reader of the file.
@@ -32,7 +32,7 @@ public:
 
     // Takes the structure check's reader of the file and the compressed
     // section's frames, once the file passed. False: no memory.
-    bool Adopt(CBoundedFileReader file, ChmFrameTable frames);
+    bool Adopt(std::unique_ptr<IChmByteSource> file, ChmFrameTable frames);
 
     // Whether the component may read the stream of that name in that folder
     // (elements joined by '\', empty at the root), whose size is size: it
@@ -41,6 +41,9 @@ public:
     // component reports.
     bool Allows(const wchar_t* folder, const wchar_t* name, ULONGLONG size, ULONGLONG* listedBytes = nullptr);
 
+    // Frames given to the decoder so far: the work the checks took.
+    ULONGLONG FramesDecoded() const;
+
 private:
     enum class FrameState : BYTE { NotFollowed, Passed, Failed };
 
@@ -48,10 +51,10 @@ private:
     bool FramesPass(size_t first, size_t last);
     bool FramePasses(size_t frame);
 
-    CBoundedFileReader m_file;
+    std::unique_ptr<IChmByteSource> m_file;
     CChmListing m_listing;
     ChmFrameTable m_frames;
-    std::unique_ptr<CLzxFrameCheck> m_lzx;
+    std::unique_ptr<CLzxDecoder> m_lzx;
     std::vector<FrameState> m_frameState;
     // The frame the LZX state stands before; none when it must start over.
     static constexpr size_t kNoFrame = ~static_cast<size_t>(0);

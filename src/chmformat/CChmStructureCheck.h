@@ -1,8 +1,13 @@
 #pragma once
 #include <windows.h>
 
-#include "chmformat/ChmFault.h"
+#include <memory>
 
+#include "chmformat/ChmFault.h"
+#include "chmformat/ChmFrameTable.h"
+#include "chmformat/IChmByteSource.h"
+
+class CChmListing;
 class CChmStreamCheck;
 
 // Checks a CHM's own structure with bounded reads of the file, before the
@@ -16,4 +21,7 @@ public:
     // before it is read, when the file passes, and keeps the check's reader of
     // the file.
     static ChmFault Run(const wchar_t* path, CChmStreamCheck* streams = nullptr);
+    // The same check over any source. listing and frames, when given, receive
+    // the directory's entries and where the compressed section's frames lie.
+    static ChmFault Run(IChmByteSource& source, CChmListing* listing = nullptr, ChmFrameTable* frames = nullptr);
 };

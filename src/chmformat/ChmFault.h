@@ -1,7 +1,8 @@
 #pragma once
 
 // What the structure check found wrong with a CHM, by the part of the file that
-// is wrong. None: the storage component may be given the file.
+// is wrong, or what a read of a stream met. None: the storage component may
+// be given the file.
 enum class ChmFault {
     None,
     Unreadable,        // the file cannot be opened or read, or no memory is left to check it
@@ -24,6 +25,8 @@ enum class ChmFault {
     NameList,          // the section names
     ControlData,       // the LZX control data: signature, version, window, reset interval
     ResetTable,        // the LZX reset table: header, entries, lengths
+    TooLong,           // a stream longer than a reader hands out whole
+    Frame,             // an LZX frame a read needs that cannot be decoded
 };
 
 // The fault's name, as tests and tools print it.
@@ -51,6 +54,8 @@ inline const char* ChmFaultName(ChmFault fault)
     case ChmFault::NameList: return "NameList";
     case ChmFault::ControlData: return "ControlData";
     case ChmFault::ResetTable: return "ResetTable";
+    case ChmFault::TooLong: return "TooLong";
+    case ChmFault::Frame: return "Frame";
     }
     return "?";
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "chmformat/CLzxFrameCheck.h"
+#include "chmformat/CLzxDecoder.h"
 
 namespace {
 // Bits as the decoder reads them: 16-bit little-endian words, most significant
@@ -57,7 +57,7 @@ private:
 };
 
 constexpr DWORD kWindow = 0x8000;  // 32 KB: 30 position slots, 496 main elements
-constexpr DWORD kFrame = CLzxFrameCheck::kFrameSize;
+constexpr DWORD kFrame = CLzxDecoder::kFrameSize;
 
 void BlockHeader(BitWriter& w, DWORD type, DWORD length)
 {
@@ -212,7 +212,7 @@ TEST(LzxFrameCheck, FollowsTheComponentsDecoderAndStopsWhereItWouldLeaveItsMemor
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         const std::string frame = Frame(row.write);
-        CLzxFrameCheck check(kWindow);
+        CLzxDecoder check(kWindow);
         EXPECT_EQ(row.passes,
                   check.Frame(reinterpret_cast<const BYTE*>(frame.data()), static_cast<DWORD>(frame.size())));
     }
@@ -229,7 +229,7 @@ TEST(LzxFrameCheck, KeepsItsStateAcrossFramesUntilAReset)
     const std::string one = first.Done();
     const std::string two(kFrame, 'y');  // the rest of the same uncompressed block
 
-    CLzxFrameCheck check(2 * kWindow);
+    CLzxDecoder check(2 * kWindow);
     EXPECT_TRUE(check.Frame(reinterpret_cast<const BYTE*>(one.data()), static_cast<DWORD>(one.size())));
     EXPECT_TRUE(check.Frame(reinterpret_cast<const BYTE*>(two.data()), static_cast<DWORD>(two.size())));
     check.Reset();

@@ -1,6 +1,7 @@
-#include "chmformat/CLzxFrameCheck.h"
+#include "chmformat/CLzxDecoder.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 constexpr int kVerbatim = 1;
@@ -35,7 +36,7 @@ const PositionBases kPositionBase;
 // significant bit first into a 32-bit buffer, ahead of need. Past the input it
 // would read whatever lies in memory there; here those words read as zero, and
 // a frame that uses any of their bits fails.
-class CLzxFrameCheck::Bits {
+class CLzxDecoder::Bits {
 public:
     Bits(const BYTE* data, DWORD length) : m_data(data), m_length(length) {}
 
@@ -79,6 +80,7 @@ public:
         m_pos += bytes;
         return true;
     }
+    const BYTE* Data() const { return m_data; }
     DWORD Dword() const
     {
         return static_cast<DWORD>(Byte(m_pos)) | static_cast<DWORD>(Byte(m_pos + 1)) << 8 |
@@ -96,7 +98,8 @@ private:
     DWORD m_buffer = 0;
 };
 
-CLzxFrameCheck::CLzxFrameCheck(DWORD windowSize) : m_windowSize(windowSize)
+CLzxDecoder::CLzxDecoder(DWORD windowSize)
+    : m_windowSize(windowSize), m_window(new (std::nothrow) BYTE[windowSize]())
 {
     // Position slots until their bases reach the window, as the component counts them.
     int slots = 0;
@@ -106,18 +109,23 @@ CLzxFrameCheck::CLzxFrameCheck(DWORD windowSize) : m_windowSize(windowSize)
     Reset();
 }
 
-void CLzxFrameCheck::Reset()
+CLzxDecoder::~CLzxDecoder() = default;
+
+void CLzxDecoder::Reset()
 {
     m_r0 = m_r1 = m_r2 = 1;
     m_headerRead = false;
     m_blockRemaining = 0;
     m_blockType = 0;
     m_windowPos = 0;
+    m_intelPos = 0;
+    m_intelStarted = false;
+    m_framesSinceReset = 0;
     memset(m_mainLengths, 0, sizeof(m_mainLengths));
     memset(m_lengthLengths, 0, sizeof(m_lengthLengths));
 }
 
-bool CLzxFrameCheck::Build(Code& code, const BYTE* lengths, int symbols)
+bool CLzxDecoder::Build(Code& code, const BYTE* lengths, int symbols)
 {
     code.symbols = symbols;
     memset(code.count, 0, sizeof(code.count));
@@ -151,7 +159,7 @@ bool CLzxFrameCheck::Build(Code& code, const BYTE* lengths, int symbols)
     return true;
 }
 
-bool CLzxFrameCheck::Decode(Bits& bits, const Code& code, const BYTE* lengths, int& symbol)
+bool CLzxDecoder::Decode(Bits& bits, const Code& code, const BYTE* lengths, int& symbol)
 {
     bits.Ensure(16);
     if (code.empty) {
@@ -179,7 +187,7 @@ bool CLzxFrameCheck::Decode(Bits& bits, const Code& code, const BYTE* lengths, i
     return false;
 }
 
-bool CLzxFrameCheck::ReadLengths(Bits& bits, BYTE* lengths, int first, int last)
+bool CLzxDecoder::ReadLengths(Bits& bits, BYTE* lengths, int first, int last)
 {
     for (int x = 0; x < kPretreeSymbols; ++x) {
         DWORD value = 0;
@@ -220,7 +228,7 @@ bool CLzxFrameCheck::ReadLengths(Bits& bits, BYTE* lengths, int first, int last)
     return true;
 }
 
-bool CLzxFrameCheck::BlockHeader(Bits& bits)
+bool CLzxDecoder::BlockHeader(Bits& bits)
 {
     if (m_blockType == kUncompressed) {
         if (m_blockLength & 1)
@@ -245,11 +253,16 @@ bool CLzxFrameCheck::BlockHeader(Bits& bits)
         // the rest as for a verbatim block
         // fall through
     case kVerbatim:
-        return ReadLengths(bits, m_mainLengths, 0, 256) && ReadLengths(bits, m_mainLengths, 256, m_mainElements) &&
-               Build(m_main, m_mainLengths, kMainSymbols) &&
-               ReadLengths(bits, m_lengthLengths, 0, kLengthSymbols - 1) &&
+        if (!ReadLengths(bits, m_mainLengths, 0, 256) || !ReadLengths(bits, m_mainLengths, 256, m_mainElements) ||
+            !Build(m_main, m_mainLengths, kMainSymbols))
+            return false;
+        // A code for the byte E8 means the block may hold calls to translate.
+        if (m_mainLengths[0xE8] != 0)
+            m_intelStarted = true;
+        return ReadLengths(bits, m_lengthLengths, 0, kLengthSymbols - 1) &&
                Build(m_length, m_lengthLengths, kLengthSymbols);
     case kUncompressed:
+        m_intelStarted = true;  // its bytes may hold anything
         // Aligned to the next word; the three repeated offsets follow as bytes.
         bits.Ensure(16);
         if (bits.m_left > 16)
@@ -269,11 +282,13 @@ bool CLzxFrameCheck::BlockHeader(Bits& bits)
     }
 }
 
-bool CLzxFrameCheck::Run(Bits& bits, int run)
+bool CLzxDecoder::Run(Bits& bits, int run)
 {
     if (m_blockType == kUncompressed) {
+        const DWORD from = bits.m_pos;
         if (!bits.Skip(static_cast<DWORD>(run)))
             return false;
+        memcpy(m_window.get() + m_windowPos, bits.Data() + from, static_cast<size_t>(run));
         m_windowPos += static_cast<DWORD>(run);
         return true;
     }
@@ -289,7 +304,7 @@ bool CLzxFrameCheck::Run(Bits& bits, int run)
         if (!Decode(bits, m_main, m_mainLengths, element))
             return false;
         if (element < 256) {
-            ++m_windowPos;
+            m_window[m_windowPos++] = static_cast<BYTE>(element);
             --run;
             continue;
         }
@@ -351,36 +366,84 @@ bool CLzxFrameCheck::Run(Bits& bits, int run)
         }
 
         run -= matchLength;
-        DWORD length = static_cast<DWORD>(matchLength);
-        if (m_windowPos < offset) {
-            // The copy starts near the window's end: an offset beyond the
-            // window would start it before the window.
-            if (offset > m_windowSize)
-                return false;
-            const DWORD wrapped = offset - m_windowPos;
-            if (wrapped < length) {
-                length -= wrapped;
-                m_windowPos += wrapped;
-            }
-        }
-        // The component checks a run against the window's end, not each match.
-        if (length > m_windowSize - m_windowPos)
+        if (!Copy(offset, static_cast<DWORD>(matchLength)))
             return false;
-        m_windowPos += length;
     }
     return true;
 }
 
-bool CLzxFrameCheck::Frame(const BYTE* data, DWORD length)
+bool CLzxDecoder::Copy(DWORD offset, DWORD length)
 {
+    BYTE* window = m_window.get();
+    DWORD from = m_windowPos - offset;
+    if (m_windowPos < offset) {
+        // The copy starts near the window's end: an offset beyond the
+        // window would start it before the window.
+        if (offset > m_windowSize)
+            return false;
+        from = m_windowPos + (m_windowSize - offset);
+        const DWORD wrapped = offset - m_windowPos;
+        if (wrapped < length) {
+            // From the window's end up to it, then on from its start.
+            for (DWORD i = 0; i < wrapped; ++i)
+                window[m_windowPos++] = window[from++];
+            length -= wrapped;
+            from = 0;
+        }
+    }
+    // The component checks a run against the window's end, not each match.
+    if (length > m_windowSize - m_windowPos)
+        return false;
+    // Byte by byte: a match may repeat the bytes it is writing.
+    for (DWORD i = 0; i < length; ++i)
+        window[m_windowPos++] = window[from++];
+    return true;
+}
+
+// The component's E8 call translation of a frame it hands out: the four bytes
+// after each E8 byte, an absolute address within the declared file size,
+// become relative to the call's position in the stream. The last ten bytes of
+// a frame are never looked at.
+void CLzxDecoder::Translate(BYTE* out)
+{
+    LONGLONG position = m_intelPos;
+    const LONGLONG fileSize = m_intelFileSize;
+    m_intelPos = static_cast<LONG>(position + kFrameSize);
+    BYTE* data = out;
+    BYTE* const end = out + kFrameSize - 10;
+    while (data < end) {
+        if (*data++ != 0xE8) {
+            ++position;
+            continue;
+        }
+        const LONGLONG absolute = static_cast<LONG>(static_cast<DWORD>(data[0]) | static_cast<DWORD>(data[1]) << 8 |
+                                                    static_cast<DWORD>(data[2]) << 16 |
+                                                    static_cast<DWORD>(data[3]) << 24);
+        if (absolute >= -position && absolute < fileSize) {
+            // The component computes in 32 bits: the low 32 bits are its answer.
+            const DWORD relative = static_cast<DWORD>(absolute >= 0 ? absolute - position : absolute + fileSize);
+            for (int i = 0; i < 4; ++i)
+                data[i] = static_cast<BYTE>(relative >> (8 * i));
+        }
+        data += 4;
+        position += 5;
+    }
+}
+
+bool CLzxDecoder::Frame(const BYTE* data, DWORD length, BYTE* out)
+{
+    ++m_framesDecoded;
+    if (!m_window)
+        return false;
     Bits bits(data, length);
     bits.Init();
     if (!m_headerRead) {
-        DWORD translated = 0, ignored = 0;
+        DWORD translated = 0, high = 0, low = 0;
         if (!bits.Read(1, translated))
             return false;
-        if (translated && (!bits.Read(16, ignored) || !bits.Read(16, ignored)))
+        if (translated && (!bits.Read(16, high) || !bits.Read(16, low)))
             return false;
+        m_intelFileSize = static_cast<LONG>(high << 16 | low);
         m_headerRead = true;
     }
     int togo = static_cast<int>(kFrameSize);
@@ -404,5 +467,17 @@ bool CLzxFrameCheck::Frame(const BYTE* data, DWORD length)
     }
     // The frame is copied out from the kFrameSize bytes before the position.
     const DWORD end = m_windowPos != 0 ? m_windowPos : m_windowSize;
-    return end >= kFrameSize;
+    if (end < kFrameSize)
+        return false;
+    if (out)
+        memcpy(out, m_window.get() + (end - kFrameSize), kFrameSize);
+    // Translation stops after 32768 frames from the reset; before the first
+    // block that may hold calls, the position still moves on.
+    if (m_framesSinceReset++ < 32768 && m_intelFileSize != 0) {
+        if (m_intelStarted && out)
+            Translate(out);
+        else
+            m_intelPos = static_cast<LONG>(static_cast<LONGLONG>(m_intelPos) + kFrameSize);
+    }
+    return true;
 }

@@ -77,6 +77,11 @@ print("linux_maxrss_mb %.3f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_
         # its peak is what the search host's job would see.
         wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" 1 stream </dev/null | tr -d '\r' |
             sed -n 's/^peak_ws_end_mb /stream_peak_ws_mb /p'
+        # Every stream the component can name, read whole through our own reader
+        # and through the component, each in a process of its own (time and peak).
+        for mode in reader component; do
+            wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" "$repeats" "$mode" </dev/null | tr -d '\r'
+        done
         /usr/bin/python3 "$here/bench/chm/peer.py" "$f" "$repeats"
     } >>"$raw"
 done

@@ -25,6 +25,11 @@
 //              the runs right after the same repeat's whole run
 //   early/late_ms_per_chunk  the pace over the first and the last tenth of the
 //              chunks of a whole run
+// With "reader" or "component" as the third argument, in a process of its own
+// each: every stream the directory lists that the component can name, read
+// whole through our own reader (reader_ms, reader_peak_ws_mb) or through the
+// storage component, each stream opened by its name (component_ms,
+// component_peak_ws_mb); reader_frames is the frames our decoder decoded.
 // peak_ws_mb is the process's peak working set after the whole runs (and so
 // before the parts ran), as Windows reports it; peak_ws_end_mb after everything.
 // With "stream" as the third argument only stream runs are made, so that the
@@ -40,16 +45,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "chmformat/CBoundedFileReader.h"
+#include "chmformat/CChmReader.h"
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
+#include "chmformat/ChmEntryNames.h"
 #include "crawler/CChmFileCrawler.h"
 #include "crawler/CChmStorage.h"
 #include "filter/CHostProcessInfo.h"
 #include "support/ListedStreams.h"
 #include "support/ScratchFolder.h"
+#include "support/StorageCalls.h"
 #include "util/ComPtr.h"
 #include "util/FilterClassId.h"
 
@@ -334,6 +344,77 @@ void Print(const char* key, double value)
 {
     std::printf("%s %.3f\n", key, value);
 }
+
+double PeakWorkingSetMb()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return static_cast<double>(counters.PeakWorkingSetSize) / 1048576.0;
+}
+
+// The names of every stream the directory lists that the component can name.
+std::vector<std::string> NamedStreams(const CChmReader& reader)
+{
+    std::vector<std::string> names;
+    for (size_t i = 0; i < reader.Listing().Count(); ++i) {
+        std::wstring folder, name;
+        if (ChmEntryPath(reader.Listing().Name(i), false, folder, name))
+            names.push_back(reader.Listing().Name(i));
+    }
+    return names;
+}
+
+// Every such stream through our own reader (component false) or through the
+// storage component, repeats times; prints the median time, the bytes and the
+// process's peak working set.
+int RunStreams(const std::wstring& chm, int repeats, bool component)
+{
+    std::vector<double> times;
+    double bytes = 0;
+    ULONGLONG frames = 0;
+    for (int i = 0; i < repeats; ++i) {
+        const double start = NowMs();
+        bytes = 0;
+        CChmReader reader;
+        std::unique_ptr<CBoundedFileReader> file(new CBoundedFileReader);
+        if (!file->Open(chm.c_str()) || reader.Open(std::unique_ptr<IChmByteSource>(file.release())) != ChmFault::None)
+            return 1;
+        const std::vector<std::string> names = NamedStreams(reader);
+        if (!component) {
+            std::vector<BYTE> stream;
+            for (const std::string& name : names) {
+                size_t entry = 0;
+                if (reader.Find(name, entry) && reader.ReadAll(entry, stream) == ChmFault::None)
+                    bytes += static_cast<double>(stream.size());
+            }
+            frames = reader.FramesDecoded();
+        } else {
+            const ComPtr<IStorage> root = OpenChmRoot(chm);
+            if (!root)
+                return 1;
+            for (const std::string& name : names) {
+                std::wstring folder, leaf;
+                ChmEntryPath(name, false, folder, leaf);
+                const ComPtr<IStorage> storage = OpenFolder(root, folder);
+                ComPtr<IStream> stream;
+                if (storage && SUCCEEDED(stream.receive([&](IStream** out) {
+                        return storage->OpenStream(leaf.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, out);
+                    })) &&
+                    stream)
+                    bytes += static_cast<double>(ReadStream(stream.get()).size());
+            }
+        }
+        times.push_back(NowMs() - start);
+    }
+    const char* prefix = component ? "component" : "reader";
+    std::printf("%s_ms %.3f\n", prefix, Median(times));
+    std::printf("%s_mbytes %.3f\n", prefix, bytes / 1048576.0);
+    std::printf("%s_peak_ws_mb %.3f\n", prefix, PeakWorkingSetMb());
+    if (!component)
+        Print("reader_frames", static_cast<double>(frames));
+    return 0;
+}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -362,6 +443,11 @@ int wmain(int argc, wchar_t** argv)
     }
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 1;
+    if (only == L"reader" || only == L"component") {
+        const int read = RunStreams(chm, repeats, only == L"component");
+        CoUninitialize();
+        return read;
+    }
     int status = 0;
     {
         PROCESS_MEMORY_COUNTERS before = {};

@@ -23,6 +23,8 @@ COLUMNS = [
     ("check_ms", "of which structure check ms"), ("check_pct", "check % of title"), ("check_fault", "refused"),
     ("frames_ms", "every stream's frames followed ms"),
     ("gap_ms", "longest gap ms"), ("peak_ws_mb", "peak WS MB"), ("walk_peak_ws_mb", "peak WS, storage walk alone MB"), ("peak_ws_end_mb", "peak WS at end MB"), ("linux_maxrss_mb", "Linux max RSS MB"),
+    ("reader_ms", "every stream, own reader ms"), ("component_ms", "every stream, component ms"),
+    ("reader_peak_ws_mb", "own reader peak WS MB"), ("component_peak_ws_mb", "component peak WS MB"),
     ("peer_ms", "peer ms"),
 ]
 rows = []
@@ -45,7 +47,8 @@ def shown(key, value):
         return "%d" % value
     if key == "check_fault":
         return "no" if value == 0 else "yes (%d)" % value
-    if key in ("own_pct", "peak_ws_mb", "walk_peak_ws_mb", "stream_peak_ws_mb", "peak_ws_end_mb", "linux_maxrss_mb"):
+    if key in ("own_pct", "peak_ws_mb", "walk_peak_ws_mb", "peak_ws_end_mb", "linux_maxrss_mb", "reader_peak_ws_mb",
+               "component_peak_ws_mb", "stream_peak_ws_mb"):
         return "%.1f" % value
     if key in ("per_page_ms", "stream_per_page_ms", "title_ms", "gap_ms", "open_ms", "check_ms", "frames_ms"):
         return "%.2f" % value

@@ -27,8 +27,10 @@ CChmReader::~CChmReader() = default;
 
 ChmFault CChmReader::Open(std::unique_ptr<IChmByteSource> source)
 {
-    if (!source || m_source)
+    // Once: the listing keeps what a first open found.
+    if (!source || m_opened)
         return ChmFault::Unreadable;
+    m_opened = true;
     ChmFault fault = CChmStructureCheck::Run(*source, &m_listing, &m_frames);
     if (fault != ChmFault::None)
         return fault;

@@ -32,6 +32,7 @@ public:
     CChmReader& operator=(const CChmReader&) = delete;
 
     // Runs the structure check over the source and keeps it for the reads. None: readable.
+    // Once per reader.
     ChmFault Open(std::unique_ptr<IChmByteSource> source);
 
     // Every directory entry, in directory order (listing chunks in chunk order).
@@ -53,8 +54,9 @@ public:
 
 private:
     static constexpr size_t kKeptFrames = 2;
+    static constexpr size_t kNoFrame = ~static_cast<size_t>(0);
     struct KeptFrame {
-        size_t frame;
+        size_t frame = kNoFrame;
         std::unique_ptr<BYTE[]> bytes;
     };
 
@@ -63,6 +65,7 @@ private:
     ChmFault Decode(size_t frame);
     int CompareName(size_t entry, const std::string& name) const;
 
+    bool m_opened = false;
     std::unique_ptr<IChmByteSource> m_source;
     CChmListing m_listing;
     ChmFrameTable m_frames;
@@ -74,7 +77,6 @@ private:
     // The frames decoded last, each in the slot of its number's remainder.
     KeptFrame m_kept[kKeptFrames];
     // The frame the decoder stands before; none when it must start over.
-    static constexpr size_t kNoFrame = ~static_cast<size_t>(0);
     size_t m_stateAt = kNoFrame;
     // Per frame: a frame of its reset interval before it or itself failed,
     // so it cannot decode until the next reset.

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "chmformat/CChmReader.h"
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
 #include "chmformat/ChmEntryNames.h"
@@ -205,6 +206,21 @@ CChmStorageNode* CChmStorage::Current()
     return m_rootLevel ? m_rootLevel->Deepest() : nullptr;
 }
 
+bool CChmStorage::CurrentTooLong()
+{
+    const CChmStorageNode* current = Current();
+    if (!current->CurrentName())
+        return false;
+    // The component reads the low 32 bits' worth of the size it reports, and
+    // no more is read than the directory lists for the name; asking the check
+    // with no bytes to read follows no frame.
+    ULONGLONG bytes = current->CurrentSize() & 0xFFFFFFFFull;
+    ULONGLONG listed = ~0ull;
+    if (m_streams && m_streams->Allows(current->RelativePath(), current->CurrentName(), 0, &listed) && listed < bytes)
+        bytes = listed;
+    return bytes > CChmReader::kMaxStreamBytes;
+}
+
 bool CChmStorage::CurrentMayBeRead(ULONGLONG& limit)
 {
     limit = ~0ull;
@@ -227,6 +243,8 @@ HRESULT CChmStorage::ReadCurrent(BYTE** block, DWORD* byteCount)
     // damaged stream. A size the component reports beyond what the directory
     // lists for the name (a component that cannot take a long name may report
     // anything) is not read.
+    if (CurrentTooLong())
+        return kTooLong;
     ULONGLONG limit = 0;
     if (!CurrentMayBeRead(limit))
         return STG_E_DOCFILECORRUPT;
@@ -237,6 +255,8 @@ HRESULT CChmStorage::ExtractCurrent(const wchar_t* filePath)
 {
     if (!Current() || !filePath)
         return E_FAIL;
+    if (CurrentTooLong())
+        return kTooLong;
     ULONGLONG limit = 0;
     if (!CurrentMayBeRead(limit))
         return STG_E_DOCFILECORRUPT;

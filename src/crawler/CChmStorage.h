@@ -41,11 +41,14 @@ public:
     HRESULT Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, size_t folderCapacity);
     // The block comes from LocalAlloc; the caller frees it with LocalFree.
     // S_FALSE, with the bytes there were, when the stream is shorter than its
-    // element's size.
+    // element's size. kTooLong, with nothing allocated or read, for a stream
+    // longer than our own reader hands out whole.
     HRESULT ReadCurrent(BYTE** block, DWORD* byteCount);
     // S_OK only when the whole stream was written; after a short stream
-    // (S_FALSE) or a failed write no file is left at filePath.
+    // (S_FALSE) or a failed write no file is left at filePath; a stream too
+    // long to read whole is passed over (kTooLong) and makes no file.
     HRESULT ExtractCurrent(const wchar_t* filePath);
+    static constexpr HRESULT kTooLong = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
     void Close();
 
 private:
@@ -54,6 +57,9 @@ private:
     // Whether the component may read the current stream, and how many of its
     // bytes at most (the most its directory entries hold).
     bool CurrentMayBeRead(ULONGLONG& limit);
+    // Whether the current stream holds more bytes than any page may: asked
+    // before any of its frames are followed.
+    bool CurrentTooLong();
     // The walk met this stream: its directory entries need no visit by name.
     void MarkMet(const wchar_t* folder, const wchar_t* name);
     void MarkMet(const std::string& entryName);

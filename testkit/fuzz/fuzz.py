@@ -723,6 +723,15 @@ class Fuzzer:
             for k, (_, data, _) in enumerate(plan):
                 (Path(self.args.dump) / ("m%06d.chm" % k)).write_bytes(data)
             return 0
+        if self.args.reader:
+            # Every mutant through our own reader, in one process (fuzz_reader.exe says what it checks).
+            folder = self.out / "reader"
+            folder.mkdir()
+            for k, (_, data, _) in enumerate(plan):
+                (folder / ("m%06d.chm" % k)).write_bytes(data)
+            done = subprocess.run([str(self.build / "wine-run.sh"), str(self.build / "bin" / "fuzz_reader.exe"),
+                                   winpath(folder), str(self.args.timeout * 1000)])
+            return 0 if done.returncode == 0 else 1
         began = time.time()
         bases = list(range(0, len(plan), self.args.batch))
         slots = queue.Queue()
@@ -795,6 +804,8 @@ def main():
     p.add_argument("--replay", help="run the help files of this folder and its sub-folders as they are, each in a "
                    "worker of its own")
     p.add_argument("--dump", help="write the mutants into this folder instead of running them")
+    p.add_argument("--reader", action="store_true",
+                   help="run the mutants through our own reader (fuzz_reader.exe) instead of the filter")
     p.add_argument("--platform-faults-fail", action="store_true",
                    help="count crashes and hangs inside the platform's itss.dll as failures too")
     args = p.parse_args()

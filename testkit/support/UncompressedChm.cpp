@@ -21,15 +21,29 @@ void AppendEncInt(std::string& out, unsigned long long value)
 
 std::string UncompressedChm(const std::vector<std::pair<std::string, std::string>>& streams)
 {
+    std::vector<ChmListedEntry> entries;
+    for (const auto& stream : streams) {
+        ChmListedEntry entry;
+        entry.name = stream.first;
+        entry.length = stream.second.size();
+        entry.bytes = stream.second;
+        entries.push_back(entry);
+    }
+    return ChmWithEntries(entries);
+}
+
+std::string ChmWithEntries(const std::vector<ChmListedEntry>& streams)
+{
     std::string entries;
     std::string content;
     for (const auto& stream : streams) {
-        AppendEncInt(entries, stream.first.size());
-        entries += stream.first;
-        AppendEncInt(entries, 0);
-        AppendEncInt(entries, content.size());
-        AppendEncInt(entries, stream.second.size());
-        content += stream.second;
+        AppendEncInt(entries, stream.name.size());
+        entries += stream.name;
+        AppendEncInt(entries, stream.section);
+        AppendEncInt(entries, stream.section == 0 ? content.size() : stream.offset);
+        AppendEncInt(entries, stream.section == 0 ? stream.bytes.size() : stream.length);
+        if (stream.section == 0)
+            content += stream.bytes;
     }
     DWORD chunkSize = 0x1000;
     while (chunkSize < kListingHeader + entries.size() + 2) {

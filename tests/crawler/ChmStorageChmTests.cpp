@@ -7,11 +7,13 @@
 #include <algorithm>
 
 #include "ChmWalk.h"
+#include "chmformat/CChmReader.h"
 #include "crawler/CChmStorage.h"
 #include "support/ChmBuilder.h"
 #include "support/ClassObjectOverride.h"
 #include "support/KeptInputs.h"
 #include "support/LoadedModule.h"
+#include "support/LzxChm.h"
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
 #include "support/WineItssOverride.h"
@@ -38,6 +40,30 @@ protected:
     ComApartment com;
     ScratchFolder scratch;
 };
+
+// A page longer than our own reader hands out whole is passed over before any
+// of it is allocated or decoded, read or extracted; the pages beside it are read.
+TEST_F(Chm, PassesOverAPageLongerThanTheCap)
+{
+    constexpr DWORD kFrames = static_cast<DWORD>(CChmReader::kMaxStreamBytes / 0x8000) + 1;
+    const std::wstring chm = scratch.WriteFile(
+        L"long.chm", LzxChm(LongRunsSection(kFrames), {{"/long.htm", 0, kFrames * 0x8000ull}, {"/short.htm", 0, 1000}}));
+    CChmStorage reader;
+    ASSERT_EQ(S_OK, reader.Open(chm.c_str(), nullptr));
+    const ChmWalk walk = WalkAll(reader, true);
+    EXPECT_EQ(CChmStorage::kTooLong, walk.failures.at(L"|long.htm"));
+    EXPECT_EQ(std::string(1000, 'x'), walk.bytes.at(L"|short.htm"));
+
+    wchar_t name[64];
+    wchar_t folder[64];
+    HRESULT hr = reader.First(name, 64, folder, 64);
+    for (; hr == S_OK && wcscmp(name, L"long.htm") != 0; hr = reader.Next(name, 64, folder, 64)) {
+    }
+    ASSERT_EQ(S_OK, hr);
+    const std::wstring page = scratch / L"long.htm";
+    EXPECT_EQ(CChmStorage::kTooLong, reader.ExtractCurrent(page.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(page.c_str()));
+}
 
 TEST_F(Chm, StandInShowsEveryFolderAsAStorage)
 {

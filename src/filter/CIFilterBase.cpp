@@ -297,6 +297,8 @@ HRESULT CIFilterBase::InitStreamRun()
     // Nothing is written for this run: the attempt record is kept only for a
     // stream that names itself and where the settings file can be written.
     m_settings.ReadWithoutWriting();
+    // No record of a file run before may be touched by this run's end.
+    m_runFileName.reset();
     if (m_documentName && m_settings.BlackList()) {
         m_runFileName = CopyOf(m_documentName.get());
         if (!m_runFileName)

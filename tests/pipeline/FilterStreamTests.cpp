@@ -374,6 +374,20 @@ TEST_F(FilterStream, AttemptRecordOnlyForANamedStreamAndAWritableSettingsFile)
         EXPECT_EQ(L"", Marks(name)) << "a run that ends forgets its marks";
         EXPECT_EQ(before.size(), Everything().size());
     }
+
+    // A file's run left unfinished keeps its mark when the same object then
+    // runs a stream that names nothing to its end.
+    auto filter = Start(chm);
+    EXPECT_EQ(L"x", Marks(chm));
+    ComPtr<IPersistStream> persist;
+    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, persist->Load(Over(chm).get()));
+    ULONG flags = 0;
+    ASSERT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));
+    EXPECT_EQ(FILTER_E_END_OF_CHUNKS, Pull(filter.get()).end);
+    persist.reset();
+    filter.reset();
+    EXPECT_EQ(L"x", Marks(chm));
 }
 
 // Filter objects on several threads of one process, each with its own

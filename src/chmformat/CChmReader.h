@@ -53,7 +53,9 @@ public:
     ULONGLONG FramesDecoded() const;
 
 private:
-    static constexpr size_t kKeptFrames = 2;
+    // As many frames as a read in another page's frame usually finds still
+    // decoded: 256 KB.
+    static constexpr size_t kKeptFrames = 8;
     static constexpr size_t kNoFrame = ~static_cast<size_t>(0);
     struct KeptFrame {
         size_t frame = kNoFrame;

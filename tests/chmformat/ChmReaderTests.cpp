@@ -213,7 +213,7 @@ size_t ExpectSameAsComponent(const std::wstring& chm)
             DWORD read = 0;
             EXPECT_EQ(ChmFault::None, pieces.Read(n, piece.first, &bytes[0], piece.second, &read));
             bytes.resize(read);
-            const std::string want = piece.first < expected.size() ? expected.substr(piece.first, piece.second) : "";
+            const std::string want = piece.first < expected.size() ? expected.substr(static_cast<size_t>(piece.first), piece.second) : "";
             EXPECT_TRUE(bytes == want) << "at " << piece.first << ", " << piece.second << " bytes";
         }
     }
@@ -450,7 +450,7 @@ CraftedRow TranslationRow()
     std::string first(kFrame, 'x');
     const std::string call = std::string("\xE8\x10\x00\x00\x00", 5);
     for (size_t at : {size_t(100), size_t(kFrame - 11), size_t(kFrame - 10)})
-        first.replace(at, 5, call.substr(0, kFrame - at < 5 ? kFrame - at : 5));
+        first.replace(at, 5, call.substr(0, static_cast<size_t>(kFrame - at < 5 ? kFrame - at : 5)));
     first.replace(200, 5, std::string("\xE8\xF0\xFF\xFF\xFF", 5));  // a negative address
     lzx.TranslationHeader(0x20000);
     const DWORD length = static_cast<DWORD>(kFrame) + 7001;

@@ -73,6 +73,10 @@ print("linux_maxrss_mb %.3f" % (resource.getrusage(resource.RUSAGE_CHILDREN).ru_
         # that belongs to the storage component.
         wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" 1 read </dev/null | tr -d '\r' |
             sed -n 's/^peak_ws_end_mb /walk_peak_ws_mb /p'
+        # A run over a stream, as Windows Search makes it, alone in its process:
+        # its peak is what the search host's job would see.
+        wine "$build/bin/chm_bench.exe" "Z:${p//\//\\}" 1 stream </dev/null | tr -d '\r' |
+            sed -n 's/^peak_ws_end_mb /stream_peak_ws_mb /p'
         # Every stream the component can name, read whole through our own reader
         # and through the component, each in a process of its own (time and peak).
         for mode in reader component; do

@@ -17,6 +17,7 @@ for line in open(sys.argv[1], encoding="utf-8"):
 
 COLUMNS = [
     ("file", "CHM"), ("pages", "pages"), ("entries", "entries"), ("whole_ms", "whole ms"), ("per_page_ms", "ms/page"),
+    ("stream_per_page_ms", "stream ms/page"), ("stream_peak_ws_mb", "stream peak WS MB"),
     ("read_ms", "walk+read ms"), ("extract_ms", "walk+extract ms"), ("lookups_ms", "lookups ms"),
     ("pagefilter_ms", "page filter ms"), ("own_pct", "own %"), ("title_ms", "Init→title ms"), ("open_ms", "of which storage open ms"),
     ("check_ms", "of which structure check ms"), ("check_pct", "check % of title"), ("check_fault", "refused"),
@@ -35,6 +36,7 @@ for run in runs:
     run.setdefault("own_pct", 100.0 * (whole - parts) / whole if whole else 0)
     run["title_after_open_ms"] = run.get("title_ms", 0) - run.get("open_ms", 0)
     run["per_page_ms"] = whole / run["pages"] if run.get("pages") else 0
+    run["stream_per_page_ms"] = run.get("stream_ms", 0) / run["pages"] if run.get("pages") else 0
     rows.append(run)
 
 
@@ -46,9 +48,9 @@ def shown(key, value):
     if key == "check_fault":
         return "no" if value == 0 else "yes (%d)" % value
     if key in ("own_pct", "peak_ws_mb", "walk_peak_ws_mb", "peak_ws_end_mb", "linux_maxrss_mb", "reader_peak_ws_mb",
-               "component_peak_ws_mb"):
+               "component_peak_ws_mb", "stream_peak_ws_mb"):
         return "%.1f" % value
-    if key in ("per_page_ms", "title_ms", "gap_ms", "open_ms", "check_ms", "frames_ms"):
+    if key in ("per_page_ms", "stream_per_page_ms", "title_ms", "gap_ms", "open_ms", "check_ms", "frames_ms"):
         return "%.2f" % value
     if key == "check_pct":
         return "%.1f" % value

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "crawler/ChmPassedOver.h"
 #include "util/AppendBackslash.h"
 #include "util/BoundedString.h"
 #include "util/FileExists.h"
@@ -13,20 +14,6 @@ namespace {
 constexpr size_t kPartCapacity = 261;
 // Base names are cut after this many characters in the flat mode.
 constexpr size_t kFlatBaseLength = 8;
-
-// The extension of a name as the C runtime splits it: from the last dot of the
-// file name part, dot included; null when there is none.
-const wchar_t* ExtensionOf(const wchar_t* name)
-{
-    const wchar_t* dot = nullptr;
-    for (const wchar_t* p = name; *p; ++p) {
-        if (*p == L'\\' || *p == L'/')
-            dot = nullptr;
-        else if (*p == L'.')
-            dot = p;
-    }
-    return dot;
-}
 
 // Whether the first length characters of name spell upper, ASCII letters
 // compared without regard to case.
@@ -101,17 +88,7 @@ int CChmFileCrawler::Reset()
 
 bool CChmFileCrawler::ShouldSkip(const wchar_t* name, const wchar_t* folder)
 {
-    // Internal streams, and everything inside an internal top-level storage.
-    if (IsSpecialName(folder[0] != L'\0' ? folder : name))
-        return true;
-
-    const wchar_t* extension = ExtensionOf(name);
-    if (!extension || wcslen(extension) != 4)
-        return false;
-    wchar_t lowered[5];
-    wmemcpy(lowered, extension, 5);
-    CharLowerW(lowered);
-    return wcscmp(lowered, L".css") == 0;
+    return IsPassedOverChmEntry(name, folder);
 }
 
 bool CChmFileCrawler::IsSpecialName(const wchar_t* name)

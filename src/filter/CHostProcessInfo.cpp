@@ -1,5 +1,7 @@
 #include "filter/CHostProcessInfo.h"
 
+#include <propsys.h>
+
 #include <cwchar>
 #include <new>
 
@@ -143,20 +145,73 @@ ForeignModule CHostProcessInfo::LoadPageFilter(const wchar_t* path, ForeignPtr<I
     }
 }
 
+bool CHostProcessInfo::IsLoadIFilterModule(const FilterLookupRecord& record, wchar_t* moduleName, size_t capacity)
+{
+    UpperBaseName(record.filterDllPath, moduleName, capacity);
+    for (const wchar_t* known : kLoadIFilterModules) {
+        if (wcscmp(moduleName, known) == 0)
+            return true;
+    }
+    return false;
+}
+
 ForeignModule CHostProcessInfo::CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
                                                  ForeignPtr<IFilter>& filter)
 {
     filter.reset();
     try {
         wchar_t moduleName[kPartCapacity];
-        UpperBaseName(record.filterDllPath, moduleName, kPartCapacity);
-        bool throughLoadIFilter = false;
-        for (const wchar_t* known : kLoadIFilterModules)
-            throughLoadIFilter = throughLoadIFilter || wcscmp(moduleName, known) == 0;
-        return throughLoadIFilter ? CreateThroughLoadIFilter(path, record, moduleName, filter)
-                                  : CreateFromClassObject(path, record, filter);
+        return IsLoadIFilterModule(record, moduleName, kPartCapacity)
+                   ? CreateThroughLoadIFilter(path, record, moduleName, filter)
+                   : CreateFromClassObject(path, record, filter);
     } catch (...) {
         // Our own failure (memory): what was made goes, unless its DLL faulted.
+        filter.reset();
+        return ForeignModule();
+    }
+}
+
+ForeignModule CHostProcessInfo::LoadPageFilterOnStream(const wchar_t* name, IStream* page, ForeignPtr<IFilter>& filter,
+                                                       bool& needsFile)
+{
+    filter.reset();
+    needsFile = false;
+    try {
+        FilterLookupRecord record;
+        if (!page || !FindFilter(name, record))
+            return ForeignModule();
+        wchar_t moduleName[kPartCapacity];
+        if (IsLoadIFilterModule(record, moduleName, kPartCapacity)) {
+            needsFile = true;
+            return ForeignModule();
+        }
+        // Declared before the object, so that the object goes first on every path out.
+        ForeignModule module;
+        ForeignPtr<IFilter> object;
+        module = MakeFromClassObject(record, object);
+        if (!module || !object)
+            return ForeignModule();
+
+        HRESULT hr = E_FAIL;
+        ForeignPtr<IInitializeWithStream> initialize =
+            object.Query<IInitializeWithStream>(__uuidof(IInitializeWithStream));
+        if (initialize) {
+            initialize.Call([&hr, page](IInitializeWithStream* i) { hr = i->Initialize(page, STGM_READ); });
+            initialize.reset();
+        } else {
+            ForeignPtr<IPersistStream> persist = object.Query<IPersistStream>(IID_IPersistStream);
+            if (!persist) {
+                needsFile = static_cast<bool>(object.Query<IPersistFile>(IID_IPersistFile));
+                return ForeignModule();
+            }
+            persist.Call([&hr, page](IPersistStream* p) { hr = p->Load(page); });
+            persist.reset();
+        }
+        if (FAILED(hr) || !object)
+            return ForeignModule();
+        filter = std::move(object);
+        return module;
+    } catch (...) {
         filter.reset();
         return ForeignModule();
     }
@@ -209,18 +264,14 @@ ForeignModule CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, co
     return ForeignModule(AddModuleReference(owner));
 }
 
-ForeignModule CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
-                                                      ForeignPtr<IFilter>& filter)
+ForeignModule CHostProcessInfo::MakeFromClassObject(const FilterLookupRecord& record, ForeignPtr<IFilter>& object)
 {
     CDLLsInformationBase* dlls = record.dllsInformation ? record.dllsInformation : &m_dllsInformation;
 
     // LoadFilterObject takes a reference only when it loads the DLL itself;
     // for a DLL already loaded (by the probe, the host, an earlier page) the
     // page takes its own, so that the one freed after the page is ours.
-    // Declared before the object, so that on every path out the object is
-    // released before the module reference is given back.
     ForeignModule module;
-    ForeignPtr<IFilter> object;
     bool loadedHere = false;
     HMODULE loaded = dlls->LoadFilterObject(record.filterDllPath, record.filterClsid, object, &loadedHere);
     if (loadedHere)
@@ -230,6 +281,19 @@ ForeignModule CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const
     if (!loadedHere)
         module.reset(AddModuleReference(loaded));
     if (!module)
+        object.reset();
+    return module;
+}
+
+ForeignModule CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
+                                                      ForeignPtr<IFilter>& filter)
+{
+    // Declared before the object, so that on every path out the object is
+    // released before the module reference is given back.
+    ForeignModule module;
+    ForeignPtr<IFilter> object;
+    module = MakeFromClassObject(record, object);
+    if (!module || !object)
         return ForeignModule();
 
     ForeignPtr<IPersistFile> file = object.Query<IPersistFile>(IID_IPersistFile);

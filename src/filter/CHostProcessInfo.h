@@ -50,6 +50,14 @@ public:
     ForeignModule LoadPageFilter(const wchar_t* path, ForeignPtr<IFilter>& filter);
     ForeignModule CreatePageFilter(const wchar_t* path, const FilterLookupRecord& record,
                                    ForeignPtr<IFilter>& filter);
+    // The page filter for a page held in memory (name says its extension),
+    // given the page through IInitializeWithStream, else IPersistStream; the
+    // same lookup, guard and record of faults as LoadPageFilter. needsFile
+    // becomes true when the product's filter takes neither (or is opened by
+    // path through the indexing library): the page can reach it only as a
+    // page file, through LoadPageFilter.
+    ForeignModule LoadPageFilterOnStream(const wchar_t* name, IStream* page, ForeignPtr<IFilter>& filter,
+                                         bool& needsFile);
 
     // The search-product helper for this host, owned by the caller.
     std::unique_ptr<CIFilterRegistryHelperBase> CreateHelperForHost();
@@ -68,6 +76,10 @@ private:
                                            const wchar_t* moduleName, ForeignPtr<IFilter>& filter);
     ForeignModule CreateFromClassObject(const wchar_t* path, const FilterLookupRecord& record,
                                         ForeignPtr<IFilter>& filter);
+    // An object of the record's class, not yet given a page, and the module
+    // reference its page holds.
+    ForeignModule MakeFromClassObject(const FilterLookupRecord& record, ForeignPtr<IFilter>& object);
+    static bool IsLoadIFilterModule(const FilterLookupRecord& record, wchar_t* moduleName, size_t capacity);
 
     // Built before the strings.
     CDLLsInformation m_dllsInformation;

@@ -16,6 +16,28 @@ namespace {
 // FMTID_SummaryInformation, spelled out so that no property-set header is needed.
 constexpr GUID kSummaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
 constexpr PROPID kTitleProperty = 2;  // PIDSI_TITLE
+
+// The interfaces the object answers, each with the base it is reached through.
+struct InterfaceEntry {
+    const IID* iid;
+    void* (*reach)(CIFilterBase* object);
+};
+
+template <typename Interface>
+void* Reach(CIFilterBase* object)
+{
+    return static_cast<Interface*>(object);
+}
+
+const InterfaceEntry kInterfaces[] = {
+    // The identity: the same pointer whichever interface it is asked through.
+    {&IID_IUnknown, Reach<IPersistFile>},
+    {&__uuidof(IFilter), Reach<IFilter>},
+    {&IID_IPersist, Reach<IPersistFile>},
+    {&IID_IPersistFile, Reach<IPersistFile>},
+    {&IID_IPersistStream, Reach<IPersistStream>},
+    {&__uuidof(IInitializeWithStream), Reach<IInitializeWithStream>},
+};
 }  // namespace
 
 CIFilterBase::CIFilterBase()
@@ -34,6 +56,7 @@ CIFilterBase::~CIFilterBase()
     DropPageFilter();
     // Its destruction deletes the last page file.
     m_crawler.reset();
+    m_streamRun.reset();
     Cleanup();
     m_hostInfo.reset();
 }
@@ -44,16 +67,15 @@ STDMETHODIMP CIFilterBase::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
-    if (riid == __uuidof(IFilter)) {
-        *ppv = static_cast<IFilter*>(this);
-    } else if (riid == IID_IPersistFile || riid == IID_IPersist || riid == IID_IUnknown) {
-        *ppv = static_cast<IPersistFile*>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+    for (const InterfaceEntry& entry : kInterfaces) {
+        if (riid == *entry.iid) {
+            *ppv = entry.reach(this);
+            AddRef();
+            return S_OK;
+        }
     }
-    AddRef();
-    return S_OK;
+    *ppv = nullptr;
+    return E_NOINTERFACE;
 }
 
 STDMETHODIMP_(ULONG) CIFilterBase::AddRef()
@@ -79,9 +101,15 @@ STDMETHODIMP CIFilterBase::Init(ULONG grfFlags, ULONG cAttributes, const FULLPRO
         // a page file still open in a page filter could not be deleted.
         DropPageFilter();
         m_crawler.reset();
+        m_streamRun.reset();
         Cleanup();
         if (pFlags)
             *pFlags = IFILTER_FLAGS_OLE_PROPERTIES;
+        m_initFlags = grfFlags;
+        m_attributes.Assign(cAttributes, aAttributes);
+        m_chunkCounter = 0;
+        if (m_document)
+            return InitStreamRun();
         if (!m_fileName || !FileExists(m_fileName.get()))
             return E_FAIL;
         m_runFileName = CopyOf(m_fileName.get());
@@ -91,10 +119,6 @@ STDMETHODIMP CIFilterBase::Init(ULONG grfFlags, ULONG cAttributes, const FULLPRO
         BuildSettingsPaths();
         if (!BlackListEnter())
             return S_OK;  // refused: no crawler, so the first GetChunk ends the document
-
-        m_initFlags = grfFlags;
-        m_attributes.Assign(cAttributes, aAttributes);
-        m_chunkCounter = 0;
 
         if (!m_tempFolder.Choose())
             return E_FAIL;
@@ -171,7 +195,11 @@ STDMETHODIMP CIFilterBase::Load(LPCOLESTR pszFileName, DWORD)
         // The run of the file before ends here, as far as its record goes.
         EndAttempt();
         m_fileName = CopyOf(pszFileName);
-        return m_fileName ? S_OK : E_OUTOFMEMORY;
+        if (!m_fileName)
+            return E_OUTOFMEMORY;
+        m_document.reset();
+        m_documentName.reset();
+        return S_OK;
     } catch (...) {
         return E_FAIL;
     }
@@ -200,13 +228,104 @@ STDMETHODIMP CIFilterBase::GetCurFile(LPOLESTR* ppszFileName)
     return S_OK;
 }
 
+// IPersistStream / IInitializeWithStream
+
+STDMETHODIMP CIFilterBase::Load(IStream* pStm)
+{
+    try {
+        return TakeStream(pStm);
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+STDMETHODIMP CIFilterBase::Save(IStream*, BOOL)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CIFilterBase::GetSizeMax(ULARGE_INTEGER*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CIFilterBase::Initialize(IStream* pstream, DWORD grfMode)
+{
+    // The contract: a handler is initialised once; a host that wants another
+    // document makes another object.
+    if (m_streamInitialized)
+        return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
+    // A filter reads: a host that offers it a stream to write to is mistaken.
+    if (grfMode & (STGM_WRITE | STGM_READWRITE))
+        return STG_E_ACCESSDENIED;
+    try {
+        const HRESULT hr = TakeStream(pstream);
+        if (SUCCEEDED(hr))
+            m_streamInitialized = true;
+        return hr;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CIFilterBase::TakeStream(IStream* stream)
+{
+    if (!stream)
+        return E_INVALIDARG;
+    // The name a stream gives, if any, keys its attempt record and stands in
+    // for a missing title. It comes from the host's own stream.
+    std::unique_ptr<wchar_t[]> name;
+    STATSTG stat{};
+    if (SUCCEEDED(stream->Stat(&stat, STATFLAG_DEFAULT))) {
+        CoTaskMemBlock<wchar_t> owned(stat.pwcsName);
+        if (owned && owned.get()[0] != L'\0') {
+            name = CopyOf(owned.get());
+            if (!name)
+                return E_OUTOFMEMORY;
+        }
+    }
+    // The run of the document before ends here, as far as its record goes.
+    EndAttempt();
+    m_document.copy_from(stream);
+    m_documentName = std::move(name);
+    m_fileName.reset();
+    return S_OK;
+}
+
+HRESULT CIFilterBase::InitStreamRun()
+{
+    // Nothing is written for this run: the attempt record is kept only for a
+    // stream that names itself and where the settings file can be written.
+    m_settings.ReadWithoutWriting();
+    // No record of a file run before may be touched by this run's end.
+    m_runFileName.reset();
+    m_runDocumentName.reset();
+    if (m_documentName) {
+        m_runDocumentName = CopyOf(m_documentName.get());
+        if (!m_runDocumentName)
+            return E_FAIL;
+    }
+    if (m_documentName && m_settings.BlackList()) {
+        m_runFileName = CopyOf(m_documentName.get());
+        if (!m_runFileName)
+            return E_FAIL;
+        if (!BlackListEnter())
+            return S_OK;  // refused: no run, so the first GetChunk ends the document
+    }
+    std::unique_ptr<CStreamRun> run(new CStreamRun(*m_hostInfo));
+    if (!run->Open(m_document.get()))
+        return E_FAIL;
+    m_streamRun = std::move(run);
+    return S_OK;
+}
+
 // ---- The chunk pipeline ----
 
 HRESULT CIFilterBase::DoGetChunk(STAT_CHUNK* pStat)
 {
     // No crawler: the run was refused, could not start, or has ended. Only the
     // end of the entries counts as completed (AdvancePage says so).
-    if (!m_crawler)
+    if (!m_crawler && !m_streamRun)
         return FILTER_E_END_OF_CHUNKS;
     m_pendingTitle.Clear();
     if (m_chunkCounter == 0) {
@@ -329,6 +448,27 @@ void CIFilterBase::DropPageFilter()
 
 HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
 {
+    const HRESULT next = m_streamRun ? NextPageFromStream() : NextPageFromFile();
+    if (next != kPageReady)
+        return next;
+
+    HRESULT init = E_FAIL;
+    const ULONG flags = m_initFlags;
+    const ULONG count = m_attributes.Count();
+    const FULLPROPSPEC* attributes = m_attributes.Data();
+    if (!m_pageFilter.Call([&init, flags, count, attributes, pageFlags](IFilter* page) {
+            init = page->Init(flags, count, attributes, pageFlags);
+        }) ||
+        init != S_OK) {
+        DropPageFilter();
+        return kEntrySkipped;
+    }
+    m_relay.Hold(m_pageFilter);
+    return kPageReady;
+}
+
+HRESULT CIFilterBase::NextPageFromFile()
+{
     wchar_t name[CFileCrawlerBase::kBufferCapacity];
     wchar_t folder[CFileCrawlerBase::kBufferCapacity];
     std::unique_ptr<wchar_t[]> target(new wchar_t[CFileCrawlerBase::kBufferCapacity]());
@@ -355,20 +495,24 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
         DropPageFilter();
         return kEntrySkipped;
     }
+    return kPageReady;
+}
 
-    HRESULT init = E_FAIL;
-    const ULONG flags = m_initFlags;
-    const ULONG count = m_attributes.Count();
-    const FULLPROPSPEC* attributes = m_attributes.Data();
-    if (!m_pageFilter.Call([&init, flags, count, attributes, pageFlags](IFilter* page) {
-            init = page->Init(flags, count, attributes, pageFlags);
-        }) ||
-        init != S_OK) {
+HRESULT CIFilterBase::NextPageFromStream()
+{
+    switch (m_streamRun->Next(m_pageFilter, m_pageFilterModule)) {
+    case CStreamRun::Step::Page:
+        return kPageReady;
+    case CStreamRun::Step::Skipped:
         DropPageFilter();
         return kEntrySkipped;
+    case CStreamRun::Step::End:
+        break;
     }
-    m_relay.Hold(m_pageFilter);
-    return kPageReady;
+    // Its destruction deletes the last page file and the run's folder.
+    m_streamRun.reset();
+    m_completed = true;
+    return FILTER_E_END_OF_CHUNKS;
 }
 
 HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
@@ -397,14 +541,17 @@ HRESULT CIFilterBase::EmitTitleChunk(STAT_CHUNK* pStat)
 ChmTitle CIFilterBase::GetTitle(ULONG* flags)
 {
     *flags = CHUNK_VALUE;
-    // The run's file, as its pages are: Load may have named another since Init.
-    const wchar_t* file = m_runFileName.get();
+    // The run's document, as its pages are: Load may have named another since
+    // Init. A stream's name, where it gives one, stands for its file's.
+    const wchar_t* path = m_streamRun ? m_runDocumentName.get() : m_runFileName.get();
     ChmTitle title;
-    if (m_wideTitles && !GetTitleW(file, title, flags)) {
+    const bool found = m_wideTitles && (m_streamRun ? m_streamRun->Title(kTitleCapacity, title)
+                                                    : GetTitleW(path, title, flags));
+    if (m_wideTitles && !found) {
         // The file name without folder and extension, in the language the
         // file declares, if any.
         wchar_t drive[MAX_PATH], directory[MAX_PATH], name[MAX_PATH], extension[MAX_PATH];
-        if (SplitPath(file, drive, MAX_PATH, directory, MAX_PATH, name, MAX_PATH, extension, MAX_PATH))
+        if (path && SplitPath(path, drive, MAX_PATH, directory, MAX_PATH, name, MAX_PATH, extension, MAX_PATH))
             title.text = name;
         else
             title.text.clear();

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <filter.h>
 #include <filterr.h>
+#include <propsys.h>
 
 #include <memory>
 
@@ -10,21 +11,25 @@
 #include "filter/CHostProcessInfo.h"
 #include "filter/CRunFolder.h"
 #include "filter/CRunSettings.h"
+#include "filter/CStreamRun.h"
 #include "filter/FullPropSpecArray.h"
 #include "filter/SubFilterRelay.h"
 #include "filter/TitleValue.h"
+#include "util/ComPtr.h"
 #include "util/ForeignModule.h"
 #include "util/ForeignPtr.h"
 #include "util/ModuleCount.h"
 
-// The CHM filter object: IFilter is its primary interface, IPersistFile names
-// the file. The IUnknown reached through IPersistFile is the object's identity.
+// The CHM filter object: IFilter is its primary interface; IPersistFile names
+// the file, or IInitializeWithStream or IPersistStream hands it over as a
+// stream. The IUnknown reached through IPersistFile is the object's identity.
 //
 // This file holds the COM surface and the chunk pipeline; a run's settings and
 // attempt record are CRunSettings, its temporary folder CRunFolder, the title's
 // #SYSTEM walk ReadChmSystemTitle and its value TitleValue, the way to the page
-// filter (and the value policy on its way) SubFilterRelay.
-class CIFilterBase : public IFilter, public IPersistFile {
+// filter (and the value policy on its way) SubFilterRelay, and a run over a
+// stream CStreamRun.
+class CIFilterBase : public IFilter, public IPersistFile, public IPersistStream, public IInitializeWithStream {
 public:
     CIFilterBase();
     CIFilterBase(const CIFilterBase&) = delete;
@@ -50,6 +55,14 @@ public:
     STDMETHODIMP Save(LPCOLESTR pszFileName, BOOL fRemember) override;
     STDMETHODIMP SaveCompleted(LPCOLESTR pszFileName) override;
     STDMETHODIMP GetCurFile(LPOLESTR* ppszFileName) override;
+
+    // IPersistStream (IsDirty and GetClassID are shared with IPersistFile)
+    STDMETHODIMP Load(IStream* pStm) override;
+    STDMETHODIMP Save(IStream* pStm, BOOL fClearDirty) override;
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* pcbSize) override;
+
+    // IInitializeWithStream
+    STDMETHODIMP Initialize(IStream* pstream, DWORD grfMode) override;
 
     static constexpr size_t kSettingsPathCapacity = CRunSettings::kPathCapacity;
     static constexpr size_t kTempPathCapacity = CRunFolder::kPathCapacity;
@@ -88,6 +101,9 @@ protected:
     std::unique_ptr<CChmFileCrawler> CreateCrawler(const wchar_t* filePath, const wchar_t* tempFolder);
     // Deletes the run's temporary folder and forgets the title and settings paths.
     void Cleanup();
+    // Takes a stream as the document for the next Init, in place of a file.
+    HRESULT TakeStream(IStream* stream);
+    HRESULT InitStreamRun();
 
     // What AdvancePage answers besides FILTER_E_END_OF_CHUNKS. A fault in a page
     // filter's DLL ends its page; the document goes on, and that DLL is not
@@ -95,6 +111,9 @@ protected:
     static constexpr HRESULT kPageReady = S_OK;
     static constexpr HRESULT kEntrySkipped = S_FALSE;  // nothing from this entry: try the next
     HRESULT AdvancePage(ULONG* pageFlags);
+    // The current page's filter, made for the next entry of the run's kind.
+    HRESULT NextPageFromFile();
+    HRESULT NextPageFromStream();
     HRESULT EmitTitleChunk(STAT_CHUNK* pStat);
     ChmTitle GetTitle(ULONG* flags);
 
@@ -110,9 +129,18 @@ protected:
     ULONG m_chunkCounter = 0;
     CRunFolder m_tempFolder;
     std::unique_ptr<CChmFileCrawler> m_crawler;
+    // The run over a stream, in place of the crawler.
+    std::unique_ptr<CStreamRun> m_streamRun;
     TitleValue m_pendingTitle;
     volatile LONG m_refCount = 1;
     std::unique_ptr<wchar_t[]> m_fileName;
+    // The document handed over as a stream, in place of m_fileName, and the
+    // name its Stat gives (null when it gives none).
+    ComPtr<IStream> m_document;
+    std::unique_ptr<wchar_t[]> m_documentName;
+    // The name of the stream the run that Init started reads, if it gave one.
+    std::unique_ptr<wchar_t[]> m_runDocumentName;
+    bool m_streamInitialized = false;
     // The file of the run that Init started: its attempt record's key.
     std::unique_ptr<wchar_t[]> m_runFileName;
     CRunSettings m_settings;

@@ -8,6 +8,7 @@
 
 #include "filter/NamedMutexLock.h"
 #include "util/BoundedString.h"
+#include "util/UniqueHandle.h"
 
 namespace {
 constexpr wchar_t kSettingsFolder[] = L"Morvanex";
@@ -90,10 +91,23 @@ std::wstring AttemptKey(const wchar_t* fileName)
 void CRunSettings::Read()
 {
     Clear();
-    if (!BuildPaths())
+    if (!BuildPaths(true))
         return;  // no per-user folder: the settings keep their defaults
     m_blackList = GetPrivateProfileIntW(kDebugSection, kBlackListKey, 0, m_settingsPath.get()) == 1;
     m_logGuid = GetPrivateProfileIntW(kDebugSection, kLogGuidKey, 0, m_settingsPath.get()) == 1;
+}
+
+void CRunSettings::ReadWithoutWriting()
+{
+    Clear();
+    if (!BuildPaths(false))
+        return;
+    // Opened for writing and closed at once: it tells whether the record could
+    // be kept, and changes nothing.
+    UniqueHandle settings(CreateFileW(m_settingsPath.get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (settings)
+        m_blackList = GetPrivateProfileIntW(kDebugSection, kBlackListKey, 0, m_settingsPath.get()) == 1;
 }
 
 void CRunSettings::Clear()
@@ -104,7 +118,7 @@ void CRunSettings::Clear()
     m_logGuid = false;
 }
 
-bool CRunSettings::BuildPaths()
+bool CRunSettings::BuildPaths(bool makeFolder)
 {
     std::unique_ptr<wchar_t[]> folder(new wchar_t[kPathCapacity]());
     // The shell's buffer must hold MAX_PATH characters; ours holds more.
@@ -113,7 +127,8 @@ bool CRunSettings::BuildPaths()
     if ((!EndsWithBackslash(folder.get()) && FAILED(BoundedAppend(folder.get(), kPathCapacity, L"\\"))) ||
         FAILED(BoundedAppend(folder.get(), kPathCapacity, kSettingsFolder)))
         return false;
-    CreateDirectoryW(folder.get(), nullptr);  // it usually exists already
+    if (makeFolder)
+        CreateDirectoryW(folder.get(), nullptr);  // it usually exists already
 
     std::unique_ptr<wchar_t[]> settings(new wchar_t[kPathCapacity]);
     std::unique_ptr<wchar_t[]> guidLog(new wchar_t[kPathCapacity]);

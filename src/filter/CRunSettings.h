@@ -16,6 +16,10 @@ public:
     // Finds the settings folder (made when missing) and reads both switches;
     // without a per-user folder both stay off.
     void Read();
+    // The same for a run that must write nothing: the settings folder is not
+    // made, the folder log stays off, and the attempt record only where the
+    // settings file is there to be written.
+    void ReadWithoutWriting();
     // Forgets the paths and switches of the run before.
     void Clear();
 
@@ -33,7 +37,7 @@ public:
     const wchar_t* SettingsPath() const { return m_settingsPath.get(); }
 
 private:
-    bool BuildPaths();
+    bool BuildPaths(bool makeFolder);
 
     std::unique_ptr<wchar_t[]> m_settingsPath;
     std::unique_ptr<wchar_t[]> m_guidLogPath;

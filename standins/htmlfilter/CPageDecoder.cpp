@@ -15,6 +15,25 @@ HRESULT CPageDecoder::Open(const wchar_t* path, bool html)
                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_file)
         return HRESULT_FROM_WIN32(GetLastError());
+    m_stream.reset();
+    return Start(html);
+}
+
+HRESULT CPageDecoder::Open(IStream* stream, bool html)
+{
+    if (!stream)
+        return E_INVALIDARG;
+    LARGE_INTEGER start{};
+    const HRESULT seek = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    if (FAILED(seek))
+        return seek;
+    m_file.reset();
+    m_stream.copy_from(stream);
+    return Start(html);
+}
+
+HRESULT CPageDecoder::Start(bool html)
+{
     m_bytes.clear();
     m_eof = false;
     const HRESULT hr = ReadBlock();
@@ -49,7 +68,15 @@ HRESULT CPageDecoder::ReadBlock()
     const size_t held = m_bytes.size();
     m_bytes.resize(held + kBlockBytes);
     DWORD read = 0;
-    if (!ReadFile(m_file.get(), &m_bytes[held], static_cast<DWORD>(kBlockBytes), &read, nullptr)) {
+    if (m_stream) {
+        ULONG got = 0;
+        const HRESULT hr = m_stream->Read(&m_bytes[held], static_cast<ULONG>(kBlockBytes), &got);
+        if (FAILED(hr)) {
+            m_bytes.resize(held);
+            return hr;
+        }
+        read = got;
+    } else if (!ReadFile(m_file.get(), &m_bytes[held], static_cast<DWORD>(kBlockBytes), &read, nullptr)) {
         const DWORD error = GetLastError();
         m_bytes.resize(held);
         return HRESULT_FROM_WIN32(error);

@@ -5,7 +5,8 @@
 
 #include "comserver/ServerLock.h"
 
-CPageFilter::CPageFilter(const CLSID& classId, bool html) : m_classId(classId), m_html(html)
+CPageFilter::CPageFilter(const CLSID& classId, bool html, unsigned takes)
+    : m_classId(classId), m_html(html), m_takes(takes)
 {
     ServerLock::Increment();
 }
@@ -21,8 +22,12 @@ STDMETHODIMP CPageFilter::QueryInterface(REFIID riid, void** ppv)
         return E_POINTER;
     if (riid == IID_IUnknown || riid == __uuidof(IFilter)) {
         *ppv = static_cast<IFilter*>(this);
-    } else if (riid == IID_IPersistFile || riid == IID_IPersist) {
+    } else if ((m_takes & kTakesFile) && (riid == IID_IPersistFile || riid == IID_IPersist)) {
         *ppv = static_cast<IPersistFile*>(this);
+    } else if ((m_takes & kTakesPersistStream) && (riid == IID_IPersistStream || riid == IID_IPersist)) {
+        *ppv = static_cast<IPersistStream*>(this);
+    } else if ((m_takes & kTakesInitializeWithStream) && riid == __uuidof(IInitializeWithStream)) {
+        *ppv = static_cast<IInitializeWithStream*>(this);
     } else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -54,7 +59,7 @@ STDMETHODIMP CPageFilter::Init(ULONG, ULONG cAttributes, const FULLPROPSPEC* aAt
         m_haveChunk = false;
         m_chunkId = 0;
         m_wanted.clear();
-        if (m_path.empty())
+        if (m_path.empty() && !m_stream)
             return E_FAIL;
         for (ULONG i = 0; i < cAttributes; ++i) {
             const PROPSPEC& property = aAttributes[i].psProperty;
@@ -66,7 +71,7 @@ STDMETHODIMP CPageFilter::Init(ULONG, ULONG cAttributes, const FULLPROPSPEC* aAt
             m_wanted.push_back(std::move(wanted));
         }
         auto decoder = std::make_unique<CPageDecoder>();
-        const HRESULT hr = decoder->Open(m_path.c_str(), m_html);
+        const HRESULT hr = m_stream ? decoder->Open(m_stream.get(), m_html) : decoder->Open(m_path.c_str(), m_html);
         if (FAILED(hr))
             return FILTER_E_ACCESS;
         m_decoder = std::move(decoder);
@@ -242,6 +247,7 @@ STDMETHODIMP CPageFilter::Load(LPCOLESTR pszFileName, DWORD)
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
             return E_INVALIDARG;
         m_path = pszFileName;
+        m_stream.reset();
         m_running = false;
         m_haveChunk = false;
         return S_OK;
@@ -274,4 +280,36 @@ STDMETHODIMP CPageFilter::GetCurFile(LPOLESTR* ppszFileName)
     std::wmemcpy(copy, m_path.c_str(), m_path.size() + 1);
     *ppszFileName = copy;
     return S_OK;
+}
+
+STDMETHODIMP CPageFilter::Load(IStream* pStm)
+{
+    if (!pStm)
+        return E_INVALIDARG;
+    try {
+        m_stream.copy_from(pStm);
+        m_path.clear();
+        m_running = false;
+        m_haveChunk = false;
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDMETHODIMP CPageFilter::Save(IStream*, BOOL)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CPageFilter::GetSizeMax(ULARGE_INTEGER*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CPageFilter::Initialize(IStream* pstream, DWORD grfMode)
+{
+    if (grfMode & (STGM_WRITE | STGM_READWRITE))
+        return STG_E_ACCESSDENIED;
+    return Load(pstream);
 }

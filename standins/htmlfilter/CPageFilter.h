@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <filter.h>
 #include <filterr.h>
+#include <propsys.h>
 
 #include <memory>
 #include <string>
@@ -11,13 +12,23 @@
 #include "CHtmlScanner.h"
 #include "CPageDecoder.h"
 #include "PageChunk.h"
+#include "util/ComPtr.h"
 
 // The reference page filter: hands out the text and meta values of an HTML
 // page, or the text of a plain text file, as a search host expects of the
-// system's own filters for these types.
-class CPageFilter : public IFilter, public IPersistFile {
+// system's own filters for these types. Like them it takes its document by
+// path (IPersistFile) or as a stream (IInitializeWithStream, IPersistStream);
+// a class may answer fewer of these, to stand for filters that do.
+class CPageFilter : public IFilter, public IPersistFile, public IPersistStream, public IInitializeWithStream {
 public:
-    CPageFilter(const CLSID& classId, bool html);
+    enum Takes : unsigned {
+        kTakesFile = 1,
+        kTakesPersistStream = 2,
+        kTakesInitializeWithStream = 4,
+        kTakesAll = kTakesFile | kTakesPersistStream | kTakesInitializeWithStream,
+    };
+
+    CPageFilter(const CLSID& classId, bool html, unsigned takes = kTakesAll);
     CPageFilter(const CPageFilter&) = delete;
     CPageFilter& operator=(const CPageFilter&) = delete;
 
@@ -42,6 +53,14 @@ public:
     STDMETHODIMP SaveCompleted(LPCOLESTR pszFileName) override;
     STDMETHODIMP GetCurFile(LPOLESTR* ppszFileName) override;
 
+    // IPersistStream
+    STDMETHODIMP Load(IStream* pStm) override;
+    STDMETHODIMP Save(IStream* pStm, BOOL fClearDirty) override;
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* pcbSize) override;
+
+    // IInitializeWithStream
+    STDMETHODIMP Initialize(IStream* pstream, DWORD grfMode) override;
+
 private:
     virtual ~CPageFilter();
 
@@ -59,7 +78,10 @@ private:
     volatile LONG m_refCount = 1;
     const CLSID m_classId;
     const bool m_html;
+    const unsigned m_takes;
+    // The document: a path, or a stream.
     std::wstring m_path;
+    ComPtr<IStream> m_stream;
 
     // The run started by Init.
     bool m_running = false;

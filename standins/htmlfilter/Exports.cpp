@@ -13,15 +13,18 @@ namespace {
 struct ReferenceClass {
     const CLSID* clsid;
     bool html;
+    unsigned takes;
     HRESULT CreateInstance(REFIID riid, void** ppv) const
     {
-        return QueryNewObject(new (std::nothrow) CPageFilter(*clsid, html), riid, ppv);
+        return QueryNewObject(new (std::nothrow) CPageFilter(*clsid, html, takes), riid, ppv);
     }
 };
 
 const ReferenceClass kClasses[] = {
-    {&CLSID_ReferenceHtmlFilter, true},
-    {&CLSID_ReferenceTextFilter, false},
+    {&CLSID_ReferenceHtmlFilter, true, CPageFilter::kTakesAll},
+    {&CLSID_ReferenceTextFilter, false, CPageFilter::kTakesAll},
+    {&CLSID_ReferenceHtmlPersistStreamOnly, true, CPageFilter::kTakesPersistStream},
+    {&CLSID_ReferenceHtmlFileOnly, true, CPageFilter::kTakesFile},
 };
 }
 

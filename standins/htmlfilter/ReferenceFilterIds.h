@@ -11,6 +11,14 @@ constexpr CLSID CLSID_ReferenceHtmlFilter = {
 // {02C11C08-399A-4FBF-80CB-64DCF173A986}
 constexpr CLSID CLSID_ReferenceTextFilter = {
     0x02C11C08, 0x399A, 0x4FBF, {0x80, 0xCB, 0x64, 0xDC, 0xF1, 0x73, 0xA9, 0x86}};
+// HTML classes that take their page one way only, for tests of the ways a
+// host falls back; never registered for an extension by the DLL itself.
+// {5C0D7E2B-8F3A-4B7E-9D61-2E4C8A1F0B35}: IPersistStream only.
+constexpr CLSID CLSID_ReferenceHtmlPersistStreamOnly = {
+    0x5C0D7E2B, 0x8F3A, 0x4B7E, {0x9D, 0x61, 0x2E, 0x4C, 0x8A, 0x1F, 0x0B, 0x35}};
+// {A3E1C6F4-27D9-4C58-B0E2-7F9A4D3C1E86}: IPersistFile only.
+constexpr CLSID CLSID_ReferenceHtmlFileOnly = {
+    0xA3E1C6F4, 0x27D9, 0x4C58, {0xB0, 0xE2, 0x7F, 0x9A, 0x4D, 0x3C, 0x1E, 0x86}};
 // {9A9C05F7-A02C-4646-A978-A694EF107886}
 constexpr CLSID CLSID_ReferenceHtmlHandler = {
     0x9A9C05F7, 0xA02C, 0x4646, {0xA9, 0x78, 0xA6, 0x94, 0xEF, 0x10, 0x78, 0x86}};

@@ -42,6 +42,8 @@ STDMETHODIMP CScriptPageFilter::QueryInterface(REFIID riid, void** ppv)
         *ppv = static_cast<IFilter*>(this);
     else if (riid == IID_IPersistFile || riid == IID_IPersist)
         *ppv = static_cast<IPersistFile*>(this);
+    else if (riid == __uuidof(IInitializeWithStream))
+        *ppv = static_cast<IInitializeWithStream*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -216,7 +218,32 @@ STDMETHODIMP CScriptPageFilter::Load(LPCOLESTR pszFileName, DWORD)
         bytes.append(buffer, read);
     CloseHandle(file);
 
-    std::wstring name(pszFileName);
+    Take(bytes, pszFileName);
+    return S_OK;
+}
+
+STDMETHODIMP CScriptPageFilter::Initialize(IStream* pstream, DWORD)
+{
+    ScriptFilterModule::Entered("initialize");
+    if (!pstream)
+        return E_INVALIDARG;
+    std::string bytes;
+    char buffer[4096];
+    ULONG read = 0;
+    while (SUCCEEDED(pstream->Read(buffer, sizeof(buffer), &read)) && read > 0 && bytes.size() < (1u << 20))
+        bytes.append(buffer, read);
+    std::wstring name;
+    STATSTG stat{};
+    if (SUCCEEDED(pstream->Stat(&stat, STATFLAG_DEFAULT)) && stat.pwcsName) {
+        name = stat.pwcsName;
+        CoTaskMemFree(stat.pwcsName);
+    }
+    Take(bytes, name);
+    return S_OK;
+}
+
+void CScriptPageFilter::Take(const std::string& bytes, std::wstring name)
+{
     const size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos)
         name.erase(0, slash + 1);
@@ -224,7 +251,6 @@ STDMETHODIMP CScriptPageFilter::Load(LPCOLESTR pszFileName, DWORD)
     m_next = 0;
     m_current = nullptr;
     ScriptFilterModule::PageLoaded();
-    return S_OK;
 }
 
 STDMETHODIMP CScriptPageFilter::Save(LPCOLESTR, BOOL)

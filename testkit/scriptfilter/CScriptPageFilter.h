@@ -2,14 +2,16 @@
 #include <windows.h>
 #include <filter.h>
 #include <objidl.h>
+#include <propsys.h>
 
 #include <string>
 
 #include "PageScript.h"
 
-// The scriptable test page filter: loads a page file through IPersistFile and
-// then plays the page's script (PageScript) to whoever calls it.
-class CScriptPageFilter final : public IFilter, public IPersistFile {
+// The scriptable test page filter: loads a page file through IPersistFile, or a
+// page handed over through IInitializeWithStream, and then plays the page's
+// script (PageScript) to whoever calls it.
+class CScriptPageFilter final : public IFilter, public IPersistFile, public IInitializeWithStream {
 public:
     CScriptPageFilter();
     CScriptPageFilter(const CScriptPageFilter&) = delete;
@@ -35,7 +37,12 @@ public:
     STDMETHODIMP SaveCompleted(LPCOLESTR pszFileName) override;
     STDMETHODIMP GetCurFile(LPOLESTR* ppszFileName) override;
 
+    // IInitializeWithStream: the page's name comes from the stream's Stat.
+    STDMETHODIMP Initialize(IStream* pstream, DWORD grfMode) override;
+
 private:
+    void Take(const std::string& bytes, std::wstring name);
+
     ~CScriptPageFilter();
 
     LONG m_refCount = 1;

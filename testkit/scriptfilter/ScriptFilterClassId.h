@@ -21,7 +21,7 @@ using LiveObjectsFn = LONG(WINAPI*)();
 using LastInitFn = void(WINAPI*)(ULONG* flags, ULONG* count, wchar_t* firstName, ULONG capacity);
 // Plans an access violation in the nth call (1 the next) of one kind from now
 // on: "classobject" (DllGetClassObject), "constructor" (the filter object's, so
-// inside the factory's CreateInstance), "queryinterface", "load", "release"
+// inside the factory's CreateInstance), "queryinterface", "load", "initialize" (IInitializeWithStream), "release"
 // (the filter object's). A null call or 0 cancels the plan.
 using PlanFaultFn = void(WINAPI*)(const char* call, LONG nth);
 // Calls into the DLL from outside since it was loaded: DllGetClassObject and

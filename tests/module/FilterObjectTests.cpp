@@ -49,7 +49,7 @@ TEST_F(FilterObject, IdentityThroughBothInterfaces)
     EXPECT_EQ(E_NOINTERFACE, filter->QueryInterface(IID_IClassFactory, &out));
     EXPECT_EQ(nullptr, out);
     out = reinterpret_cast<void*>(0x1234);
-    EXPECT_EQ(E_NOINTERFACE, persist->QueryInterface(IID_IPersistStream, &out));
+    EXPECT_EQ(E_NOINTERFACE, persist->QueryInterface(IID_IPersistStorage, &out));
     EXPECT_EQ(nullptr, out);
 }
 

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <propsys.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "support/FaultingFilterCopy.h"
 #include "support/FileBytes.h"
 #include "support/ModuleLoadCount.h"
+#include "support/TestStream.h"
 
 namespace {
 
@@ -242,6 +244,63 @@ TEST_F(FilterPages, FaultInsideAPageFilterDll)
         // of its own besides, whoever else lets go.
         EXPECT_EQ(loadCount + 1 + row.kept, ModuleLoadCount(dll.Module()));
         EXPECT_EQ(L"", Marks(chm)) << "the runs reached their end";
+        EXPECT_TRUE(TempEntries().empty());
+    }
+}
+
+// The same on a run over a stream, where each page reaches its filter through
+// IInitializeWithStream: a fault there, or in a later call, ends that page;
+// the DLL is never called again and the pages of other filters still come.
+TEST_F(FilterPages, FaultInsideAPageFilterDllOnAStreamRun)
+{
+    const std::wstring textFilter = L"{02C11C08-399A-4FBF-80CB-64DCF173A986}";
+    LookupFixture::RegisterFilterClass(textFilter, LoadedModule::BesideTestProgram(L"ReferencePageFilter.dll"));
+    LookupFixture::RegisterHandler(LookupFixture::kOtherHandler, textFilter);
+    LookupFixture::LinkExtensionHandler(L"txt", LookupFixture::kOtherHandler);
+    struct Row {
+        const char* name;
+        const char* script;  // of the second .htm page
+        const char* call;    // a planned fault: the nth call of this kind in the run
+        LONG nth;
+        Lines want;
+    };
+    const Lines othersOnly = {"t:gamma", "t:epsilon"};
+    const Row rows[] = {
+        {"Initialize of the second page", "text beta", "initialize", 2, {"t:alpha", "t:gamma", "t:epsilon"}},
+        {"Initialize of the first page", "text beta", "initialize", 1, othersOnly},
+        {"GetChunk raises", "throw chunk\ntext never", nullptr, 0, {"t:alpha", "t:gamma", "t:epsilon"}},
+    };
+    int n = 200;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const FaultingFilterCopy dll(++n);
+        ASSERT_TRUE(dll);
+        LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString, dll.Path());
+        const std::wstring chm = ChmBuilder(m_scratch, L"project" + std::to_wstring(n))
+                                     .File("a.htm", Page("text alpha"))
+                                     .File("b.htm", Page(row.script))
+                                     .File("c.txt", "gamma")
+                                     .File("d.htm", Page("text delta"))
+                                     .File("e.txt", "epsilon")
+                                     .Build("Faults");
+        auto run = [this, &chm]() {
+            auto filter = NewFilter();
+            ComPtr<IInitializeWithStream> initialize;
+            EXPECT_EQ(S_OK, filter.As(initialize));
+            EXPECT_EQ(S_OK, initialize->Initialize(ComPtr<IStream>(TestStream::Create(FileBytes(chm))).get(), STGM_READ));
+            ULONG flags = 0;
+            EXPECT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));
+            const SeenDocument doc = Pull(filter.get());
+            EXPECT_EQ(FILTER_E_END_OF_CHUNKS, doc.end);
+            ExpectWellFormed(doc);
+            return Describe(doc);
+        };
+        dll.PlanFault(row.call, row.nth);
+        EXPECT_EQ(row.want, run());
+        dll.PlanFault(nullptr, 0);
+        const LONG callsAfter = dll.Calls();
+        EXPECT_EQ(othersOnly, run());
+        EXPECT_EQ(callsAfter, dll.Calls()) << "a call into the DLL after its fault";
         EXPECT_TRUE(TempEntries().empty());
     }
 }

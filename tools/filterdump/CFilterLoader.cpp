@@ -1,6 +1,8 @@
 #include "CFilterLoader.h"
 
 #include <objbase.h>
+#include <propsys.h>
+#include <shlwapi.h>
 
 #include "DescribeResult.h"
 #include "Utf8.h"
@@ -140,12 +142,42 @@ CFilterLoader::Outcome CFilterLoader::Load(const std::wstring& path, ComPtr<IFil
         return created;
     FindLoadedDll();
 
+    return m_stream ? LoadStream(path, filter.get()) : LoadFile(path, filter.get());
+}
+
+CFilterLoader::Outcome CFilterLoader::LoadFile(const std::wstring& path, IFilter* filter)
+{
     ComPtr<IPersistFile> persist;
-    HRESULT hr = filter.As(persist);
+    HRESULT hr = persist.receive([filter](IPersistFile** out) {
+        return filter->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(out));
+    });
     if (FAILED(hr))
         return Fail(Outcome::Failed, "filter " + ToUtf8(m_usedClsid) + " offers no IPersistFile: " + DescribeResult(hr));
     hr = persist->Load(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE);
     if (FAILED(hr))
         return Fail(Outcome::Failed, "the filter cannot load the file: " + DescribeResult(hr));
+    return Outcome::Loaded;
+}
+
+CFilterLoader::Outcome CFilterLoader::LoadStream(const std::wstring& path, IFilter* filter)
+{
+    ComPtr<IInitializeWithStream> initialize;
+    HRESULT hr = initialize.receive([filter](IInitializeWithStream** out) {
+        return filter->QueryInterface(__uuidof(IInitializeWithStream), reinterpret_cast<void**>(out));
+    });
+    if (FAILED(hr))
+        return Fail(Outcome::Failed,
+                    "filter " + ToUtf8(m_usedClsid) + " offers no IInitializeWithStream: " + DescribeResult(hr));
+    // Read-only, and others may read the file meanwhile, as the search host opens it.
+    ComPtr<IStream> stream;
+    hr = stream.receive([&path](IStream** out) {
+        return SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE, FILE_ATTRIBUTE_NORMAL, FALSE,
+                                      nullptr, out);
+    });
+    if (FAILED(hr))
+        return Fail(Outcome::Failed, "cannot open the file as a stream: " + DescribeResult(hr));
+    hr = initialize->Initialize(stream.get(), STGM_READ);
+    if (FAILED(hr))
+        return Fail(Outcome::Failed, "the filter cannot take the file as a stream: " + DescribeResult(hr));
     return Outcome::Loaded;
 }

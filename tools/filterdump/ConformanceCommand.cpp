@@ -11,13 +11,13 @@
 #include "ExitCodes.h"
 #include "Utf8.h"
 
-int RunConformance(const std::wstring& path, const std::wstring& dll, const std::wstring& clsid, unsigned threads,
-                   unsigned runs, CConsoleWriter& out, const std::function<void(const std::string&)>& error)
+int RunConformance(const std::wstring& path, const std::wstring& dll, const std::wstring& clsid, bool stream,
+                   unsigned threads, unsigned runs, CConsoleWriter& out, const std::function<void(const std::string&)>& error)
 {
     // This loader and its first object say which filter it is, or why there is
     // none; the loader keeps the filter's DLL loaded until the procedure ends,
     // so each later object's own loader may let go of it.
-    CFilterLoader first(dll, clsid);
+    CFilterLoader first(dll, clsid, stream);
     {
         ComPtr<IFilter> filter;
         const CFilterLoader::Outcome outcome = first.Load(path, filter);
@@ -32,10 +32,11 @@ int RunConformance(const std::wstring& path, const std::wstring& dll, const std:
         out.Flush();
     };
     write("Conformance of " + ToUtf8(path));
-    write("Filter: " + ToUtf8(first.ClassId()) + " " + ToUtf8(first.DllPath()) + " (" + first.How() + ")");
+    write("Filter: " + ToUtf8(first.ClassId()) + " " + ToUtf8(first.DllPath()) + " (" + first.How() + ")" +
+          (stream ? ", the file as a stream" : ""));
 
     CConformanceProcedure::Binder bind = [&](ComPtr<IFilter>& filter, std::string& reason) {
-        CFilterLoader loader(dll, clsid);
+        CFilterLoader loader(dll, clsid, stream);
         if (loader.Load(path, filter) == CFilterLoader::Outcome::Loaded)
             return true;
         filter.reset();

@@ -36,6 +36,8 @@ const char kUsage[] =
     "  --dll <path>    load the class named by --clsid from this DLL (no registration needed)\n"
     "  --chunks        in a folder run, print the chunks too\n"
     "  --quiet         print no chunks, only the summary\n"
+    "  --stream        hand the file over as a read-only stream (IInitializeWithStream), as\n"
+    "                  Windows Search does, instead of naming it (IPersistFile)\n"
     "  --conformance   run the IFilter test procedure on the file's filter instead: five Init\n"
     "                  configurations, each with validation, consistency and invalid-input\n"
     "                  passes, then objects on several threads and repeated runs; prints each\n"
@@ -52,6 +54,7 @@ struct Options {
     bool chunks = false;
     bool quiet = false;
     bool conformance = false;
+    bool stream = false;
     unsigned threads = 4;
     unsigned runs = 4;
     bool countsGiven = false;
@@ -103,7 +106,7 @@ FileSummary DumpFile(const std::wstring& path, const std::wstring& shownName, co
     g_currentFile = path;
     const double start = Now();
     {
-        CFilterLoader loader(options.dll, options.clsid);
+        CFilterLoader loader(options.dll, options.clsid, options.stream);
         ComPtr<IFilter> filter;
         const CFilterLoader::Outcome outcome = loader.Load(path, filter);
         if (outcome != CFilterLoader::Outcome::Loaded) {
@@ -212,6 +215,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.quiet = true;
         } else if (arg == L"--conformance") {
             options.conformance = true;
+        } else if (arg == L"--stream") {
+            options.stream = true;
         } else if ((arg == L"--threads" || arg == L"--runs") && i + 1 < argc) {
             const bool threads = arg == L"--threads";
             if (!ParseCount(argv[++i], threads ? 64 : 100, threads ? options.threads : options.runs)) {
@@ -273,7 +278,8 @@ int Run(int argc, wchar_t** argv)
             return kExitUsage;
         }
         g_currentFile = path;
-        return RunConformance(path, options.dll, options.clsid, options.threads, options.runs, *g_out, Error);
+        return RunConformance(path, options.dll, options.clsid, options.stream, options.threads, options.runs, *g_out,
+                              Error);
     }
     CTextDump text(*g_out, folder ? options.chunks : !options.quiet, !folder || options.chunks);
     CJsonDump json(*g_out);

@@ -404,7 +404,7 @@ def fault_kind(fault):
 
 
 # What feeds damaged compressed data to the platform's decoder, whose heap damage
-# surfaces in whatever runs next (see the README).
+# surfaces in whatever runs next (see README.md here).
 DECODER_OPERATORS = {mutate_reset_table, mutate_content}
 
 

@@ -18,7 +18,7 @@
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
-#include "../registry/LookupFixture.h"
+#include "support/LookupFixture.h"
 
 // The flat name of a page: its base name cut after eight characters, then its
 // extension (from the last dot).

@@ -5,7 +5,7 @@
 #include <filterr.h>
 #include <propidl.h>
 
-#include "../../standins/htmlfilter/ReferenceFilterIds.h"
+#include "htmlfilter/ReferenceFilterIds.h"
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "util/ComPtr.h"

@@ -22,6 +22,7 @@
 #include "support/WineItssOverride.h"
 #include "util/ComPtr.h"
 #include "util/UniqueHandle.h"
+#include "support/InterfaceTable.h"
 
 namespace {
 const char kDeep[] = "<html><body>deep page</body></html>";
@@ -326,14 +327,11 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        if (riid == IID_IUnknown || riid == IID_IClassFactory)
-            *ppv = static_cast<IClassFactory*>(this);
-        else if (riid == IID_IITStorage)
-            *ppv = static_cast<IITStorage*>(this);
-        else
-            return (*ppv = nullptr), E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        const InterfaceRow rows[] = {
+            {IID_IClassFactory, static_cast<IClassFactory*>(this)},
+            {IID_IITStorage, static_cast<IITStorage*>(this)},
+        };
+        return QueryInterfaceByTable(rows, riid, ppv);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
     STDMETHODIMP_(ULONG) Release() override

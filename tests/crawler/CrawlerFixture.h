@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ChmWalk.h"
+#include "support/ChmWalk.h"
 #include "crawler/CChmFileCrawler.h"
 #include "filter/CHostProcessInfo.h"
 #include "support/FileBytes.h"

@@ -5,8 +5,8 @@
 
 #include "CChmTree.h"
 #include "CStandInStorage.h"
-#include "comserver/ServerLock.h"
 #include "comserver/InterfaceTable.h"
+#include "comserver/ServerLock.h"
 
 CStandInComponent::CStandInComponent() { ServerLock::Increment(); }
 

@@ -3,8 +3,8 @@
 #include <cwchar>
 #include <new>
 
-#include "comserver/ServerLock.h"
 #include "comserver/InterfaceTable.h"
+#include "comserver/ServerLock.h"
 
 CStandInEnum::CStandInEnum(CChmTree::NodePtr elements) : m_node(std::move(elements))
 {

@@ -3,8 +3,8 @@
 #include <new>
 
 #include "CStandInEnum.h"
-#include "comserver/ServerLock.h"
 #include "comserver/InterfaceTable.h"
+#include "comserver/ServerLock.h"
 
 CStandInStorage::CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::NodePtr node)
     : m_tree(std::move(tree)), m_node(std::move(node))

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "PlatformHeapCheck.h"
-#include "comserver/ServerLock.h"
 #include "comserver/InterfaceTable.h"
+#include "comserver/ServerLock.h"
 
 HRESULT CStandInStream::Wrap(ComPtr<IStream> inner, IStream** stream)
 {

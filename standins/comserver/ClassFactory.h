@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <new>
 
-#include "ServerLock.h"
 #include "InterfaceTable.h"
+#include "ServerLock.h"
 
 // Hands out one interface of a freshly made object (null when it could not be
 // made), whose own first reference goes away.

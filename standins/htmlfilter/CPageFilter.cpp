@@ -3,8 +3,8 @@
 #include <cwchar>
 #include <new>
 
-#include "comserver/ServerLock.h"
 #include "comserver/InterfaceTable.h"
+#include "comserver/ServerLock.h"
 
 CPageFilter::CPageFilter(const CLSID& classId, bool html, unsigned takes)
     : m_classId(classId), m_html(html), m_takes(takes)

@@ -2,8 +2,8 @@
 
 #include <filterr.h>
 
-#include "comserver/ServerLock.h"
 #include "comserver/InterfaceTable.h"
+#include "comserver/ServerLock.h"
 
 CTestPageFilter::CTestPageFilter(unsigned persist, const CLSID& clsid) : m_persist(persist), m_clsid(clsid)
 {

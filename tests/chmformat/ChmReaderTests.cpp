@@ -25,6 +25,7 @@
 #include "support/ChmBuilder.h"
 #include "support/FileBytes.h"
 #include "support/FolderEntries.h"
+#include "support/InterfaceTable.h"
 #include "support/ListedStreams.h"
 #include "support/LoadedModule.h"
 #include "support/LzxChm.h"
@@ -34,7 +35,6 @@
 #include "support/StorageCalls.h"
 #include "support/WinePath.h"
 #include "util/ComPtr.h"
-#include "support/InterfaceTable.h"
 
 void PrintTo(ChmFault fault, std::ostream* out);
 

@@ -7,23 +7,23 @@
 #include <algorithm>
 #include <memory>
 
-#include "support/ChmWalk.h"
 #include "chmformat/CChmReader.h"
 #include "crawler/CChmStorage.h"
 #include "support/ChmBuilder.h"
 #include "support/ChmLayout.h"
-#include "support/NestedChm.h"
-#include "support/FileBytes.h"
+#include "support/ChmWalk.h"
 #include "support/ClassObjectOverride.h"
+#include "support/FileBytes.h"
+#include "support/InterfaceTable.h"
 #include "support/KeptInputs.h"
 #include "support/LoadedModule.h"
 #include "support/LzxChm.h"
+#include "support/NestedChm.h"
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
 #include "support/WineItssOverride.h"
 #include "util/ComPtr.h"
 #include "util/UniqueHandle.h"
-#include "support/InterfaceTable.h"
 
 namespace {
 class Chm : public ::testing::Test {

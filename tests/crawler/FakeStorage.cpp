@@ -6,10 +6,10 @@
 
 #include "crawler/IITStorage.h"
 #include "support/ChmBuilder.h"
+#include "support/InterfaceTable.h"
 #include "support/ScratchFolder.h"
 #include "support/UncompressedChm.h"
 #include "support/Utf8.h"
-#include "support/InterfaceTable.h"
 
 FakeElement Stream(std::wstring name, std::string data)
 {

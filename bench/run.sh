@@ -20,10 +20,6 @@ tavrinolex_choose_build bench || exit 1
 build=$tavrinolex_build
 out=$build/bench
 mkdir -p "$out"
-# The peer is not needed by the tests; only the benchmark installs it.
-if ! /usr/bin/python3 -c 'import chm.chm' 2>/dev/null; then
-    apt-get install -y --no-install-recommends python3-chm >/dev/null
-fi
 
 if [ ! -x "$build/show-run.sh" ]; then
     tavrinolex_configure "$tavrinolex_arch" >"$out/build.log" 2>&1
@@ -34,13 +30,9 @@ cmake --build "$build" -j "$jobs" --target show_parts chm_bench growth_bench lis
 
 # Synthetic CHMs, made once per build, as chmcmd writes them: past one listing
 # chunk its directory header names the second chunk as the first, and the
-# filter finds what the storage component's listing misses by name. (Runs
-# before the filter did so kept a patched copy beside the compiled one.)
+# filter finds what the storage component's listing misses by name.
 for pages in 1000 10000; do
     chm=$out/synthetic-$pages.chm
-    if [ -f "$out/synthetic-$pages-as-compiled.chm" ]; then
-        rm -f "$chm" "$out/synthetic-$pages-as-compiled.chm" "$out/check-as-compiled.txt"
-    fi
     [ -f "$chm" ] && continue
     work=$out/pages-$pages
     rm -rf "$work"

@@ -7,9 +7,9 @@
 foreach(name PFX CERT KEY TIMESTAMP)
     set(variable TAVRINOLEX_SIGN_${name})
     if(DEFINED ENV{${variable}})
-        set(${variable} "$ENV{${variable}}" CACHE STRING "Authenticode signing: see README" FORCE)
+        set(${variable} "$ENV{${variable}}" CACHE STRING "Authenticode signing: see installer/README.md" FORCE)
     else()
-        set(${variable} "" CACHE STRING "Authenticode signing: see README")
+        set(${variable} "" CACHE STRING "Authenticode signing: see installer/README.md")
     endif()
 endforeach()
 

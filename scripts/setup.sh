@@ -13,6 +13,8 @@ need+=(wixl msitools)
 # The DLL and the packages are signed with osslsigncode when a certificate is named;
 # the signing test makes its throwaway certificates with openssl.
 need+=(osslsigncode openssl)
+# The benchmark's peer reads help files through chmlib's Python binding.
+need+=(python3-chm)
 missing=()
 for p in "${need[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -35,5 +37,6 @@ done
 for tool in extract_chmLib python3 wixl msiinfo osslsigncode openssl; do
     command -v "$tool" >/dev/null || { echo "setup: $tool is still missing" >&2; exit 1; }
 done
+/usr/bin/python3 -c 'import chm.chm' 2>/dev/null || { echo "setup: python3-chm is still missing" >&2; exit 1; }
 [ -f /usr/include/nlohmann/json.hpp ] || { echo "setup: nlohmann/json headers missing" >&2; exit 1; }
 echo "setup: all tools present"

@@ -415,157 +415,185 @@ int RunStreams(const std::wstring& chm, int repeats, bool component)
         Print("reader_frames", static_cast<double>(frames));
     return 0;
 }
+// Every figure of one run over a CHM, each a list of the repeats' values.
+struct Measures {
+    std::vector<Entry> entries;
+    std::map<std::wstring, FilterLookupRecord> records;
+    size_t gapAt = 0;
+    std::vector<double> whole, title, gap, early, late, read, open, extract, lookups, pages, own, check, checkShare,
+        frames, stream;
+    int fault = 0;
+    ReadRun sizes;
+    size_t chunks = 0, found = 0;
+    double peakAfterWhole = 0;
+};
+
+// "check": the structure check and the frames alone, repeats times.
+int CheckMode(const std::wstring& chm, int repeats)
+{
+    int fault = 0;
+    std::vector<double> check, frames;
+    for (int i = 0; i < repeats; ++i) {
+        double framesMs = 0;
+        check.push_back(RunCheck(chm, &fault, &framesMs));
+        frames.push_back(framesMs);
+    }
+    Print("check_ms", Median(check));
+    Print("check_fault", static_cast<double>(fault));
+    Print("frames_ms", Median(frames));
+    return fault == 0 ? 0 : 1;
+}
+
+// "read": the storage walk alone, to see which part of the memory is its own.
+int ReadMode(const std::wstring& chm, int repeats, Measures& m)
+{
+    for (int i = 0; i < repeats; ++i) {
+        ReadRun r;
+        RunRead(chm, r);
+        m.read.push_back(r.totalMs);
+    }
+    return 0;
+}
+
+// "stream": whole runs over a stream alone, as a search host's process makes them.
+int StreamMode(const std::wstring& chm, int repeats, Measures& m)
+{
+    for (int i = 0; i < repeats; ++i) {
+        WholeRun run;
+        if (!RunWhole(chm, run, true)) {
+            std::fprintf(stderr, "chm_bench: the filter failed on the stream\n");
+            return 1;
+        }
+        m.stream.push_back(run.totalMs);
+    }
+    return 0;
+}
+
+// The default: the whole run by path and its parts, interleaved repeat by repeat
+// so that a change in the machine's load falls on all of them alike; "whole":
+// the whole runs by path alone.
+int WholeMode(const std::wstring& chm, int repeats, bool wholeOnly, const std::wstring& temp,
+              const std::wstring& pagesFolder, Measures& m)
+{
+    for (int i = 0; i < repeats; ++i) {
+        WholeRun run;
+        if (!RunWhole(chm, run)) {
+            std::fprintf(stderr, "chm_bench: the filter failed on the file\n");
+            return 1;
+        }
+        m.whole.push_back(run.totalMs);
+        m.title.push_back(run.times.titleMs);
+        m.gap.push_back(run.times.longestGapMs);
+        m.gapAt = run.times.longestGapAt;
+        m.chunks = run.times.chunks;
+        double e = 0, l = 0;
+        Pace(run.stamps, e, l);
+        m.early.push_back(e);
+        m.late.push_back(l);
+        if (wholeOnly)
+            continue;
+        {
+            WholeRun byStream;
+            if (RunWhole(chm, byStream, true))
+                m.stream.push_back(byStream.totalMs);
+        }
+        if (i == 0) {
+            // The peak of the process so far is the filter's own: nothing else has run.
+            m.peakAfterWhole = PeakWorkingSetMb();
+            RunExtract(chm, temp, &m.entries, pagesFolder);
+        }
+        double framesMs = 0;
+        m.check.push_back(RunCheck(chm, &m.fault, &framesMs));
+        m.checkShare.push_back(100.0 * m.check.back() / m.title.back());
+        m.frames.push_back(framesMs);
+        ReadRun r;
+        RunRead(chm, r);
+        m.read.push_back(r.totalMs);
+        m.open.push_back(r.openMs);
+        m.sizes = r;
+        m.extract.push_back(RunExtract(chm, temp, nullptr, L""));
+        m.lookups.push_back(RunLookups(m.entries, &m.found));
+        m.pages.push_back(RunPageFilters(m.entries, m.records));
+        // Paired with the whole run just before it, so that the machine's
+        // load, which drifts over minutes, cancels out.
+        m.own.push_back(100.0 * (m.whole.back() - m.extract.back() - m.lookups.back() - m.pages.back()) /
+                        m.whole.back());
+    }
+    return 0;
+}
+
+void PrintMeasures(const Measures& m, double basePeakMb, double endPeakMb)
+{
+    Print("whole_ms", Median(m.whole));
+    Print("stream_ms", Median(m.stream));
+    Print("title_ms", Median(m.title));
+    Print("gap_ms", Median(m.gap));
+    Print("last_gap_at_chunk", static_cast<double>(m.gapAt));
+    Print("chunks", static_cast<double>(m.chunks));
+    Print("early_ms_per_chunk", Median(m.early));
+    Print("late_ms_per_chunk", Median(m.late));
+    Print("base_ws_mb", basePeakMb);
+    Print("peak_ws_mb", m.peakAfterWhole);
+    Print("peak_ws_end_mb", endPeakMb);
+    Print("read_ms", Median(m.read));
+    Print("open_ms", Median(m.open));
+    Print("check_ms", Median(m.check));
+    Print("check_pct", Median(m.checkShare));
+    Print("check_fault", static_cast<double>(m.fault));
+    Print("frames_ms", Median(m.frames));
+    Print("extract_ms", Median(m.extract));
+    Print("lookups_ms", Median(m.lookups));
+    Print("pagefilter_ms", Median(m.pages));
+    Print("own_pct", Median(m.own));
+    Print("streams", static_cast<double>(m.sizes.streams));
+    Print("mbytes", static_cast<double>(m.sizes.bytes) / 1048576.0);
+    Print("entries", static_cast<double>(m.entries.size()));
+    Print("pages", static_cast<double>(m.found));
+}
+
+// The modes that print the whole table: the default, "whole", "read", "stream".
+// Each runs in a work folder of this process's own, removed at the end.
+int MeasureMode(const std::wstring& chm, int repeats, const std::wstring& mode)
+{
+    const double basePeakMb = PeakWorkingSetMb();
+    wchar_t tempPath[MAX_PATH];
+    GetTempPathW(MAX_PATH, tempPath);
+    const std::wstring work = std::wstring(tempPath) + L"chm_bench_" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring temp = work + L"\\tmp", pagesFolder = work + L"\\pages";
+    CreateDirectoryW(work.c_str(), nullptr);
+    CreateDirectoryW(temp.c_str(), nullptr);
+    CreateDirectoryW(pagesFolder.c_str(), nullptr);
+
+    Measures m;
+    int status;
+    if (mode == L"read")
+        status = ReadMode(chm, repeats, m);
+    else if (mode == L"stream")
+        status = StreamMode(chm, repeats, m);
+    else
+        status = WholeMode(chm, repeats, mode == L"whole", temp, pagesFolder, m);
+    ScratchFolder::RemoveTree(work);
+    PrintMeasures(m, basePeakMb, PeakWorkingSetMb());
+    return status;
+}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: chm_bench.exe <chm path> [repeats]\n");
+        std::fprintf(stderr, "usage: chm_bench.exe <chm path> [repeats] [check|reader|component|read|stream|whole]\n");
         return 2;
     }
     const std::wstring chm = argv[1];
     const int repeats = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
-    // "whole" or "read": only that, to see which one the memory belongs to;
-    // "check": the structure check and the frames alone, repeats times.
-    const std::wstring only = argc > 3 ? argv[3] : L"";
-    if (only == L"check") {
-        int fault = 0;
-        std::vector<double> check, frames;
-        for (int i = 0; i < repeats; ++i) {
-            double framesMs = 0;
-            check.push_back(RunCheck(chm, &fault, &framesMs));
-            frames.push_back(framesMs);
-        }
-        Print("check_ms", Median(check));
-        Print("check_fault", static_cast<double>(fault));
-        Print("frames_ms", Median(frames));
-        return fault == 0 ? 0 : 1;
-    }
+    const std::wstring mode = argc > 3 ? argv[3] : L"";
+    if (mode == L"check")
+        return CheckMode(chm, repeats);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 1;
-    if (only == L"reader" || only == L"component") {
-        const int read = RunStreams(chm, repeats, only == L"component");
-        CoUninitialize();
-        return read;
-    }
-    int status = 0;
-    {
-        PROCESS_MEMORY_COUNTERS before = {};
-        before.cb = sizeof(before);
-        GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before));
-
-        wchar_t tempPath[MAX_PATH];
-        GetTempPathW(MAX_PATH, tempPath);
-        const std::wstring work = std::wstring(tempPath) + L"chm_bench_" + std::to_wstring(GetCurrentProcessId());
-        const std::wstring temp = work + L"\\tmp", pagesFolder = work + L"\\pages";
-        CreateDirectoryW(work.c_str(), nullptr);
-        CreateDirectoryW(temp.c_str(), nullptr);
-        CreateDirectoryW(pagesFolder.c_str(), nullptr);
-
-        // The parts run between the whole runs, so that a change in the
-        // machine's load falls on all of them alike.
-        std::vector<Entry> entries;
-        std::map<std::wstring, FilterLookupRecord> records;
-        size_t gapAt = 0;
-        std::vector<double> whole, title, gap, early, late, read, open, extract, lookups, pages, own, check, checkShare,
-            frames, stream;
-        int fault = 0;
-        ReadRun sizes;
-        size_t chunks = 0, found = 0;
-        double peakAfterWhole = 0;
-        for (int i = 0; i < repeats; ++i) {
-            if (only == L"read") {
-                ReadRun r;
-                RunRead(chm, r);
-                read.push_back(r.totalMs);
-                continue;
-            }
-            if (only == L"stream") {
-                WholeRun run;
-                if (!RunWhole(chm, run, true)) {
-                    std::fprintf(stderr, "chm_bench: the filter failed on the stream\n");
-                    status = 1;
-                    break;
-                }
-                stream.push_back(run.totalMs);
-                continue;
-            }
-            WholeRun run;
-            if (!RunWhole(chm, run)) {
-                std::fprintf(stderr, "chm_bench: the filter failed on the file\n");
-                status = 1;
-                break;
-            }
-            whole.push_back(run.totalMs);
-            title.push_back(run.times.titleMs);
-            gap.push_back(run.times.longestGapMs);
-            gapAt = run.times.longestGapAt;
-            chunks = run.times.chunks;
-            double e = 0, l = 0;
-            Pace(run.stamps, e, l);
-            early.push_back(e);
-            late.push_back(l);
-            if (only == L"whole")
-                continue;
-            {
-                WholeRun byStream;
-                if (RunWhole(chm, byStream, true))
-                    stream.push_back(byStream.totalMs);
-            }
-            if (i == 0) {
-                // The peak of the process so far is the filter's own: nothing else has run.
-                PROCESS_MEMORY_COUNTERS after = {};
-                after.cb = sizeof(after);
-                GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after));
-                peakAfterWhole = static_cast<double>(after.PeakWorkingSetSize) / 1048576.0;
-                RunExtract(chm, temp, &entries, pagesFolder);
-            }
-            double framesMs = 0;
-            check.push_back(RunCheck(chm, &fault, &framesMs));
-            checkShare.push_back(100.0 * check.back() / title.back());
-            frames.push_back(framesMs);
-            ReadRun r;
-            RunRead(chm, r);
-            read.push_back(r.totalMs);
-            open.push_back(r.openMs);
-            sizes = r;
-            extract.push_back(RunExtract(chm, temp, nullptr, L""));
-            lookups.push_back(RunLookups(entries, &found));
-            pages.push_back(RunPageFilters(entries, records));
-            // Paired with the whole run just before it, so that the machine's
-            // load, which drifts over minutes, cancels out.
-            own.push_back(100.0 * (whole.back() - extract.back() - lookups.back() - pages.back()) / whole.back());
-        }
-        ScratchFolder::RemoveTree(work);
-        PROCESS_MEMORY_COUNTERS end = {};
-        end.cb = sizeof(end);
-        GetProcessMemoryInfo(GetCurrentProcess(), &end, sizeof(end));
-        Print("whole_ms", Median(whole));
-        Print("stream_ms", Median(stream));
-        Print("title_ms", Median(title));
-        Print("gap_ms", Median(gap));
-        Print("last_gap_at_chunk", static_cast<double>(gapAt));
-        Print("chunks", static_cast<double>(chunks));
-        Print("early_ms_per_chunk", Median(early));
-        Print("late_ms_per_chunk", Median(late));
-        Print("base_ws_mb", static_cast<double>(before.PeakWorkingSetSize) / 1048576.0);
-        Print("peak_ws_mb", peakAfterWhole);
-        Print("peak_ws_end_mb", static_cast<double>(end.PeakWorkingSetSize) / 1048576.0);
-        Print("read_ms", Median(read));
-        Print("open_ms", Median(open));
-        Print("check_ms", Median(check));
-        Print("check_pct", Median(checkShare));
-        Print("check_fault", static_cast<double>(fault));
-        Print("frames_ms", Median(frames));
-        Print("extract_ms", Median(extract));
-        Print("lookups_ms", Median(lookups));
-        Print("pagefilter_ms", Median(pages));
-        Print("own_pct", Median(own));
-        Print("streams", static_cast<double>(sizes.streams));
-        Print("mbytes", static_cast<double>(sizes.bytes) / 1048576.0);
-        Print("entries", static_cast<double>(entries.size()));
-        Print("pages", static_cast<double>(found));
-    }
+    // "reader" or "component": every stream read whole through one of them.
+    const int status = mode == L"reader" || mode == L"component" ? RunStreams(chm, repeats, mode == L"component")
+                                                                 : MeasureMode(chm, repeats, mode);
     CoUninitialize();
     return status;
 }

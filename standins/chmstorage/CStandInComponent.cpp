@@ -5,6 +5,7 @@
 
 #include "CChmTree.h"
 #include "CStandInStorage.h"
+#include "comserver/InterfaceTable.h"
 #include "comserver/ServerLock.h"
 
 CStandInComponent::CStandInComponent() { ServerLock::Increment(); }
@@ -13,14 +14,10 @@ CStandInComponent::~CStandInComponent() { ServerLock::Decrement(); }
 
 STDMETHODIMP CStandInComponent::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IITStorage)
-        return E_NOINTERFACE;
-    *ppv = static_cast<IITStorage*>(this);
-    AddRef();
-    return S_OK;
+    const InterfaceRow rows[] = {
+        {IID_IITStorage, static_cast<IITStorage*>(this)},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CStandInComponent::AddRef() { return InterlockedIncrement(&m_refCount); }

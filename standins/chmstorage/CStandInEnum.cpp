@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "comserver/InterfaceTable.h"
 #include "comserver/ServerLock.h"
 
 CStandInEnum::CStandInEnum(CChmTree::NodePtr elements) : m_node(std::move(elements))
@@ -17,14 +18,10 @@ CStandInEnum::~CStandInEnum()
 
 STDMETHODIMP CStandInEnum::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IEnumSTATSTG)
-        return E_NOINTERFACE;
-    *ppv = static_cast<IEnumSTATSTG*>(this);
-    AddRef();
-    return S_OK;
+    const InterfaceRow rows[] = {
+        {IID_IEnumSTATSTG, static_cast<IEnumSTATSTG*>(this)},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CStandInEnum::AddRef() { return InterlockedIncrement(&m_refCount); }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "CStandInEnum.h"
+#include "comserver/InterfaceTable.h"
 #include "comserver/ServerLock.h"
 
 CStandInStorage::CStandInStorage(std::shared_ptr<CChmTree> tree, CChmTree::NodePtr node)
@@ -18,14 +19,10 @@ CStandInStorage::~CStandInStorage()
 
 STDMETHODIMP CStandInStorage::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IStorage)
-        return E_NOINTERFACE;
-    *ppv = static_cast<IStorage*>(this);
-    AddRef();
-    return S_OK;
+    const InterfaceRow rows[] = {
+        {IID_IStorage, static_cast<IStorage*>(this)},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CStandInStorage::AddRef() { return InterlockedIncrement(&m_refCount); }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "PlatformHeapCheck.h"
+#include "comserver/InterfaceTable.h"
 #include "comserver/ServerLock.h"
 
 HRESULT CStandInStream::Wrap(ComPtr<IStream> inner, IStream** stream)
@@ -27,14 +28,11 @@ CStandInStream::~CStandInStream()
 
 STDMETHODIMP CStandInStream::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_ISequentialStream && riid != IID_IStream)
-        return E_NOINTERFACE;
-    *ppv = static_cast<IStream*>(this);
-    AddRef();
-    return S_OK;
+    const InterfaceRow rows[] = {
+        {IID_IStream, static_cast<IStream*>(this)},
+        {IID_ISequentialStream, static_cast<IStream*>(this)},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CStandInStream::AddRef() { return InterlockedIncrement(&m_refCount); }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <new>
 
+#include "InterfaceTable.h"
 #include "ServerLock.h"
 
 // Hands out one interface of a freshly made object (null when it could not be
@@ -33,14 +34,8 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
+        const InterfaceRow rows[] = {{IID_IClassFactory, static_cast<IClassFactory*>(this)}};
+        return QueryInterfaceByTable(rows, riid, ppv);
     }
 
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }

@@ -52,9 +52,10 @@ const wchar_t* const kBlocks[] = {
 // Elements that separate words without ending a paragraph.
 const wchar_t* const kWordBreaks[] = {L"br", L"td", L"th", L"img", L"option", L"input", L"select",
                                       L"button", L"textarea", nullptr};
+}
 
 // Trims a meta name or content and collapses its white space.
-std::wstring Collapse(const std::wstring& text)
+std::wstring CHtmlScanner::Collapse(const std::wstring& text)
 {
     std::wstring out;
     bool space = false;
@@ -71,7 +72,6 @@ std::wstring Collapse(const std::wstring& text)
         out += c;
     }
     return out;
-}
 }
 
 void CHtmlScanner::Feed(const wchar_t* text, size_t length)

@@ -19,6 +19,10 @@ public:
     // is read as text; an unclosed tag, comment or script gives nothing.
     void Finish();
 
+    // Trims text and collapses its runs of white space to one space, as a
+    // browser shows a meta name or content.
+    static std::wstring Collapse(const std::wstring& text);
+
 private:
     enum class State {
         Data, TagOpen, EndTagOpen, TagName, BeforeAttrName, AttrName, AfterAttrName, BeforeAttrValue,

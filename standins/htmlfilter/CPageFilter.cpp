@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "comserver/InterfaceTable.h"
 #include "comserver/ServerLock.h"
 
 CPageFilter::CPageFilter(const CLSID& classId, bool html, unsigned takes)
@@ -18,22 +19,16 @@ CPageFilter::~CPageFilter()
 
 STDMETHODIMP CPageFilter::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == __uuidof(IFilter)) {
-        *ppv = static_cast<IFilter*>(this);
-    } else if ((m_takes & kTakesFile) && (riid == IID_IPersistFile || riid == IID_IPersist)) {
-        *ppv = static_cast<IPersistFile*>(this);
-    } else if ((m_takes & kTakesPersistStream) && (riid == IID_IPersistStream || riid == IID_IPersist)) {
-        *ppv = static_cast<IPersistStream*>(this);
-    } else if ((m_takes & kTakesInitializeWithStream) && riid == __uuidof(IInitializeWithStream)) {
-        *ppv = static_cast<IInitializeWithStream*>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    const InterfaceRow rows[] = {
+        {__uuidof(IFilter), static_cast<IFilter*>(this)},
+        {IID_IPersistFile, static_cast<IPersistFile*>(this), (m_takes & kTakesFile) != 0},
+        {IID_IPersist, static_cast<IPersistFile*>(this), (m_takes & kTakesFile) != 0},
+        {IID_IPersistStream, static_cast<IPersistStream*>(this), (m_takes & kTakesPersistStream) != 0},
+        {IID_IPersist, static_cast<IPersistStream*>(this), (m_takes & kTakesPersistStream) != 0},
+        {__uuidof(IInitializeWithStream), static_cast<IInitializeWithStream*>(this),
+         (m_takes & kTakesInitializeWithStream) != 0},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CPageFilter::AddRef()

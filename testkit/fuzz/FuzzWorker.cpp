@@ -262,6 +262,78 @@ std::string OneLine(std::string text)
     return text;
 }
 
+std::vector<std::wstring> ReadList(const wchar_t* path)
+{
+    std::vector<std::wstring> list;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        list.push_back(FromUtf8(line));
+    }
+    return list;
+}
+
+// A crash must end the process at once, quietly, for the driver to notice; the
+// watchdog ends a file that runs past its time bound.
+void WatchForFaultsAndHangs()
+{
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    AddVectoredExceptionHandler(1, RecordFault);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &g_mainThread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
+}
+
+// Where a run's per-user state lives, for the checks after each file.
+struct FilterFolders {
+    std::wstring runFolder, temp, appData, settingsFile, host;
+};
+
+using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
+
+// Filters one file as a search host does and writes what the driver judges:
+// "B" when it starts, "O" when nothing was wrong, a "C" line per problem.
+void FilterOne(long i, const std::wstring& file, DWORD bound, GetClassObjectFn getClassObject,
+               CanUnloadNowFn canUnloadNow, const FilterFolders& f)
+{
+    char line[512];
+    snprintf(line, sizeof(line), "B %ld\n", i);
+    WriteLine(line);
+    g_current = i;
+    g_deadline = GetTickCount64() + bound;
+    HostRunResult run = RunHostDocument(getClassObject, file);
+    g_deadline = 0;
+    if (run.load != S_OK)
+        run.problems.push_back("Load failed");
+    if (run.init != S_OK)
+        run.problems.push_back("Init failed");
+    if (canUnloadNow() != S_OK)
+        run.problems.push_back("objects left alive in the filter DLL");
+    for (const auto& extra : LeftBehind(f.runFolder, f.temp, f.appData))
+        run.problems.push_back("left behind: " + extra);
+    wchar_t marks[16] = {};
+    GetPrivateProfileStringW(f.host.c_str(), file.c_str(), L"", marks, 16, f.settingsFile.c_str());
+    if (marks[0])
+        run.problems.push_back("attempt marks left");
+    if (run.problems.empty()) {
+        snprintf(line, sizeof(line), "O %ld %zu %zu\n", i, run.chunks, run.textChunks);
+        WriteLine(line);
+    }
+    for (const auto& problem : run.problems) {
+        snprintf(line, sizeof(line), "C %ld %s\n", i, OneLine(problem).c_str());
+        WriteLine(line);
+    }
+    // A damaged heap would surface in whatever runs next: end this worker, so
+    // that the next file starts in a fresh process.
+    if (!HeapValidate(GetProcessHeap(), 0, nullptr)) {
+        snprintf(line, sizeof(line), "V %ld\n", i);
+        WriteLine(line);
+        TerminateProcess(GetCurrentProcess(), 4);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -279,22 +351,8 @@ int wmain(int argc, wchar_t** argv)
         fprintf(stderr, "fuzz_worker: cannot open the results file\n");
         return 2;
     }
-    std::vector<std::wstring> list;
-    {
-        std::ifstream in(argv[1], std::ios::binary);
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            list.push_back(FromUtf8(line));
-        }
-    }
-    // A crash must end the process at once, quietly, for the driver to notice.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    AddVectoredExceptionHandler(1, RecordFault);
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &g_mainThread, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
-    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
+    const std::vector<std::wstring> list = ReadList(argv[1]);
+    WatchForFaultsAndHangs();
 
     // Per-user state of the run: temporary path through TMP, the settings folder
     // through the shell's folder registrations in a scratch HKEY_CURRENT_USER.
@@ -336,42 +394,9 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
 
-    for (long i = first; i < static_cast<long>(list.size()); ++i) {
-        char line[512];
-        snprintf(line, sizeof(line), "B %ld\n", i);
-        WriteLine(line);
-        g_current = i;
-        g_deadline = GetTickCount64() + bound;
-        HostRunResult run = RunHostDocument(getClassObject, list[i]);
-        g_deadline = 0;
-        if (run.load != S_OK)
-            run.problems.push_back("Load failed");
-        if (run.init != S_OK)
-            run.problems.push_back("Init failed");
-        if (canUnloadNow() != S_OK)
-            run.problems.push_back("objects left alive in the filter DLL");
-        for (const auto& extra : LeftBehind(runFolder, temp, appData))
-            run.problems.push_back("left behind: " + extra);
-        wchar_t marks[16] = {};
-        GetPrivateProfileStringW(host.c_str(), list[i].c_str(), L"", marks, 16, settingsFile.c_str());
-        if (marks[0])
-            run.problems.push_back("attempt marks left");
-        if (run.problems.empty()) {
-            snprintf(line, sizeof(line), "O %ld %zu %zu\n", i, run.chunks, run.textChunks);
-            WriteLine(line);
-        }
-        for (const auto& problem : run.problems) {
-            snprintf(line, sizeof(line), "C %ld %s\n", i, OneLine(problem).c_str());
-            WriteLine(line);
-        }
-        // A damaged heap would surface in whatever runs next: end this worker, so
-        // that the next file starts in a fresh process.
-        if (!HeapValidate(GetProcessHeap(), 0, nullptr)) {
-            snprintf(line, sizeof(line), "V %ld\n", i);
-            WriteLine(line);
-            TerminateProcess(GetCurrentProcess(), 4);
-        }
-    }
+    const FilterFolders folders{runFolder, temp, appData, settingsFile, host};
+    for (long i = first; i < static_cast<long>(list.size()); ++i)
+        FilterOne(i, list[i], bound, getClassObject, canUnloadNow, folders);
     WriteLine("E\n");
     CloseHandle(g_results);
     return 0;

@@ -2,6 +2,7 @@
 
 #include <filterr.h>
 
+#include "comserver/InterfaceTable.h"
 #include "comserver/ServerLock.h"
 
 CTestPageFilter::CTestPageFilter(unsigned persist, const CLSID& clsid) : m_persist(persist), m_clsid(clsid)
@@ -16,27 +17,17 @@ CTestPageFilter::~CTestPageFilter()
 
 STDMETHODIMP CTestPageFilter::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IFilter)
-        *ppv = static_cast<IFilter*>(this);
-    else if (riid == IID_IPersistFile && (m_persist & kPersistFile))
-        *ppv = static_cast<IPersistFile*>(this);
-    else if (riid == IID_IPersistStream && (m_persist & kPersistStream))
-        *ppv = static_cast<IPersistStream*>(this);
-    else if (riid == IID_IPersistStorage && (m_persist & kPersistStorage))
-        *ppv = static_cast<IPersistStorage*>(this);
-    else if (riid == IID_IPersist && (m_persist & kPersistFile))
-        *ppv = static_cast<IPersistFile*>(this);
-    else if (riid == IID_IPersist && (m_persist & kPersistStream))
-        *ppv = static_cast<IPersistStream*>(this);
-    else if (riid == IID_IPersist && (m_persist & kPersistStorage))
-        *ppv = static_cast<IPersistStorage*>(this);
-    if (!*ppv)
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    // IPersist answers through the first persistence interface the filter takes.
+    const InterfaceRow rows[] = {
+        {IID_IFilter, static_cast<IFilter*>(this)},
+        {IID_IPersistFile, static_cast<IPersistFile*>(this), (m_persist & kPersistFile) != 0},
+        {IID_IPersistStream, static_cast<IPersistStream*>(this), (m_persist & kPersistStream) != 0},
+        {IID_IPersistStorage, static_cast<IPersistStorage*>(this), (m_persist & kPersistStorage) != 0},
+        {IID_IPersist, static_cast<IPersistFile*>(this), (m_persist & kPersistFile) != 0},
+        {IID_IPersist, static_cast<IPersistStream*>(this), (m_persist & kPersistStream) != 0},
+        {IID_IPersist, static_cast<IPersistStorage*>(this), (m_persist & kPersistStorage) != 0},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CTestPageFilter::AddRef()

@@ -6,6 +6,7 @@
 
 #include "ScriptFilterModule.h"
 #include "scriptfilter/ScriptFilterClassId.h"
+#include "comserver/InterfaceTable.h"
 
 namespace {
 // PSGUID_STORAGE / PID_STG_CONTENTS: the property of a page's body text.
@@ -36,20 +37,13 @@ CScriptPageFilter::~CScriptPageFilter()
 STDMETHODIMP CScriptPageFilter::QueryInterface(REFIID riid, void** ppv)
 {
     ScriptFilterModule::Entered("queryinterface");
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == __uuidof(IFilter))
-        *ppv = static_cast<IFilter*>(this);
-    else if (riid == IID_IPersistFile || riid == IID_IPersist)
-        *ppv = static_cast<IPersistFile*>(this);
-    else if (riid == __uuidof(IInitializeWithStream))
-        *ppv = static_cast<IInitializeWithStream*>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    const InterfaceRow rows[] = {
+        {__uuidof(IFilter), static_cast<IFilter*>(this)},
+        {IID_IPersistFile, static_cast<IPersistFile*>(this)},
+        {IID_IPersist, static_cast<IPersistFile*>(this)},
+        {__uuidof(IInitializeWithStream), static_cast<IInitializeWithStream*>(this)},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CScriptPageFilter::AddRef()

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include "support/InterfaceTable.h"
 
 TestStream* TestStream::Create(std::string bytes, std::wstring name, const Faults& faults)
 {
@@ -15,15 +16,11 @@ TestStream* TestStream::Create(std::string bytes, std::wstring name)
 
 STDMETHODIMP TestStream::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
-        *ppv = static_cast<IStream*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    const InterfaceRow rows[] = {
+        {IID_IStream, static_cast<IStream*>(this)},
+        {IID_ISequentialStream, static_cast<IStream*>(this)},
+    };
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) TestStream::AddRef()

@@ -25,6 +25,7 @@
 #include "support/ChmBuilder.h"
 #include "support/FileBytes.h"
 #include "support/FolderEntries.h"
+#include "support/InterfaceTable.h"
 #include "support/ListedStreams.h"
 #include "support/LoadedModule.h"
 #include "support/LzxChm.h"
@@ -76,13 +77,11 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override
     {
-        if (riid != IID_IUnknown && riid != IID_IStream && riid != IID_ISequentialStream) {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        *out = static_cast<IStream*>(this);
-        AddRef();
-        return S_OK;
+        const InterfaceRow rows[] = {
+            {IID_IStream, static_cast<IStream*>(this)},
+            {IID_ISequentialStream, static_cast<IStream*>(this)},
+        };
+        return QueryInterfaceByTable(rows, riid, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
     STDMETHODIMP_(ULONG) Release() override

@@ -2,6 +2,7 @@
 
 #include <filterr.h>
 #include <propidl.h>
+#include "support/InterfaceTable.h"
 
 namespace {
 constexpr GUID kStorage = {0xB725F130, 0x47EF, 0x101A, {0xA5, 0xF1, 0x02, 0x60, 0x8C, 0x9E, 0xEB, 0xAC}};
@@ -22,15 +23,8 @@ CFaultyFilter::~CFaultyFilter()
 
 STDMETHODIMP CFaultyFilter::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv)
-        return E_POINTER;
-    if (riid != IID_IUnknown && riid != __uuidof(IFilter)) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IFilter*>(this);
-    AddRef();
-    return S_OK;
+    const InterfaceRow rows[] = {{__uuidof(IFilter), static_cast<IFilter*>(this)}};
+    return QueryInterfaceByTable(rows, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CFaultyFilter::AddRef()

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "ChmWalk.h"
+#include "support/ChmWalk.h"
 #include "FakeStorage.h"
 #include "crawler/CChmStorage.h"
 #include "crawler/PageFileWriter.h"

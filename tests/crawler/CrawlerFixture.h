@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ChmWalk.h"
+#include "support/ChmWalk.h"
 #include "crawler/CChmFileCrawler.h"
 #include "filter/CHostProcessInfo.h"
 #include "support/FileBytes.h"
@@ -18,7 +18,7 @@
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
-#include "../registry/LookupFixture.h"
+#include "support/LookupFixture.h"
 
 // The flat name of a page: its base name cut after eight characters, then its
 // extension (from the last dot).

@@ -6,6 +6,7 @@
 
 #include "crawler/IITStorage.h"
 #include "support/ChmBuilder.h"
+#include "support/InterfaceTable.h"
 #include "support/ScratchFolder.h"
 #include "support/UncompressedChm.h"
 #include "support/Utf8.h"
@@ -40,12 +41,8 @@ public:
     virtual ~Counted() { --m_calls->liveObjects; }
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != m_iid)
-            return E_NOINTERFACE;
-        *ppv = static_cast<I*>(this);
-        this->AddRef();
-        return S_OK;
+        const InterfaceRow rows[] = {{m_iid, static_cast<I*>(this)}};
+        return QueryInterfaceByTable(rows, riid, ppv);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_ref; }
     STDMETHODIMP_(ULONG) Release() override

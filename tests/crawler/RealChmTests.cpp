@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ChmWalk.h"
+#include "support/ChmWalk.h"
 #include "CrawlerFixture.h"
 #include "crawler/CChmStorage.h"
 #include "support/FileBytes.h"

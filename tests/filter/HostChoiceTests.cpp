@@ -8,7 +8,7 @@
 #include <string>
 #include <typeinfo>
 
-#include "../registry/LookupFixture.h"
+#include "support/LookupFixture.h"
 #include "filter/CHostProcessInfo.h"
 #include "registry/CIFilterRegistryHelperIndexingService30.h"
 #include "registry/CIFilterRegistryHelperMSNDesktopSearch.h"

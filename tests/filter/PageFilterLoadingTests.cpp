@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "../registry/LookupFixture.h"
+#include "support/LookupFixture.h"
 #include "filter/CHostProcessInfo.h"
 #include "registry/CIFilterRegistryHelperIndexingService30.h"
 #include "scriptfilter/ScriptFilterClassId.h"

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "HostHarness.h"
+#include "support/HostHarness.h"
 #include "support/FolderEntries.h"
 #include "support/ScratchFolder.h"
 #include "util/CoTaskMemBlock.h"

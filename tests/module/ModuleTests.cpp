@@ -1,4 +1,4 @@
-#include "HostHarness.h"
+#include "support/HostHarness.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <thread>
 
-#include "FilterRun.h"
+#include "support/FilterRun.h"
 #include "filter/CIFilterBase.h"
 #include "support/ChmBuilder.h"
 #include "util/FolderFind.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FilterRun.h"
-#include "../registry/LookupFixture.h"
+#include "support/FilterRun.h"
+#include "support/LookupFixture.h"
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/ChmBuilder.h"
 #include "support/ChmChunkRewrite.h"

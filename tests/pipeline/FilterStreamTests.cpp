@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "FilterRun.h"
-#include "../registry/LookupFixture.h"
+#include "support/FilterRun.h"
+#include "support/LookupFixture.h"
 #include "htmlfilter/ReferenceFilterIds.h"
 #include "support/ChmBuilder.h"
 #include "support/FileBytes.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "FilterRun.h"
+#include "support/FilterRun.h"
 #include "chmformat/ChmTitle.h"
 #include "support/ChmBuilder.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "LookupFixture.h"
+#include "support/LookupFixture.h"
 #include "registry/CIFilterRegistryHelperIndexingService30.h"
 #include "registry/CIFilterRegistryHelperMSNDesktopSearch.h"
 #include "registry/CIFilterRegistryHelperOfficeServer12.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "LookupFixture.h"
+#include "support/LookupFixture.h"
 #include "registry/CIFilterRegistryHelperIndexingService20.h"
 #include "registry/CIFilterRegistryHelperIndexingService30.h"
 #include "registry/ReadExtensionValue.h"

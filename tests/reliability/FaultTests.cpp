@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "../registry/LookupFixture.h"
+#include "support/LookupFixture.h"
 #include "ReliabilityTest.h"
 #include "scriptfilter/ScriptFilterClassId.h"
 #include "support/FaultingFilterCopy.h"

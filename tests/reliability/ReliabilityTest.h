@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../pipeline/FilterRun.h"
+#include "support/FilterRun.h"
 #include "HostRun.h"
 #include "support/ChmBuilder.h"
 

@@ -5,21 +5,14 @@
 #include <filterr.h>
 #include <propidl.h>
 
-#include "../../standins/htmlfilter/ReferenceFilterIds.h"
+#include "htmlfilter/ReferenceFilterIds.h"
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
+#include "support/Narrow.h"
 #include "util/ComPtr.h"
 
 namespace {
 constexpr size_t kMaxChunkChars = 4096;
-
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out += static_cast<char>(c);
-    return out;
-}
 
 std::string PropertyOf(const STAT_CHUNK& stat)
 {

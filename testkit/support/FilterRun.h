@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../module/HostHarness.h"
+#include "support/HostHarness.h"
 #include "support/FolderEntries.h"
 #include "support/RegistryFixture.h"
 #include "support/ScratchFolder.h"

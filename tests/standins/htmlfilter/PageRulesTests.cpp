@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../../standins/htmlfilter/ReferenceFilterIds.h"
+#include "htmlfilter/ReferenceFilterIds.h"
 #include "PageFilterRun.h"
 #include "support/ScratchFolder.h"
 

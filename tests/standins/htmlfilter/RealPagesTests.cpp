@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "PageFilterRun.h"
+#include "htmlfilter/CHtmlScanner.h"
 #include "support/FileBytes.h"
 #include "support/FolderEntries.h"
 #include "support/WinePath.h"
@@ -37,20 +38,7 @@ std::wstring Decode(const std::string& bytes, UINT codePage)
     const int made = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
                                          static_cast<int>(text.size()));
     text.resize(made > 0 ? static_cast<size_t>(made) : 0);
-    // Collapse white space as a browser does.
-    std::wstring out;
-    bool space = false;
-    for (wchar_t c : text) {
-        if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f') {
-            space = !out.empty();
-            continue;
-        }
-        if (space)
-            out += L' ';
-        space = false;
-        out += c;
-    }
-    return out;
+    return CHtmlScanner::Collapse(text);
 }
 
 std::string Lower(std::string text)

@@ -332,7 +332,7 @@ double RunPageFilters(const std::vector<Entry>& entries, std::map<std::wstring, 
         ForeignPtr<IFilter> filter;
         ForeignModule module = host.CreatePageFilter(entry.page.c_str(), record->second, filter);
         ChunkTimes times;
-        filter.Call([&times](IFilter* f) { PullChunks(f, times); });
+        filter.call([&times](IFilter* f) { PullChunks(f, times); });
         filter.reset();
         module.reset();
         total += NowMs() - start;

@@ -75,7 +75,7 @@ bool PathKey(const wchar_t* path, wchar_t (&key)[CDLLsInformation::kKeyCapacity]
 
 ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* parent, const wchar_t* expression)
 {
-    BStr query(expression);
+    BStr query(SysAllocString(expression));
     if (!query)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMNode);
     ComPtr<IXMLDOMNode> child;

@@ -456,7 +456,7 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
     const ULONG flags = m_initFlags;
     const ULONG count = m_attributes.Count();
     const FULLPROPSPEC* attributes = m_attributes.Data();
-    if (!m_pageFilter.Call([&init, flags, count, attributes, pageFlags](IFilter* page) {
+    if (!m_pageFilter.call([&init, flags, count, attributes, pageFlags](IFilter* page) {
             init = page->Init(flags, count, attributes, pageFlags);
         }) ||
         init != S_OK) {

@@ -1,58 +1,54 @@
 #pragma once
 #include <unknwn.h>
 
-// Owns one COM reference.
+#include "util/UniqueOwner.h"
+
 template <typename T>
-class ComPtr {
+struct ComReleasePolicy {
+    using Type = T*;
+    static Type Invalid() { return nullptr; }
+    static bool Valid(Type p) { return p != nullptr; }
+    static void Close(Type p) { p->Release(); }
+};
+
+// One COM reference: an owner like the others, which can also be copied (each
+// copy holds a reference of its own) and asked for another interface.
+template <typename T>
+class ComPtr : public UniqueOwner<ComReleasePolicy<T>> {
+    using Owner = UniqueOwner<ComReleasePolicy<T>>;
+
 public:
     ComPtr() = default;
-    explicit ComPtr(T* p) : m_p(p) {}          // takes ownership of a reference already held
-    ComPtr(const ComPtr& other) : m_p(other.m_p) { if (m_p) m_p->AddRef(); }
-    ComPtr(ComPtr&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
-    ~ComPtr() { reset(); }
-
-    ComPtr& operator=(ComPtr other) noexcept { swap(other); return *this; }
-
-    T* get() const { return m_p; }
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-
-    // Releases what is held and hands out the slot for an out parameter.
-    T** put() { reset(); return &m_p; }
-    void** put_void() { return reinterpret_cast<void**>(put()); }
-
-    // Calls a foreign or platform function that fills an out parameter, as
-    //   hr = stream.receive([&](IStream** out) { return storage->OpenStream(..., out); });
-    // What the call leaves there is owned only when it succeeded: after a failure
-    // it may be garbage (Wine leaves some), so it is dropped, never released.
-    template <typename Call>
-    HRESULT receive(Call&& call)
+    explicit ComPtr(T* p) : Owner(p) {}  // takes ownership of a reference already held
+    ComPtr(const ComPtr& other) : Owner(AddRefed(other.get())) {}
+    ComPtr(ComPtr&& other) noexcept = default;
+    ComPtr& operator=(ComPtr other) noexcept
     {
-        T* raw = nullptr;
-        const HRESULT hr = call(&raw);
-        reset();
-        if (SUCCEEDED(hr))
-            m_p = raw;
-        return hr;
+        this->swap(other);
+        return *this;
     }
 
-    // Gives ownership away.
-    T* detach() { T* p = m_p; m_p = nullptr; return p; }
+    T* operator->() const { return this->get(); }
+    void** put_void() { return reinterpret_cast<void**>(this->put()); }
 
     // Holds p with a reference of its own.
-    void copy_from(T* p) { if (p) p->AddRef(); reset(); m_p = p; }
+    void copy_from(T* p) { this->reset(AddRefed(p)); }
 
-    void reset() { if (m_p) { T* p = m_p; m_p = nullptr; p->Release(); } }
-    void swap(ComPtr& other) noexcept { T* p = m_p; m_p = other.m_p; other.m_p = p; }
-
+    // Another interface of the same object.
     template <typename U>
-    HRESULT As(ComPtr<U>& out) const
+    HRESULT query(ComPtr<U>& out) const
     {
-        if (!m_p)
+        T* const p = this->get();
+        if (!p)
             return E_POINTER;
-        return out.receive([this](U** slot) { return m_p->QueryInterface(__uuidof(U), reinterpret_cast<void**>(slot)); });
+        return out.receive([p](U** slot) { return p->QueryInterface(__uuidof(U), reinterpret_cast<void**>(slot)); });
     }
 
 private:
-    T* m_p = nullptr;
+    static T* AddRefed(T* p)
+    {
+        if (p)
+            p->AddRef();
+        return p;
+    }
 };

@@ -1,31 +1,13 @@
 #pragma once
 #include <windows.h>
 
-// Owns a FindFirstFile search handle.
-class FindHandle {
-public:
-    FindHandle() = default;
-    explicit FindHandle(HANDLE h) : m_h(h) {}
-    FindHandle(FindHandle&& other) noexcept : m_h(other.detach()) {}
-    FindHandle& operator=(FindHandle&& other) noexcept
-    {
-        if (this != &other) { reset(); m_h = other.detach(); }
-        return *this;
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    ~FindHandle() { reset(); }
+#include "util/UniqueOwner.h"
 
-    HANDLE get() const { return m_h; }
-    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
-    explicit operator bool() const { return valid(); }
-    HANDLE detach() { HANDLE h = m_h; m_h = INVALID_HANDLE_VALUE; return h; }
-    void reset(HANDLE h = INVALID_HANDLE_VALUE)
-    {
-        if (valid()) FindClose(m_h);
-        m_h = h;
-    }
-
-private:
-    HANDLE m_h = INVALID_HANDLE_VALUE;
+// A FindFirstFile search handle.
+struct FindHandlePolicy {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(Type h) { return h != INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { FindClose(h); }
 };
+using FindHandle = UniqueOwner<FindHandlePolicy>;

@@ -1,23 +1,13 @@
 #pragma once
 #include <windows.h>
 
-// Owns an open registry key. Predefined root keys are never closed.
-class RegKey {
-public:
-    RegKey() = default;
-    explicit RegKey(HKEY key) : m_key(key) {}
-    RegKey(RegKey&& other) noexcept : m_key(other.detach()) {}
-    RegKey& operator=(RegKey&& other) noexcept;
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    ~RegKey() { reset(); }
+#include "util/UniqueOwner.h"
 
-    HKEY get() const { return m_key; }
-    explicit operator bool() const { return m_key != nullptr; }
-    HKEY* put() { reset(); return &m_key; }
-    HKEY detach() { HKEY k = m_key; m_key = nullptr; return k; }
-    void reset();
-
-private:
-    HKEY m_key = nullptr;
+// An open registry key. Predefined root keys are never closed.
+struct RegKeyPolicy {
+    using Type = HKEY;
+    static Type Invalid() { return nullptr; }
+    static bool Valid(Type key) { return key != nullptr; }
+    static void Close(Type key);
 };
+using RegKey = UniqueOwner<RegKeyPolicy>;

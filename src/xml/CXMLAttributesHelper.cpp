@@ -7,7 +7,7 @@ namespace {
 
 BStr MakeBStr(const std::wstring& text)
 {
-    BStr bstr(text.c_str());
+    BStr bstr(SysAllocString(text.c_str()));
     if (!bstr)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMNode);
     return bstr;

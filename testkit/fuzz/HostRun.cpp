@@ -88,7 +88,7 @@ HostRunResult RunHostDocument(GetClassObjectFn getClassObject, const std::wstrin
         return result;
     }
     ComPtr<IPersistFile> persist;
-    if (FAILED(filter.As(persist))) {
+    if (FAILED(filter.query(persist))) {
         problems.push_back("no IPersistFile");
         return result;
     }

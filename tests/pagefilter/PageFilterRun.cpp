@@ -52,7 +52,7 @@ std::vector<SeenChunk> RunPageFilter(const std::wstring& path, bool html, size_t
     ComPtr<IFilter> filter;
     EXPECT_EQ(S_OK, CreateThroughClassObject(ClassObjectExport(module.get()), clsid, filter));
     ComPtr<IPersistFile> persist;
-    EXPECT_EQ(S_OK, filter.As(persist));
+    EXPECT_EQ(S_OK, filter.query(persist));
     EXPECT_EQ(S_OK, persist->Load(path.c_str(), STGM_READ));
     ULONG flags = 99;
     EXPECT_EQ(S_OK, filter->Init(IFILTER_INIT_CANON_PARAGRAPHS | IFILTER_INIT_APPLY_INDEX_ATTRIBUTES,

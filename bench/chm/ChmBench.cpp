@@ -60,8 +60,8 @@
 #include "support/ListedStreams.h"
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
-#include "util/ComPtr.h"
-#include "util/FilterClassId.h"
+#include "util/owners/ComPtr.h"
+#include "util/com/FilterClassId.h"
 
 namespace {
 double NowMs()

@@ -7,8 +7,8 @@
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
 #include "chmformat/ChmEntryNames.h"
-#include "util/BoundedString.h"
-#include "util/CopyOf.h"
+#include "util/strings/BoundedString.h"
+#include "util/strings/CopyOf.h"
 
 namespace {
 constexpr DWORD kOpenMode = STGM_READ | STGM_SHARE_DENY_WRITE;

@@ -4,10 +4,10 @@
 #include <new>
 
 #include "crawler/PageFileWriter.h"
-#include "util/BoundedString.h"
-#include "util/CopyOf.h"
-#include "util/LocalBlock.h"
-#include "util/UniqueHandle.h"
+#include "util/strings/BoundedString.h"
+#include "util/strings/CopyOf.h"
+#include "util/owners/LocalBlock.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 constexpr DWORD kReadExclusive = STGM_READ | STGM_SHARE_EXCLUSIVE;

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "util/BStr.h"
-#include "util/BoundedString.h"
-#include "util/CComError.h"
-#include "util/ReplaceChar.h"
+#include "util/owners/BStr.h"
+#include "util/strings/BoundedString.h"
+#include "util/com/CComError.h"
+#include "util/strings/ReplaceChar.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/XmlClassCreator.h"
 #include "xml/XmlClassIds.h"

@@ -2,10 +2,10 @@
 
 #include "environment/FilterDllLoader.h"
 #include "environment/VerifyFileTrust.h"
-#include "util/BoundedString.h"
-#include "util/FileExists.h"
-#include "util/ForeignFunction.h"
-#include "util/SplitPath.h"
+#include "util/strings/BoundedString.h"
+#include "util/paths/FileExists.h"
+#include "foreign/ForeignFunction.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 

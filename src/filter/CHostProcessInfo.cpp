@@ -13,10 +13,10 @@
 #include "registry/CIFilterRegistryHelperSharepoint2003.h"
 #include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
 #include "environment/EnvironmentFacts.h"
-#include "util/AddModuleReference.h"
-#include "util/BoundedString.h"
-#include "util/ForeignFunction.h"
-#include "util/SplitPath.h"
+#include "foreign/AddModuleReference.h"
+#include "util/strings/BoundedString.h"
+#include "foreign/ForeignFunction.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 // Filter DLLs that are opened through the indexing library's own lookup.

@@ -4,13 +4,13 @@
 #include <new>
 
 #include "filter/ChmSystemTitle.h"
-#include "util/BoundedString.h"
-#include "util/CoTaskMemCopyOf.h"
-#include "util/CopyOf.h"
-#include "util/DeleteFolderTree.h"
-#include "util/FileExists.h"
-#include "util/FilterClassId.h"
-#include "util/SplitPath.h"
+#include "util/strings/BoundedString.h"
+#include "util/strings/CoTaskMemCopyOf.h"
+#include "util/strings/CopyOf.h"
+#include "util/paths/DeleteFolderTree.h"
+#include "util/paths/FileExists.h"
+#include "util/com/FilterClassId.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 // FMTID_SummaryInformation, spelled out so that no property-set header is needed.

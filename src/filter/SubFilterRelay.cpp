@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 bool IsRobotsWord(const wchar_t* text)

@@ -2,9 +2,9 @@
 
 #include <filterr.h>
 
-#include "util/CoTaskMemBlock.h"
-#include "util/CoTaskMemCopyOf.h"
-#include "util/CopyOf.h"
+#include "util/owners/CoTaskMemBlock.h"
+#include "util/strings/CoTaskMemCopyOf.h"
+#include "util/strings/CopyOf.h"
 
 bool TitleValue::Set(const wchar_t* title)
 {

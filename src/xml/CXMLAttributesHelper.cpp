@@ -1,7 +1,7 @@
 #include "xml/CXMLAttributesHelper.h"
 
-#include "util/BStr.h"
-#include "util/CComError.h"
+#include "util/owners/BStr.h"
+#include "util/com/CComError.h"
 
 namespace {
 

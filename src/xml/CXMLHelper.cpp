@@ -1,8 +1,8 @@
 #include "xml/CXMLHelper.h"
 
-#include "util/BStr.h"
-#include "util/LocalBlock.h"
-#include "util/CComError.h"
+#include "util/owners/BStr.h"
+#include "util/owners/LocalBlock.h"
+#include "util/com/CComError.h"
 #include "xml/XmlClassCreator.h"
 #include "xml/XmlClassIds.h"
 

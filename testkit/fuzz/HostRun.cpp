@@ -7,8 +7,8 @@
 
 #include "support/FolderEntries.h"
 #include "support/Narrow.h"
-#include "util/ComPtr.h"
-#include "util/FilterClassId.h"
+#include "util/owners/ComPtr.h"
+#include "util/com/FilterClassId.h"
 
 namespace {
 

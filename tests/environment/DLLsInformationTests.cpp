@@ -10,7 +10,7 @@
 #include "support/LoadedModule.h"
 #include "support/ScopedXmlClasses.h"
 #include "support/ScratchFolder.h"
-#include "util/BStr.h"
+#include "util/owners/BStr.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/XmlClassIds.h"
 

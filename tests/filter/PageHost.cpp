@@ -10,7 +10,7 @@
 #include <string>
 
 #include "filter/CHostProcessInfo.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 bool Override(HKEY predefined, const std::wstring& path, RegKey& key)

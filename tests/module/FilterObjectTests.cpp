@@ -6,7 +6,7 @@
 #include "HostHarness.h"
 #include "support/FolderEntries.h"
 #include "support/ScratchFolder.h"
-#include "util/CoTaskMemBlock.h"
+#include "util/owners/CoTaskMemBlock.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "../../standins/htmlfilter/ReferenceFilterIds.h"
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 constexpr size_t kMaxChunkChars = 4096;

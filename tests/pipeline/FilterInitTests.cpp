@@ -7,8 +7,8 @@
 #include "FilterRun.h"
 #include "filter/CIFilterBase.h"
 #include "support/ChmBuilder.h"
-#include "util/FolderFind.h"
-#include "util/UniqueHandle.h"
+#include "util/paths/FolderFind.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 

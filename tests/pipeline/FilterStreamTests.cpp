@@ -17,7 +17,7 @@
 #include "support/FileBytes.h"
 #include "support/Narrow.h"
 #include "support/TestStream.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 

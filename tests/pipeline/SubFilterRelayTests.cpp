@@ -11,7 +11,7 @@
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 

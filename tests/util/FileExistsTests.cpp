@@ -3,8 +3,8 @@
 #include <string>
 
 #include "support/ScratchFolder.h"
-#include "util/FileExists.h"
-#include "util/UniqueHandle.h"
+#include "util/paths/FileExists.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 

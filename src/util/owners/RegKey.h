@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "util/UniqueOwner.h"
+#include "util/owners/UniqueOwner.h"
 
 // An open registry key. Predefined root keys are never closed.
 struct RegKeyPolicy {

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "util/UniqueOwner.h"
+#include "util/owners/UniqueOwner.h"
 
 // One LoadLibrary reference, dropped with FreeLibrary.
 struct LibraryPolicy {

@@ -1,4 +1,4 @@
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 #include <cstdint>
 

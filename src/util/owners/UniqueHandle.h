@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "util/UniqueOwner.h"
+#include "util/owners/UniqueOwner.h"
 
 // A kernel handle (file, mutex, event, ...). Both null and INVALID_HANDLE_VALUE
 // mean "nothing held", since CreateFile and CreateMutex report failure differently.

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "util/UniqueOwner.h"
+#include "util/owners/UniqueOwner.h"
 
 // A LocalAlloc block, freed with LocalFree.
 template <typename T>

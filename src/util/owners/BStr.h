@@ -1,7 +1,7 @@
 #pragma once
 #include <oleauto.h>
 
-#include "util/UniqueOwner.h"
+#include "util/owners/UniqueOwner.h"
 
 // A BSTR, freed with SysFreeString.
 struct BStrPolicy {

@@ -1,7 +1,7 @@
 #pragma once
 #include <unknwn.h>
 
-#include "util/UniqueOwner.h"
+#include "util/owners/UniqueOwner.h"
 
 template <typename T>
 struct ComReleasePolicy {

@@ -1,8 +1,8 @@
 #pragma once
 #include <objbase.h>
 
-#include "util/ForeignFaults.h"
-#include "util/UniqueOwner.h"
+#include "foreign/ForeignFaults.h"
+#include "util/owners/UniqueOwner.h"
 
 // One reference on another vendor's DLL (a page filter's), given back with
 // CoFreeLibrary when its page is done. Whoever fills it must have taken that

@@ -3,8 +3,8 @@
 
 #include <type_traits>
 
-#include "util/ForeignCall.h"
-#include "util/ForeignFaults.h"
+#include "foreign/ForeignCall.h"
+#include "foreign/ForeignFaults.h"
 
 // One reference on an object of another vendor's DLL. Every call into the
 // object goes through the guard, AddRef and Release included, and the raw

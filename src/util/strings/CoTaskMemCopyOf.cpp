@@ -1,4 +1,4 @@
-#include "util/CoTaskMemCopyOf.h"
+#include "util/strings/CoTaskMemCopyOf.h"
 
 #include <cwchar>
 

@@ -3,8 +3,8 @@
 
 #include <type_traits>
 
-#include "util/ForeignCall.h"
-#include "util/ForeignFaults.h"
+#include "foreign/ForeignCall.h"
+#include "foreign/ForeignFaults.h"
 
 // A function exported by another vendor's DLL (a class object's
 // DllGetClassObject, the indexing library's LoadIFilter), called the way

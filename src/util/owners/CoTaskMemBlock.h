@@ -1,7 +1,7 @@
 #pragma once
 #include <objbase.h>
 
-#include "util/UniqueOwner.h"
+#include "util/owners/UniqueOwner.h"
 
 // A CoTaskMemAlloc block, freed with CoTaskMemFree.
 template <typename T>

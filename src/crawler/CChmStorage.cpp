@@ -98,7 +98,7 @@ HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, s
                 continue;
             return S_OK;
         }
-        // A failure at the root ends everything, as it always has; the end of
+        // A failure at the root ends everything; the end of
         // the walk leaves what it did not meet.
         if (hr != S_FALSE)
             return hr;

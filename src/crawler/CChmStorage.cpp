@@ -98,8 +98,8 @@ HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, s
                 continue;
             return S_OK;
         }
-        // A failure at the root ends everything; the end of
-        // the walk leaves what it did not meet.
+        // A failure at the root ends everything; the end of the walk leaves
+        // what it did not meet.
         if (hr != S_FALSE)
             return hr;
         m_walkEnded = true;

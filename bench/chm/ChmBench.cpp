@@ -60,8 +60,8 @@
 #include "support/ListedStreams.h"
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
-#include "util/ComPtr.h"
-#include "util/FilterClassId.h"
+#include "util/owners/ComPtr.h"
+#include "util/com/FilterClassId.h"
 
 namespace {
 double NowMs()
@@ -332,7 +332,7 @@ double RunPageFilters(const std::vector<Entry>& entries, std::map<std::wstring, 
         ForeignPtr<IFilter> filter;
         ForeignModule module = host.CreatePageFilter(entry.page.c_str(), record->second, filter);
         ChunkTimes times;
-        filter.Call([&times](IFilter* f) { PullChunks(f, times); });
+        filter.call([&times](IFilter* f) { PullChunks(f, times); });
         filter.reset();
         module.reset();
         total += NowMs() - start;

@@ -30,10 +30,10 @@
 
 #include "crawler/CChmStorage.h"
 #include "crawler/IITStorage.h"
-#include "util/ComPtr.h"
-#include "util/FilterClassId.h"
-#include "util/LocalBlock.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/ComPtr.h"
+#include "util/com/FilterClassId.h"
+#include "util/owners/LocalBlock.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 // Busy bytes over every heap of the process; each heap is locked while it is

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "chmformat/IChmByteSource.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 // Reads a file by exact, bounded pieces at given offsets. Small pieces come
 // from a window of the file read ahead at once: a help file's headers, the

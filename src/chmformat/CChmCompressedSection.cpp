@@ -91,8 +91,9 @@ ChmFault CChmCompressedSection::CheckNameList(IChmByteSource& file, const CChmHe
 ChmFault CChmCompressedSection::CheckControlData(IChmByteSource& file, const CChmHeaders& headers,
                                                  const CChmDirectory::Entry& entry)
 {
-    // The component reads the control data into a buffer of 0x100 bytes, and
-    // takes its fields unset when it holds fewer than 0x18.
+    // Wine's component reads the control data into a buffer of 0x100 bytes,
+    // and takes its fields unset when it holds fewer than 0x18 (chm_lib.c);
+    // what Windows' takes is unknown, so both limits hold for either.
     if (entry.length < kMinControlData || entry.length > kMaxControlData)
         return ChmFault::ControlData;
     BYTE data[kMinControlData];

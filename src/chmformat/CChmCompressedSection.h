@@ -8,7 +8,8 @@
 #include "chmformat/ChmFrameTable.h"
 
 // The compressed section's own streams, read the way the storage component
-// reads them: the section names, the LZX control data (version, window size,
+// reads them, as measured on Wine's (dlls/itss, chm_lib.c; Windows' limits are
+// unknown, and a file Wine's would fault on is refused for both): the section names, the LZX control data (version, window size,
 // reset interval) and the reset table (where each frame lies). A file is
 // refused only for what would fault the component as it opens the file; data
 // it cannot decode with (a reset interval it does not take, a table of

@@ -196,8 +196,8 @@ ChmFault CChmReader::Decode(size_t frame)
         KeptFrame& slot = m_kept[at % kKeptFrames];
         slot.frame = kNoFrame;
         m_stateAt = kNoFrame;
-        // A frame of no bytes, or of more than the component's buffer holds,
-        // is never decoded.
+        // A frame of no bytes, or of more than Wine's component's buffer
+        // holds, is never decoded.
         bool decoded = end > start && end - start <= CLzxDecoder::kMaxCompressedFrame;
         if (decoded) {
             const DWORD length = static_cast<DWORD>(end - start);

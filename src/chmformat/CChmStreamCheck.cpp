@@ -133,7 +133,7 @@ bool CChmStreamCheck::FramePasses(size_t frame)
     for (; at <= frame; ++at) {
         const ULONGLONG start = m_frames.frameStarts[at];
         const ULONGLONG end = m_frames.frameStarts[at + 1];
-        // A frame of no bytes, or of more than the component's buffer holds
+        // A frame of no bytes, or of more than Wine's component's buffer holds
         // (its end taken before its start, read as a length, is one), is
         // never given to the component.
         if (end <= start || end - start > CLzxDecoder::kMaxCompressedFrame ||

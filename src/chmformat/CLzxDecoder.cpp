@@ -32,7 +32,7 @@ struct PositionBases {
 const PositionBases kPositionBase;
 }
 
-// The component's bit reader: 16-bit little-endian words, read most
+// Wine's bit reader (lzx.c): 16-bit little-endian words, read most
 // significant bit first into a 32-bit buffer, ahead of need. Past the input it
 // would read whatever lies in memory there; here those words read as zero, and
 // a frame that uses any of their bits fails.
@@ -450,6 +450,9 @@ bool CLzxDecoder::Frame(const BYTE* data, DWORD length, BYTE* out)
     while (togo > 0) {
         if (m_blockRemaining == 0 && !BlockHeader(bits))
             return false;
+        // Wine's test for input run out: a block header may read one word
+        // past the frame, but none of its bits may be used (lzx.c). Whether
+        // Windows' decoder tests the same is unknown.
         if (bits.m_pos > length && (bits.m_pos > length + 2 || bits.m_left < 16))
             return false;
         while (m_blockRemaining > 0 && togo > 0) {

@@ -3,9 +3,12 @@
 
 #include <memory>
 
-// The storage component's LZX decoder, step for step: the same bit reads,
-// block headers, Huffman tables, repeated offsets and window positions, and
-// the same E8 call translation of each frame it hands out. A frame decodes
+// The LZX decoder of the storage component as Wine implements it (dlls/itss,
+// lzx.c), step for step: the same bit reads, block headers, Huffman tables,
+// repeated offsets and window positions, and the same E8 call translation of
+// each frame it hands out. Every rule here was measured on Wine's decoder;
+// how far Windows' own decoder shares each limit is unknown, so a frame that
+// Wine's would refuse is refused whichever component runs. A frame decodes
 // when that decoder would decode it without an error, without reading or
 // writing outside its window and its input, and in work that follows its
 // bytes; otherwise the component must not be given it, and our own reads
@@ -13,8 +16,9 @@
 // reads are this one decoder.
 class CLzxDecoder {
 public:
-    // What a frame decodes to, and the most it may take compressed: the
-    // storage component reads a compressed frame into a buffer of that size.
+    // What a frame decodes to, and the most it may take compressed: Wine's
+    // component reads a compressed frame into a buffer of the frame size and
+    // 6144 bytes more (chm_lib.c); Windows' buffer is unknown.
     static constexpr DWORD kFrameSize = 0x8000;
     static constexpr DWORD kMaxCompressedFrame = kFrameSize + 6144;
 

@@ -3,7 +3,7 @@
 #include <objbase.h>
 
 #include "chmformat/IChmByteSource.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // A help file handed over as a COM stream. Only Seek and Read are used: a
 // search host's stream may support nothing else (no Stat, Clone or

@@ -3,7 +3,8 @@
 
 #include <vector>
 
-// The compressed section as the storage component decodes it: whether it
+// The compressed section as the storage component decodes it (measured on
+// Wine's): whether it
 // decodes it at all, where its content begins in the file, where each LZX
 // frame begins in that content, the window, and how many frames lie between
 // two resets of the decoder. Frame n of the table runs from frameStarts[n] to

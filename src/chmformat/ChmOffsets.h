@@ -15,7 +15,7 @@ constexpr size_t kDirectoryOffset = 0x48;
 constexpr size_t kDirectoryLength = 0x50;
 // Version 3 only; before it the content follows the directory.
 constexpr size_t kContentOffset = 0x58;
-// The storage component reads this much whatever the version.
+// Wine's storage component reads this much whatever the version.
 constexpr size_t kReadSize = 0x60;
 }  // namespace ChmItsf
 

@@ -4,10 +4,10 @@
 #include <new>
 
 #include "crawler/ChmPassedOver.h"
-#include "util/AppendBackslash.h"
-#include "util/BoundedString.h"
-#include "util/FileExists.h"
-#include "util/SplitPath.h"
+#include "util/paths/AppendBackslash.h"
+#include "util/strings/BoundedString.h"
+#include "util/paths/FileExists.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 // Parts of a name in the flat extraction mode.

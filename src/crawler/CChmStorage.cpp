@@ -7,8 +7,8 @@
 #include "chmformat/CChmStreamCheck.h"
 #include "chmformat/CChmStructureCheck.h"
 #include "chmformat/ChmEntryNames.h"
-#include "util/BoundedString.h"
-#include "util/CopyOf.h"
+#include "util/strings/BoundedString.h"
+#include "util/strings/CopyOf.h"
 
 namespace {
 constexpr DWORD kOpenMode = STGM_READ | STGM_SHARE_DENY_WRITE;
@@ -98,8 +98,8 @@ HRESULT CChmStorage::Next(wchar_t* name, size_t nameCapacity, wchar_t* folder, s
                 continue;
             return S_OK;
         }
-        // A failure at the root ends everything, as it always has; the end of
-        // the walk leaves what it did not meet.
+        // A failure at the root ends everything; the end of the walk leaves
+        // what it did not meet.
         if (hr != S_FALSE)
             return hr;
         m_walkEnded = true;

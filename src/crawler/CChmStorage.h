@@ -7,7 +7,7 @@
 
 #include "crawler/CChmStorageNode.h"
 #include "crawler/IITStorage.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 class CChmStreamCheck;
 

@@ -4,10 +4,10 @@
 #include <new>
 
 #include "crawler/PageFileWriter.h"
-#include "util/BoundedString.h"
-#include "util/CopyOf.h"
-#include "util/LocalBlock.h"
-#include "util/UniqueHandle.h"
+#include "util/strings/BoundedString.h"
+#include "util/strings/CopyOf.h"
+#include "util/owners/LocalBlock.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 constexpr DWORD kReadExclusive = STGM_READ | STGM_SHARE_EXCLUSIVE;
@@ -84,7 +84,8 @@ HRESULT CChmStorageNode::CreateForStream(IStorage* storage, const wchar_t* relat
     m_current = stat;
     m_current.type = STGTY_STREAM;
     const size_t length = wcslen(name);
-    if (!m_currentName.allocate((length + 1) * sizeof(wchar_t)))
+    m_currentName.reset(static_cast<wchar_t*>(CoTaskMemAlloc((length + 1) * sizeof(wchar_t))));
+    if (!m_currentName)
         return E_OUTOFMEMORY;
     wmemcpy(m_currentName.get(), name, length + 1);
     return MakeMirrorFolder(mirrorRoot, true);
@@ -238,8 +239,8 @@ HRESULT CChmStorageNode::ReadCurrent(BYTE** block, DWORD* byteCount, ULONGLONG l
         return E_FAIL;
 
     const DWORD size = limit < m_current.cbSize.LowPart ? static_cast<DWORD>(limit) : m_current.cbSize.LowPart;
-    LocalBlock<BYTE> data;
-    if (!data.allocate(size))
+    LocalBlock<BYTE> data(static_cast<BYTE*>(LocalAlloc(LPTR, size)));
+    if (!data)
         return E_OUTOFMEMORY;
     ULONG read = 0;
     hr = stream->Read(data.get(), size, &read);

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "util/CoTaskMemBlock.h"
-#include "util/ComPtr.h"
+#include "util/owners/CoTaskMemBlock.h"
+#include "util/owners/ComPtr.h"
 
 // One level of the depth-first walk over a CHM: one open storage, the position
 // of its enumeration and, while the walk is inside one of its sub-storages,

@@ -5,9 +5,9 @@
 #include <cwchar>
 #include <new>
 
-#include "util/BoundedString.h"
-#include "util/CopyOf.h"
-#include "util/FileExists.h"
+#include "util/strings/BoundedString.h"
+#include "util/strings/CopyOf.h"
+#include "util/paths/FileExists.h"
 
 namespace {
 // A crawler cannot go on without its paths: no memory for them fails its making.

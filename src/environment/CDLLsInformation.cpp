@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "util/BStr.h"
-#include "util/BoundedString.h"
-#include "util/CComError.h"
-#include "util/ReplaceChar.h"
+#include "util/owners/BStr.h"
+#include "util/strings/BoundedString.h"
+#include "util/com/CComError.h"
+#include "util/strings/ReplaceChar.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/XmlClassCreator.h"
 #include "xml/XmlClassIds.h"
@@ -75,7 +75,7 @@ bool PathKey(const wchar_t* path, wchar_t (&key)[CDLLsInformation::kKeyCapacity]
 
 ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* parent, const wchar_t* expression)
 {
-    BStr query(expression);
+    BStr query(SysAllocString(expression));
     if (!query)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMNode);
     ComPtr<IXMLDOMNode> child;

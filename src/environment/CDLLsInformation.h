@@ -8,7 +8,7 @@
 #include <string>
 
 #include "environment/CDLLsInformationBase.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 #include "xml/CXMLHelper.h"
 
 // CDLLsInformationBase with an in-memory cache in front: one "DLL" element per

@@ -2,10 +2,10 @@
 
 #include "environment/FilterDllLoader.h"
 #include "environment/VerifyFileTrust.h"
-#include "util/BoundedString.h"
-#include "util/FileExists.h"
-#include "util/ForeignFunction.h"
-#include "util/SplitPath.h"
+#include "util/strings/BoundedString.h"
+#include "util/paths/FileExists.h"
+#include "foreign/ForeignFunction.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ bool DllFolder(const wchar_t* path, wchar_t* folder, size_t capacity)
 // Whether a foreign object answers the interface.
 bool Offers(ForeignPtr<IFilter>& object, REFIID iid)
 {
-    return static_cast<bool>(object.Query<IUnknown>(iid));
+    return static_cast<bool>(object.query<IUnknown>(iid));
 }
 
 }  // namespace
@@ -159,7 +159,7 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
 
     IClassFactory* rawFactory = nullptr;
     HRESULT hr = E_FAIL;
-    if (!getClassObject.Call([&hr, &rawFactory, &classId](DllGetClassObjectFn f) {
+    if (!getClassObject.call([&hr, &rawFactory, &classId](DllGetClassObjectFn f) {
             hr = f(classId, IID_IClassFactory, reinterpret_cast<void**>(&rawFactory));
         })) {
         faults.Add(module, path);
@@ -170,7 +170,7 @@ HMODULE CDLLsInformationBase::LoadFilterObject(const wchar_t* path, const wchar_
     if (!factory)
         return module;
     IFilter* rawFilter = nullptr;
-    if (!factory.Call([&hr, &rawFilter](IClassFactory* f) {
+    if (!factory.call([&hr, &rawFilter](IClassFactory* f) {
             hr = f->CreateInstance(nullptr, IID_IFilter, reinterpret_cast<void**>(&rawFilter));
         }))
         return module;

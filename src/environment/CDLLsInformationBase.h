@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <filter.h>
 
-#include "util/ForeignPtr.h"
+#include "foreign/ForeignPtr.h"
 
 // Answers three questions about a filter DLL and one of its classes by looking
 // at the file directly: does the DLL exist (and is its signature trusted), how

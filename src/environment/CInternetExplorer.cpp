@@ -4,7 +4,7 @@
 #include "environment/CQuickStringW.h"
 #include "environment/ParseUnsigned.h"
 #include "registry/CRegistry.h"
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 const wchar_t kBrowserKey[] = L"Software\\Microsoft\\Internet Explorer";

@@ -5,7 +5,7 @@
 
 #include "environment/CFindString.h"
 #include "registry/CRegistry.h"
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 const wchar_t kWindowsCurrentVersion[] = L"Software\\Microsoft\\Windows\\CurrentVersion";

@@ -1,7 +1,7 @@
 #include "environment/EnvironmentFacts.h"
 
-#include "util/AppendPath.h"
-#include "util/GetLongPath.h"
+#include "util/paths/AppendPath.h"
+#include "util/paths/GetLongPath.h"
 
 BOOL IsVersionAtLeast(DWORD major, DWORD minor, WORD servicePackMajor, DWORD platform)
 {

@@ -24,7 +24,7 @@ extern const CInternetExplorer g_internetExplorer;
 BOOL IsVersionAtLeast(DWORD major, DWORD minor, WORD servicePackMajor, DWORD platform);
 BOOL IsBrowserAtLeast(DWORD major, DWORD minor, DWORD build, DWORD subBuild);
 
-// The path routines of util/ (AppendPath.h, GetLongPath.h) on the route the
+// The path routines of util/paths/ (AppendPath.h, GetLongPath.h) on the route the
 // recorded versions choose: PathAppendW from SHLWAPI 4.71 on, GetLongPathNameW
 // from Windows 98 and Windows 2000 on.
 BOOL AppendPath(wchar_t* path, const wchar_t* component);

@@ -2,8 +2,8 @@
 
 #include <shlwapi.h>
 
-#include "util/BoundedString.h"
-#include "util/LibraryHandle.h"
+#include "util/strings/BoundedString.h"
+#include "util/owners/LibraryHandle.h"
 
 BOOL GetModuleVersion(const wchar_t* dllName, DWORD* version)
 {

@@ -2,7 +2,7 @@
 
 #include <wintrust.h>
 
-#include "util/LibraryHandle.h"
+#include "util/owners/LibraryHandle.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "registry/CIFilterRegistryHelperSharepoint2003.h"
 #include "registry/CIFilterRegistryHelperWindowsServerExtensions12.h"
 #include "environment/EnvironmentFacts.h"
-#include "util/AddModuleReference.h"
-#include "util/BoundedString.h"
-#include "util/ForeignFunction.h"
-#include "util/SplitPath.h"
+#include "foreign/AddModuleReference.h"
+#include "util/strings/BoundedString.h"
+#include "foreign/ForeignFunction.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 // Filter DLLs that are opened through the indexing library's own lookup.
@@ -194,17 +194,17 @@ ForeignModule CHostProcessInfo::LoadPageFilterOnStream(const wchar_t* name, IStr
 
         HRESULT hr = E_FAIL;
         ForeignPtr<IInitializeWithStream> initialize =
-            object.Query<IInitializeWithStream>(__uuidof(IInitializeWithStream));
+            object.query<IInitializeWithStream>(__uuidof(IInitializeWithStream));
         if (initialize) {
-            initialize.Call([&hr, page](IInitializeWithStream* i) { hr = i->Initialize(page, STGM_READ); });
+            initialize.call([&hr, page](IInitializeWithStream* i) { hr = i->Initialize(page, STGM_READ); });
             initialize.reset();
         } else {
-            ForeignPtr<IPersistStream> persist = object.Query<IPersistStream>(IID_IPersistStream);
+            ForeignPtr<IPersistStream> persist = object.query<IPersistStream>(IID_IPersistStream);
             if (!persist) {
-                needsFile = static_cast<bool>(object.Query<IPersistFile>(IID_IPersistFile));
+                needsFile = static_cast<bool>(object.query<IPersistFile>(IID_IPersistFile));
                 return ForeignModule();
             }
-            persist.Call([&hr, page](IPersistStream* p) { hr = p->Load(page); });
+            persist.call([&hr, page](IPersistStream* p) { hr = p->Load(page); });
             persist.reset();
         }
         if (FAILED(hr) || !object)
@@ -242,7 +242,7 @@ ForeignModule CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, co
     const ForeignFunction<LoadIFilterFn> loadIFilter(m_loadIFilter, nullptr);
     IUnknown* raw = nullptr;
     HRESULT hr = E_FAIL;
-    const bool returned = loadIFilter.Call([&hr, &raw, path](LoadIFilterFn f) {
+    const bool returned = loadIFilter.call([&hr, &raw, path](LoadIFilterFn f) {
         hr = f(path, nullptr, reinterpret_cast<void**>(&raw));
     });
     const HMODULE owner = GetModuleHandleW(moduleName);
@@ -253,7 +253,7 @@ ForeignModule CHostProcessInfo::CreateThroughLoadIFilter(const wchar_t* path, co
     ForeignPtr<IUnknown> object(SUCCEEDED(hr) ? raw : nullptr, owner);
     if (!object || !owner)
         return ForeignModule();  // an object of a DLL we cannot tell is not used
-    ForeignPtr<IFilter> made = object.Query<IFilter>(IID_IFilter);
+    ForeignPtr<IFilter> made = object.query<IFilter>(IID_IFilter);
     if (!made)
         return ForeignModule();
     object.reset();
@@ -296,10 +296,10 @@ ForeignModule CHostProcessInfo::CreateFromClassObject(const wchar_t* path, const
     if (!module || !object)
         return ForeignModule();
 
-    ForeignPtr<IPersistFile> file = object.Query<IPersistFile>(IID_IPersistFile);
+    ForeignPtr<IPersistFile> file = object.query<IPersistFile>(IID_IPersistFile);
     HRESULT hr = E_FAIL;
     const bool pageLoaded =
-        file && file.Call([&hr, path](IPersistFile* f) { hr = f->Load(path, STGM_READ); }) && SUCCEEDED(hr);
+        file && file.call([&hr, path](IPersistFile* f) { hr = f->Load(path, STGM_READ); }) && SUCCEEDED(hr);
     file.reset();
     if (!pageLoaded || !object)
         return ForeignModule();

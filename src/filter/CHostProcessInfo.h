@@ -9,9 +9,9 @@
 #include "environment/CDLLsInformation.h"
 #include "registry/CIFilterRegistryHelperBase.h"
 #include "registry/FilterLookupRecord.h"
-#include "util/ForeignModule.h"
-#include "util/ForeignPtr.h"
-#include "util/LibraryHandle.h"
+#include "foreign/ForeignModule.h"
+#include "foreign/ForeignPtr.h"
+#include "util/owners/LibraryHandle.h"
 
 // Who is hosting the filter: the host executable's path and its upper-cased
 // base name (for example "MSSDMN"), read once when the filter object is made,

@@ -4,13 +4,13 @@
 #include <new>
 
 #include "filter/ChmSystemTitle.h"
-#include "util/BoundedString.h"
-#include "util/CoTaskMemCopyOf.h"
-#include "util/CopyOf.h"
-#include "util/DeleteFolderTree.h"
-#include "util/FileExists.h"
-#include "util/FilterClassId.h"
-#include "util/SplitPath.h"
+#include "util/strings/BoundedString.h"
+#include "util/strings/CoTaskMemCopyOf.h"
+#include "util/strings/CopyOf.h"
+#include "util/paths/DeleteFolderTree.h"
+#include "util/paths/FileExists.h"
+#include "util/com/FilterClassId.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 // FMTID_SummaryInformation, spelled out so that no property-set header is needed.
@@ -456,7 +456,7 @@ HRESULT CIFilterBase::AdvancePage(ULONG* pageFlags)
     const ULONG flags = m_initFlags;
     const ULONG count = m_attributes.Count();
     const FULLPROPSPEC* attributes = m_attributes.Data();
-    if (!m_pageFilter.Call([&init, flags, count, attributes, pageFlags](IFilter* page) {
+    if (!m_pageFilter.call([&init, flags, count, attributes, pageFlags](IFilter* page) {
             init = page->Init(flags, count, attributes, pageFlags);
         }) ||
         init != S_OK) {

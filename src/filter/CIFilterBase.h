@@ -15,10 +15,10 @@
 #include "filter/FullPropSpecArray.h"
 #include "filter/SubFilterRelay.h"
 #include "filter/TitleValue.h"
-#include "util/ComPtr.h"
-#include "util/ForeignModule.h"
-#include "util/ForeignPtr.h"
-#include "util/ModuleCount.h"
+#include "util/owners/ComPtr.h"
+#include "foreign/ForeignModule.h"
+#include "foreign/ForeignPtr.h"
+#include "util/com/ModuleCount.h"
 
 // The CHM filter object: IFilter is its primary interface; IPersistFile names
 // the file, or IInitializeWithStream or IPersistStream hands it over as a

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "util/CoTaskMemBlock.h"
-#include "util/CoTaskMemCopyOf.h"
+#include "util/owners/CoTaskMemBlock.h"
+#include "util/strings/CoTaskMemCopyOf.h"
 
 CPageStream* CPageStream::Create(std::vector<BYTE>&& bytes, const wchar_t* name)
 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "util/ModuleCount.h"
+#include "util/com/ModuleCount.h"
 
 // A read-only stream over one page's bytes, which a page filter reads through
 // IInitializeWithStream or IPersistStream instead of a page file. Read, Seek,

@@ -4,8 +4,8 @@
 
 #include <cwchar>
 
-#include "util/BoundedString.h"
-#include "util/DeleteFolderTree.h"
+#include "util/strings/BoundedString.h"
+#include "util/paths/DeleteFolderTree.h"
 
 bool CRunFolder::Choose()
 {

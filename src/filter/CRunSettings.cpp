@@ -7,8 +7,8 @@
 #include <string>
 
 #include "filter/NamedMutexLock.h"
-#include "util/BoundedString.h"
-#include "util/UniqueHandle.h"
+#include "util/strings/BoundedString.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 constexpr wchar_t kSettingsFolder[] = L"Morvanex";

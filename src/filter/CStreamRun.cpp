@@ -9,8 +9,8 @@
 #include "crawler/PageFileWriter.h"
 #include "filter/CHostProcessInfo.h"
 #include "filter/CPageStream.h"
-#include "util/ComPtr.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/ComPtr.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 constexpr char kSystemName[] = "/#SYSTEM";

@@ -8,8 +8,8 @@
 
 #include "chmformat/ChmTitle.h"
 #include "filter/CRunFolder.h"
-#include "util/ForeignModule.h"
-#include "util/ForeignPtr.h"
+#include "foreign/ForeignModule.h"
+#include "foreign/ForeignPtr.h"
 
 class CChmEntryWalk;
 class CChmReader;

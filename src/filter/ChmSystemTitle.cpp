@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "crawler/CChmStorage.h"
-#include "util/LocalBlock.h"
+#include "util/owners/LocalBlock.h"
 
 bool ReadChmSystemTitle(const wchar_t* path, size_t capacity, ChmTitle& title)
 {

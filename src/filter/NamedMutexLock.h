@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 // Holds a named mutex, shared by every process of the session, for as long as
 // the object lives. The wait is bounded so that a stuck process cannot stall

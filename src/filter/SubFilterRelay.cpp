@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 bool IsRobotsWord(const wchar_t* text)
@@ -27,7 +27,7 @@ void BlankRobotsWord(PROPVARIANT* value)
 void SubFilterRelay::Hold(ForeignPtr<IFilter>& filter)
 {
     Clear();
-    m_filter.CopyFrom(filter);
+    m_filter.copy_from(filter);
     m_lastText = S_OK;
     m_faulted = false;
 }
@@ -44,7 +44,7 @@ HRESULT SubFilterRelay::Relay(Call&& call)
     if (!m_filter)
         return E_FAIL;
     HRESULT hr = E_FAIL;
-    if (!m_filter.Call([&hr, &call](IFilter* filter) { hr = call(filter); })) {
+    if (!m_filter.call([&hr, &call](IFilter* filter) { hr = call(filter); })) {
         // Its state is unknown now: the pointer has let go of it without a call.
         m_lastText = S_OK;
         m_faulted = true;

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <filter.h>
 
-#include "util/ForeignPtr.h"
+#include "foreign/ForeignPtr.h"
 
 // The pipeline's way to the current page's filter: holds a reference of its own
 // and the result of the last GetText on the current chunk, so that a page filter

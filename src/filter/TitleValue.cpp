@@ -2,9 +2,9 @@
 
 #include <filterr.h>
 
-#include "util/CoTaskMemBlock.h"
-#include "util/CoTaskMemCopyOf.h"
-#include "util/CopyOf.h"
+#include "util/owners/CoTaskMemBlock.h"
+#include "util/strings/CoTaskMemCopyOf.h"
+#include "util/strings/CopyOf.h"
 
 bool TitleValue::Set(const wchar_t* title)
 {
@@ -25,8 +25,8 @@ HRESULT TitleValue::Get(PROPVARIANT** value)
         return FILTER_E_NO_MORE_VALUES;
     if (!value)
         return E_POINTER;
-    CoTaskMemBlock<PROPVARIANT> variant;
-    if (!variant.allocate(sizeof(PROPVARIANT)))
+    CoTaskMemBlock<PROPVARIANT> variant(static_cast<PROPVARIANT*>(CoTaskMemAlloc(sizeof(PROPVARIANT))));
+    if (!variant)
         return E_OUTOFMEMORY;
     CoTaskMemBlock<wchar_t> text = CoTaskMemCopyOf(m_text.get());
     if (!text)

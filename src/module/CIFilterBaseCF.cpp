@@ -3,7 +3,7 @@
 #include <new>
 
 #include "filter/CIFilterBase.h"
-#include "util/ModuleCount.h"
+#include "util/com/ModuleCount.h"
 
 STDMETHODIMP CIFilterBaseCF::QueryInterface(REFIID riid, void** ppv)
 {

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include "util/ModuleCount.h"
+#include "util/com/ModuleCount.h"
 
 // Class factory of the filter class. Each factory is independent; it counts in
 // g_moduleCount from its construction in DllGetClassObject until its last Release.

@@ -8,8 +8,8 @@
 #include "module/CIFilterBaseCF.h"
 #include "module/CIFitlerBaseApp.h"
 #include "registration/SelfRegistration.h"
-#include "util/FilterClassId.h"
-#include "util/ModuleCount.h"
+#include "util/com/FilterClassId.h"
+#include "util/com/ModuleCount.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace ClassesRoot {
 

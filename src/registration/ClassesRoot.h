@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 // The few registry operations the registration routines share. Paths are
 // below HKEY_CLASSES_ROOT; keys are opened and created with KEY_ALL_ACCESS.

@@ -2,7 +2,7 @@
 
 #include "registration/ClassesRoot.h"
 #include "registration/KeyPath.h"
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 // ProgIDs and extensions of 260 characters or more are refused outright.

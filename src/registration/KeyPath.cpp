@@ -1,6 +1,6 @@
 #include "registration/KeyPath.h"
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 bool KeyPath::Append(const wchar_t* text)
 {

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "util/FilterClassId.h"
+#include "util/com/FilterClassId.h"
 
 const DocumentTypeRow kDocumentTypes[] = {
     {L".chm", L"chm.file", L"Compiled HTML Help file", L"{B5E07D92-6A1C-4F3D-B2E8-0C49A7F318D5}",

@@ -12,9 +12,9 @@
 #include "registry/JoinKeyPath.h"
 #include "registry/ReadRegistryText.h"
 #include "registry/SystemDirectorySource.h"
-#include "util/AppendBackslash.h"
-#include "util/BoundedString.h"
-#include "util/SplitPath.h"
+#include "util/paths/AppendBackslash.h"
+#include "util/strings/BoundedString.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 constexpr size_t kDriveCapacity = 4;

@@ -7,10 +7,10 @@
 #include "registry/CRegistry.h"
 #include "registry/JoinKeyPath.h"
 #include "registry/ReadRegistryText.h"
-#include "util/AppendBackslash.h"
-#include "util/BoundedString.h"
-#include "util/FileExists.h"
-#include "util/SplitPath.h"
+#include "util/paths/AppendBackslash.h"
+#include "util/strings/BoundedString.h"
+#include "util/paths/FileExists.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 constexpr size_t kDriveCapacity = 4;

@@ -8,7 +8,7 @@
 #include "registry/ReadExtensionValue.h"
 #include "registry/ReadHandlerValue.h"
 #include "registry/ReadRegistryText.h"
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 const wchar_t kSharePointKey[] = L"SOFTWARE\\Microsoft\\SharePoint Portal Server";

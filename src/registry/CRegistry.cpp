@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <new>
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 // Character capacities become byte capacities without wrapping: a capacity

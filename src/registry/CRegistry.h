@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 // Read-only access to one registry key at a time. Every operation answers
 // non-zero for success and zero for any failure; platform error codes are not

@@ -1,6 +1,6 @@
 #include "registry/JoinKeyPath.h"
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 BOOL JoinKeyPath(wchar_t* out, size_t capacity, std::initializer_list<const wchar_t*> pieces)
 {

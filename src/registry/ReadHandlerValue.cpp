@@ -2,7 +2,7 @@
 
 #include "registry/CRegistry.h"
 #include "registry/ReadRegistryText.h"
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 constexpr DWORD kHandlerLength = 39;

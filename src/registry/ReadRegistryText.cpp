@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 // Up to this limit the buffer is sized by the limit, and the typed read's own

@@ -1,13 +1,13 @@
 #include "xml/CXMLAttributesHelper.h"
 
-#include "util/BStr.h"
-#include "util/CComError.h"
+#include "util/owners/BStr.h"
+#include "util/com/CComError.h"
 
 namespace {
 
 BStr MakeBStr(const std::wstring& text)
 {
-    BStr bstr(text.c_str());
+    BStr bstr(SysAllocString(text.c_str()));
     if (!bstr)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMNode);
     return bstr;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // Reads and writes the attributes of one node by name. Failures of the document
 // object model are raised as CComError.

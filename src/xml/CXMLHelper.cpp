@@ -1,8 +1,8 @@
 #include "xml/CXMLHelper.h"
 
-#include "util/BStr.h"
-#include "util/LocalBlock.h"
-#include "util/CComError.h"
+#include "util/owners/BStr.h"
+#include "util/owners/LocalBlock.h"
+#include "util/com/CComError.h"
 #include "xml/XmlClassCreator.h"
 #include "xml/XmlClassIds.h"
 
@@ -39,7 +39,7 @@ bool CXMLHelper::LoadXml(const std::wstring& text)
 {
     if (text.empty())
         return false;
-    BStr bstr(text.c_str());
+    BStr bstr(SysAllocString(text.c_str()));
     if (!bstr)
         return false;
     VARIANT_BOOL loaded = VARIANT_FALSE;
@@ -69,7 +69,7 @@ ComPtr<IXMLDOMNode> CXMLHelper::GetRoot()
 
 ComPtr<IXMLDOMElement> CXMLHelper::CreateElement(const std::wstring& name)
 {
-    BStr bstr(name.c_str());
+    BStr bstr(SysAllocString(name.c_str()));
     if (!bstr)
         throw CComError(E_OUTOFMEMORY, IID_IXMLDOMDocument);
     ComPtr<IXMLDOMElement> element;

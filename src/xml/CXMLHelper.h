@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // One in-memory MSXML document (4.0, else 3.0): start it with an empty root,
 // load text into it, reach its root and make elements. Failures of the document

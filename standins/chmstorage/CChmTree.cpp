@@ -5,7 +5,7 @@
 #include "CStandInStream.h"
 #include "PlatformHeapCheck.h"
 #include "crawler/IITStorage.h"
-#include "util/CoTaskMemBlock.h"
+#include "util/owners/CoTaskMemBlock.h"
 
 namespace {
 // Deeper than any real help project; stops a crafted file from recursing on.

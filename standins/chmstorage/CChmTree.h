@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // The Windows view of one CHM: one storage per folder, leaf names, sizes. Made
 // from Wine's own itss.dll, which decodes the file but reports elements in

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // One stream of Wine's component as the stand-in hands it out: every call goes
 // through to Wine's stream, between the heap checks of PlatformHeapCheck.

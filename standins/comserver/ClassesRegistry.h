@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 // Reading the class registrations under HKEY_CLASSES_ROOT the way the stand-ins
 // and the dump tool both need it.

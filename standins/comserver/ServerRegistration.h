@@ -5,7 +5,7 @@
 #include <string>
 
 #include "comserver/ClassesRegistry.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 // The start of the image this code is linked into: the server DLL itself.
 extern "C" IMAGE_DOS_HEADER __ImageBase;

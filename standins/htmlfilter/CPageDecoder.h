@@ -5,8 +5,8 @@
 
 #include <objidl.h>
 
-#include "util/ComPtr.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/ComPtr.h"
+#include "util/owners/UniqueHandle.h"
 
 // Reads a page file, or a page handed over as a stream, block by block and decodes it to UTF-16 through the
 // platform's code pages, never holding more than a block. The encoding comes

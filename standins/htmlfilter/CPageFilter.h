@@ -12,7 +12,7 @@
 #include "CHtmlScanner.h"
 #include "CPageDecoder.h"
 #include "PageChunk.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // The reference page filter: hands out the text and meta values of an HTML
 // page, or the text of a plain text file, as a search host expects of the

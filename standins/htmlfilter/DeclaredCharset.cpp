@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 bool IsSpace(char c)

@@ -6,7 +6,7 @@
 
 #include "ReferenceFilterIds.h"
 #include "comserver/ServerRegistration.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 using ClassesRegistry::GuidText;
 using ClassesRegistry::kIFilterAddin;

@@ -30,7 +30,7 @@
 #include "support/FolderEntries.h"
 #include "support/LoadedModule.h"
 #include "support/Narrow.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 std::atomic<size_t> g_largest{0};

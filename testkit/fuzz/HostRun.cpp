@@ -7,8 +7,8 @@
 
 #include "support/FolderEntries.h"
 #include "support/Narrow.h"
-#include "util/ComPtr.h"
-#include "util/FilterClassId.h"
+#include "util/owners/ComPtr.h"
+#include "util/com/FilterClassId.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ HostRunResult RunHostDocument(GetClassObjectFn getClassObject, const std::wstrin
         return result;
     }
     ComPtr<IPersistFile> persist;
-    if (FAILED(filter.As(persist))) {
+    if (FAILED(filter.query(persist))) {
         problems.push_back("no IPersistFile");
         return result;
     }

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "support/WinePath.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 ChmBuilder::ChmBuilder(const ScratchFolder& scratch, std::wstring project)
     : m_scratch(scratch), m_project(std::move(project))

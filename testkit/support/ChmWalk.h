@@ -8,7 +8,7 @@
 #include "crawler/CChmStorage.h"
 #include "support/Narrow.h"
 #include "support/WinePath.h"
-#include "util/LocalBlock.h"
+#include "util/owners/LocalBlock.h"
 
 // A whole walk of an open reader: "folder|name" per stream, the code that ended
 // it, and optionally each stream's bytes.

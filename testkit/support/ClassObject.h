@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // How a host reaches a class of a DLL it loaded itself, without the registry:
 // the DLL's DllGetClassObject, the class factory it gives, then CreateInstance.

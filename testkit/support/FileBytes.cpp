@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "support/FolderEntries.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 void AddFilesBelow(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>& out)

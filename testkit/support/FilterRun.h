@@ -81,7 +81,7 @@ protected:
     {
         auto filter = NewFilter();
         ComPtr<IPersistFile> persist;
-        EXPECT_EQ(S_OK, filter.As(persist));
+        EXPECT_EQ(S_OK, filter.query(persist));
         EXPECT_EQ(S_OK, persist->Load(chm.c_str(), STGM_READ));
         ULONG flags = 0xFFFF;
         EXPECT_EQ(wantInit, filter->Init(kInitFlags, attributeCount, attributes, &flags));

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "util/FindHandle.h"
+#include "util/owners/FindHandle.h"
 
 std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder)
 {

@@ -7,8 +7,8 @@
 
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
-#include "util/FilterClassId.h"
-#include "util/ComPtr.h"
+#include "util/com/FilterClassId.h"
+#include "util/owners/ComPtr.h"
 
 // Loads the built DLL the way a search host does and reaches its exports.
 class HostHarness : public ::testing::Test {

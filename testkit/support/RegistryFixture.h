@@ -5,7 +5,7 @@
 #include <string>
 
 #include "support/Narrow.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 // Writes one value under a root key (a scratch tree in these tests).
 inline void SetRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data,

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD bytes)

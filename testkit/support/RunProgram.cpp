@@ -1,6 +1,6 @@
 #include "support/RunProgram.h"
 
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 DWORD RunProgram(std::wstring commandLine)
 {

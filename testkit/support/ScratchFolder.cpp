@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "support/FolderEntries.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 void MakeFolders(const std::wstring& path)

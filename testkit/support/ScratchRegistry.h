@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 // Points HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER and HKEY_CLASSES_ROOT of this
 // process at a scratch tree for as long as the object lives, then restores them

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "crawler/IITStorage.h"
-#include "util/CoTaskMemBlock.h"
+#include "util/owners/CoTaskMemBlock.h"
 
 ComPtr<IStorage> OpenChmRoot(const std::wstring& chm)
 {

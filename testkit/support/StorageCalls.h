@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // Calls on a CHM's storages as a reader makes them, for tests of the storage
 // component itself. Each gives an empty result where a call fails.

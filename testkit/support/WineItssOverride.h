@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "support/ClassObjectOverride.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 // Serves CLSID_ITStorage from Wine's own itss.dll in this process for as long
 // as the object lives, ahead of whatever the prefix registers (the stand-in).

@@ -34,7 +34,7 @@
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
 #include "support/WinePath.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 void PrintTo(ChmFault fault, std::ostream* out);
 

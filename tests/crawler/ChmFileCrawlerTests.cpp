@@ -8,7 +8,7 @@
 #include "CrawlerFixture.h"
 #include "FakeStorage.h"
 #include "support/ClassObjectOverride.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 

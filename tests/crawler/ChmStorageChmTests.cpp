@@ -22,8 +22,8 @@
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
 #include "support/WineItssOverride.h"
-#include "util/ComPtr.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/ComPtr.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 class Chm : public ::testing::Test {

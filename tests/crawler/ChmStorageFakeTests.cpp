@@ -13,8 +13,8 @@
 #include "support/FolderEntries.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
-#include "util/ComPtr.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/ComPtr.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 FakeElement Failing(FakeElement element, HRESULT open)

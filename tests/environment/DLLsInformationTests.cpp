@@ -10,7 +10,7 @@
 #include "support/LoadedModule.h"
 #include "support/ScopedXmlClasses.h"
 #include "support/ScratchFolder.h"
-#include "util/BStr.h"
+#include "util/owners/BStr.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/XmlClassIds.h"
 
@@ -54,7 +54,7 @@ long CountNodes(CDLLsInformation& info, const wchar_t* expression)
 {
     ComPtr<IXMLDOMNode> root = info.XmlHelper()->GetRoot();
     ComPtr<IXMLDOMNodeList> nodes;
-    BStr query(expression);
+    BStr query(SysAllocString(expression));
     EXPECT_EQ(S_OK, root->selectNodes(query.get(), nodes.put()));
     long length = -1;
     nodes->get_length(&length);
@@ -65,7 +65,7 @@ ComPtr<IXMLDOMNode> SelectNode(CDLLsInformation& info, const wchar_t* expression
 {
     ComPtr<IXMLDOMNode> root = info.XmlHelper()->GetRoot();
     ComPtr<IXMLDOMNode> node;
-    BStr query(expression);
+    BStr query(SysAllocString(expression));
     root->selectSingleNode(query.get(), node.put());
     return node;
 }

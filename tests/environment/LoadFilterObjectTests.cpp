@@ -9,7 +9,7 @@
 #include "support/LoadedModule.h"
 #include "support/ModuleLoadCount.h"
 #include "support/ScratchFolder.h"
-#include "util/ForeignPtr.h"
+#include "foreign/ForeignPtr.h"
 
 namespace {
 

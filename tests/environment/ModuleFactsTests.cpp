@@ -10,7 +10,7 @@
 #include "environment/GetModuleVersion.h"
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "support/RegistryFixture.h"
 #include "support/ScratchFolder.h"
 #include "support/ScratchRegistry.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 namespace L = LookupFixture;

@@ -77,8 +77,8 @@ protected:
     static CLSID ClassOf(ForeignPtr<IFilter>& filter)
     {
         CLSID clsid = CLSID_NULL;
-        ForeignPtr<IPersist> persist = filter.Query<IPersist>(IID_IPersist);
-        persist.Call([&clsid](IPersist* p) { p->GetClassID(&clsid); });
+        ForeignPtr<IPersist> persist = filter.query<IPersist>(IID_IPersist);
+        persist.call([&clsid](IPersist* p) { p->GetClassID(&clsid); });
         return clsid;
     }
 

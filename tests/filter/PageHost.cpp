@@ -10,7 +10,7 @@
 #include <string>
 
 #include "filter/CHostProcessInfo.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 bool Override(HKEY predefined, const std::wstring& path, RegKey& key)
@@ -28,10 +28,10 @@ std::wstring FilterClass(const wchar_t* page)
     module = host.LoadPageFilter(page, filter);
     if (!filter)
         return L"none";
-    ForeignPtr<IPersist> persist = filter.Query<IPersist>(IID_IPersist);
+    ForeignPtr<IPersist> persist = filter.query<IPersist>(IID_IPersist);
     CLSID clsid = CLSID_NULL;
     HRESULT hr = E_FAIL;
-    if (!persist || !persist.Call([&](IPersist* p) { hr = p->GetClassID(&clsid); }) || FAILED(hr))
+    if (!persist || !persist.call([&](IPersist* p) { hr = p->GetClassID(&clsid); }) || FAILED(hr))
         return L"unknown";
     wchar_t text[40] = {};
     StringFromGUID2(clsid, text, 40);

@@ -6,7 +6,7 @@
 #include "support/HostHarness.h"
 #include "support/FolderEntries.h"
 #include "support/ScratchFolder.h"
-#include "util/CoTaskMemBlock.h"
+#include "util/owners/CoTaskMemBlock.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ using FilterObject = HostHarness;
 ComPtr<IPersistFile> PersistOf(const ComPtr<IFilter>& filter)
 {
     ComPtr<IPersistFile> persist;
-    EXPECT_EQ(S_OK, filter.As(persist));
+    EXPECT_EQ(S_OK, filter.query(persist));
     return persist;
 }
 
@@ -32,17 +32,17 @@ TEST_F(FilterObject, IdentityThroughBothInterfaces)
     auto persist = PersistOf(filter);
 
     ComPtr<IUnknown> fromFilter, fromPersist, persistAsUnknown;
-    ASSERT_EQ(S_OK, filter.As(fromFilter));
-    ASSERT_EQ(S_OK, persist.As(fromPersist));
+    ASSERT_EQ(S_OK, filter.query(fromFilter));
+    ASSERT_EQ(S_OK, persist.query(fromPersist));
     EXPECT_EQ(fromFilter.get(), fromPersist.get());
     EXPECT_EQ(static_cast<IUnknown*>(persist.get()), fromFilter.get()) << "identity is the IPersistFile pointer";
 
     ComPtr<IPersist> asPersist;
-    ASSERT_EQ(S_OK, filter.As(asPersist));
+    ASSERT_EQ(S_OK, filter.query(asPersist));
     EXPECT_EQ(static_cast<IPersist*>(persist.get()), asPersist.get());
 
     ComPtr<IFilter> back;
-    ASSERT_EQ(S_OK, persist.As(back));
+    ASSERT_EQ(S_OK, persist.query(back));
     EXPECT_EQ(filter.get(), back.get());
 
     void* out = reinterpret_cast<void*>(0x1234);

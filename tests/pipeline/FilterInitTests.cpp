@@ -7,8 +7,8 @@
 #include "support/FilterRun.h"
 #include "filter/CIFilterBase.h"
 #include "support/ChmBuilder.h"
-#include "util/FolderFind.h"
-#include "util/UniqueHandle.h"
+#include "util/paths/FolderFind.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 
@@ -144,7 +144,7 @@ TEST_F(FilterInit, FailsWithoutAFileOrWhenTheFileHasGone)
 
     const std::wstring gone = m_scratch.WriteFile(L"gone.chm", "ITSF");
     ComPtr<IPersistFile> persist;
-    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, filter.query(persist));
     ASSERT_EQ(S_OK, persist->Load(gone.c_str(), STGM_READ));
     ASSERT_TRUE(DeleteFileW(gone.c_str()));
     flags = 0;
@@ -256,7 +256,7 @@ TEST_F(FilterInit, OneObjectForManyRunsAndFiles)
     const std::wstring other = m_scratch.WriteFile(L"other.chm", "not opened");
     WritePrivateProfileStringW(HostPath().c_str(), other.c_str(), L"xx", SettingsFile().c_str());
     ComPtr<IPersistFile> persist;
-    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, filter.query(persist));
     ASSERT_EQ(S_OK, persist->Load(other.c_str(), STGM_READ));
     EXPECT_EQ(L"", Marks(m_chm));
     persist.reset();
@@ -267,7 +267,7 @@ TEST_F(FilterInit, OneObjectForManyRunsAndFiles)
     // Another file loaded while a run is under way: the run keeps the file it
     // started with, and its end forgets that file's marks, not the other's.
     filter = Start(m_chm);
-    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, filter.query(persist));
     STAT_CHUNK chunk{};
     ASSERT_EQ(S_OK, filter->GetChunk(&chunk));
     ASSERT_EQ(S_OK, persist->Load(other.c_str(), STGM_READ));

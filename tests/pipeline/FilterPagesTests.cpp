@@ -286,7 +286,7 @@ TEST_F(FilterPages, FaultInsideAPageFilterDllOnAStreamRun)
         auto run = [this, &chm]() {
             auto filter = NewFilter();
             ComPtr<IInitializeWithStream> initialize;
-            EXPECT_EQ(S_OK, filter.As(initialize));
+            EXPECT_EQ(S_OK, filter.query(initialize));
             EXPECT_EQ(S_OK, initialize->Initialize(ComPtr<IStream>(TestStream::Create(FileBytes(chm))).get(), STGM_READ));
             ULONG flags = 0;
             EXPECT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));

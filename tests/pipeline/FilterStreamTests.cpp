@@ -17,7 +17,7 @@
 #include "support/FileBytes.h"
 #include "support/Narrow.h"
 #include "support/TestStream.h"
-#include "util/UniqueHandle.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 
@@ -112,7 +112,7 @@ protected:
     {
         auto filter = NewFilter();
         ComPtr<IInitializeWithStream> initialize;
-        EXPECT_EQ(S_OK, filter.As(initialize));
+        EXPECT_EQ(S_OK, filter.query(initialize));
         EXPECT_EQ(S_OK, initialize->Initialize(stream, STGM_READ));
         ULONG flags = 0;
         EXPECT_EQ(wantInit, filter->Init(kInitFlags, 0, nullptr, &flags));
@@ -222,18 +222,18 @@ TEST_F(FilterStream, StreamInterfacesAndTheDocumentOfTheNextInit)
 {
     auto filter = NewFilter();
     ComPtr<IUnknown> identity;
-    ASSERT_EQ(S_OK, filter.As(identity));
+    ASSERT_EQ(S_OK, filter.query(identity));
     for (const IID* iid : {&IID_IPersistStream, &IID_IPersist, &__uuidof(IInitializeWithStream)}) {
         ComPtr<IUnknown> asked;
         ASSERT_EQ(S_OK, asked.receive([&](IUnknown** out) {
             return filter->QueryInterface(*iid, reinterpret_cast<void**>(out));
         })) << Narrow(GuidString(*iid));
         ComPtr<IUnknown> back;
-        ASSERT_EQ(S_OK, asked.As(back));
+        ASSERT_EQ(S_OK, asked.query(back));
         EXPECT_EQ(identity.get(), back.get()) << "one identity";
     }
     ComPtr<IPersistStream> persist;
-    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, filter.query(persist));
     CLSID clsid{};
     EXPECT_EQ(S_OK, persist->GetClassID(&clsid));
     EXPECT_EQ(CLSID_TavrinolexFilter, clsid);
@@ -246,7 +246,7 @@ TEST_F(FilterStream, StreamInterfacesAndTheDocumentOfTheNextInit)
     // A host that asks for write access is refused, and the object stays free
     // for a proper Initialize.
     ComPtr<IInitializeWithStream> initialize;
-    ASSERT_EQ(S_OK, filter.As(initialize));
+    ASSERT_EQ(S_OK, filter.query(initialize));
     const std::wstring a = SmallHelpFile("alpha"), b = SmallHelpFile("beta"), c = SmallHelpFile("gamma");
     for (DWORD mode : {static_cast<DWORD>(STGM_WRITE), static_cast<DWORD>(STGM_READWRITE)})
         EXPECT_EQ(STG_E_ACCESSDENIED, initialize->Initialize(Over(a).get(), mode));
@@ -262,7 +262,7 @@ TEST_F(FilterStream, StreamInterfacesAndTheDocumentOfTheNextInit)
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED), initialize->Initialize(Over(b).get(), STGM_READ));
     EXPECT_EQ(L"Help alpha", title()) << "the second Initialize changed nothing";
     ComPtr<IPersistFile> file;
-    ASSERT_EQ(S_OK, filter.As(file));
+    ASSERT_EQ(S_OK, filter.query(file));
     EXPECT_EQ(S_OK, file->Load(b.c_str(), STGM_READ));
     EXPECT_EQ(L"Help beta", title());
     EXPECT_EQ(S_OK, persist->Load(Over(c).get()));
@@ -380,7 +380,7 @@ TEST_F(FilterStream, AttemptRecordOnlyForANamedStreamAndAWritableSettingsFile)
     auto filter = Start(chm);
     EXPECT_EQ(L"x", Marks(chm));
     ComPtr<IPersistStream> persist;
-    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, filter.query(persist));
     ASSERT_EQ(S_OK, persist->Load(Over(chm).get()));
     ULONG flags = 0;
     ASSERT_EQ(S_OK, filter->Init(kInitFlags, 0, nullptr, &flags));
@@ -412,7 +412,7 @@ TEST_F(FilterStream, ObjectsOnSeveralThreadsEachWithItsOwnStream)
                     continue;
                 ComPtr<IInitializeWithStream> initialize;
                 ULONG flags = 0;
-                if (FAILED(filter.As(initialize)) || FAILED(initialize->Initialize(Over(files[t]).get(), STGM_READ)) ||
+                if (FAILED(filter.query(initialize)) || FAILED(initialize->Initialize(Over(files[t]).get(), STGM_READ)) ||
                     filter->Init(kInitFlags, 0, nullptr, &flags) != S_OK)
                     continue;
                 const SeenDocument doc = Pull(filter.get());

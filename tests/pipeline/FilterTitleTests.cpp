@@ -97,7 +97,7 @@ TEST_F(FilterTitle, ComesFromTheRunsFileWhateverLoadNamesSince)
     const std::wstring other = ChmBuilder(m_scratch, L"other").File("index.htm", "<html></html>").Build("Other Title");
     auto filter = Start(runs);
     ComPtr<IPersistFile> persist;
-    ASSERT_EQ(S_OK, filter.As(persist));
+    ASSERT_EQ(S_OK, filter.query(persist));
     ASSERT_EQ(S_OK, persist->Load(other.c_str(), STGM_READ));
     const SeenDocument doc = Pull(filter.get());
     ASSERT_FALSE(doc.chunks.empty());

@@ -11,7 +11,7 @@
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "support/ScratchFolder.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ protected:
         ComPtr<IFilter> filter;
         EXPECT_EQ(S_OK, CreateThroughClassObject(ClassObjectExport(m_dll.get()), ScriptFilter::ClassId, filter));
         ComPtr<IPersistFile> persist;
-        EXPECT_EQ(S_OK, filter.As(persist));
+        EXPECT_EQ(S_OK, filter.query(persist));
         const std::wstring page = m_folder.WriteFile(L"page.htm", "<!--script\n" + script + "\n-->");
         EXPECT_EQ(S_OK, persist->Load(page.c_str(), STGM_READ));
         ULONG flags = 0;

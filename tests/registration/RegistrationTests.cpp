@@ -9,7 +9,7 @@
 #include "registration/SelfRegistration.h"
 #include "registration/ServerRegistration.h"
 #include "support/LoadedModule.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 

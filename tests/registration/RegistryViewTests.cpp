@@ -13,7 +13,7 @@
 #include "support/LoadedModule.h"
 #include "support/RegistryTree.h"
 #include "support/RunProgram.h"
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "registry/CRegistry.h"
 #include "registry/ReadRegistryText.h"
 #include "support/ScratchRegistry.h"
-#include "util/LocalBlock.h"
-#include "util/RegKey.h"
+#include "util/owners/LocalBlock.h"
+#include "util/owners/RegKey.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "registry/ReadExtensionValue.h"
 #include "registry/ReadHandlerValue.h"
 #include "registry/SystemDirectorySource.h"
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 using namespace LookupFixture;
 

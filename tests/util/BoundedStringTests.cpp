@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "support/ScratchFolder.h"
-#include "util/FileExists.h"
-#include "util/UniqueHandle.h"
+#include "util/paths/FileExists.h"
+#include "util/owners/UniqueHandle.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ TEST(FileExists, Table)
     {
         UniqueHandle made(CreateFileW((L"\\\\?\\" + at260).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(made.valid());
+        ASSERT_TRUE(made);
     }
 
     struct Case {

@@ -5,10 +5,10 @@
 #include "environment/EnvironmentFacts.h"
 #include "support/Narrow.h"
 #include "support/ScratchFolder.h"
-#include "util/AppendPath.h"
-#include "util/GetLongPath.h"
-#include "util/ReplaceChar.h"
-#include "util/SplitPath.h"
+#include "util/paths/AppendPath.h"
+#include "util/paths/GetLongPath.h"
+#include "util/strings/ReplaceChar.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "support/LoadedModule.h"
 #include "support/ScopedXmlClasses.h"
-#include "util/BStr.h"
-#include "util/CComError.h"
+#include "util/owners/BStr.h"
+#include "util/com/CComError.h"
 #include "xml/CXMLAttributesHelper.h"
 #include "xml/CXMLHelper.h"
 #include "xml/XmlClassIds.h"

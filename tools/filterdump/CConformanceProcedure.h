@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ConformanceChunk.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 class CConformanceTally;
 

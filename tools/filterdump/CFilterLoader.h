@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "util/ComPtr.h"
-#include "util/LibraryHandle.h"
+#include "util/owners/ComPtr.h"
+#include "util/owners/LibraryHandle.h"
 
 // Creates the filter for a file the way a search host does: from the standard
 // registration of the file's extension (extension or its document type,

@@ -16,7 +16,7 @@
 #include "support/Narrow.h"
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 class Chm : public ::testing::Test {

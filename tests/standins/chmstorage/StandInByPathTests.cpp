@@ -24,8 +24,8 @@
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
 #include "support/WineItssOverride.h"
-#include "util/CoTaskMemBlock.h"
-#include "util/ComPtr.h"
+#include "util/owners/CoTaskMemBlock.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 constexpr DWORD kReadExclusive = STGM_READ | STGM_SHARE_EXCLUSIVE;

@@ -9,7 +9,7 @@
 #include "support/ClassObject.h"
 #include "support/LoadedModule.h"
 #include "support/Narrow.h"
-#include "util/ComPtr.h"
+#include "util/owners/ComPtr.h"
 
 namespace {
 constexpr size_t kMaxChunkChars = 4096;
@@ -45,7 +45,7 @@ std::vector<SeenChunk> RunPageFilter(const std::wstring& path, bool html, size_t
     ComPtr<IFilter> filter;
     EXPECT_EQ(S_OK, CreateThroughClassObject(ClassObjectExport(module.get()), clsid, filter));
     ComPtr<IPersistFile> persist;
-    EXPECT_EQ(S_OK, filter.As(persist));
+    EXPECT_EQ(S_OK, filter.query(persist));
     EXPECT_EQ(S_OK, persist->Load(path.c_str(), STGM_READ));
     ULONG flags = 99;
     EXPECT_EQ(S_OK, filter->Init(IFILTER_INIT_CANON_PARAGRAPHS | IFILTER_INIT_APPLY_INDEX_ATTRIBUTES,

@@ -1,4 +1,4 @@
-#include "util/RegKey.h"
+#include "util/owners/RegKey.h"
 
 #include <cstdint>
 
@@ -12,18 +12,8 @@ bool IsPredefined(HKEY key)
 }
 }
 
-RegKey& RegKey::operator=(RegKey&& other) noexcept
+void RegKeyPolicy::Close(HKEY key)
 {
-    if (this != &other) {
-        reset();
-        m_key = other.detach();
-    }
-    return *this;
-}
-
-void RegKey::reset()
-{
-    if (m_key && !IsPredefined(m_key))
-        RegCloseKey(m_key);
-    m_key = nullptr;
+    if (!IsPredefined(key))
+        RegCloseKey(key);
 }

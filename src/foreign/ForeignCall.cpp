@@ -1,4 +1,4 @@
-#include "util/ForeignCall.h"
+#include "foreign/ForeignCall.h"
 
 #if defined(__i386__)
 

@@ -1,4 +1,4 @@
-#include "util/CopyOf.h"
+#include "util/strings/CopyOf.h"
 
 #include <cwchar>
 #include <new>

@@ -1,4 +1,4 @@
-#include "util/ReplaceChar.h"
+#include "util/strings/ReplaceChar.h"
 
 size_t ReplaceChar(wchar_t* text, wchar_t find, wchar_t replacement)
 {

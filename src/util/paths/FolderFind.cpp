@@ -1,4 +1,4 @@
-#include "util/FolderFind.h"
+#include "util/paths/FolderFind.h"
 
 namespace {
 FindFirstEntryFn g_first = FindFirstFileW;

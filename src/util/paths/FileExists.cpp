@@ -1,9 +1,9 @@
-#include "util/FileExists.h"
+#include "util/paths/FileExists.h"
 
 #include <cwchar>
 
-#include "util/BoundedString.h"
-#include "util/FindHandle.h"
+#include "util/strings/BoundedString.h"
+#include "util/owners/FindHandle.h"
 
 namespace {
 // The forms hosts use to pass a path on unparsed; the '?' in them is no pattern.

@@ -1,4 +1,4 @@
-#include "util/SplitPath.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 struct Part {

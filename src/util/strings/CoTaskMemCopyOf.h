@@ -1,5 +1,5 @@
 #pragma once
-#include "util/CoTaskMemBlock.h"
+#include "util/owners/CoTaskMemBlock.h"
 
 // An exact-length copy of a string in CoTaskMemAlloc memory, for handing to a
 // COM caller, who frees it; empty for a null string or when memory runs out.

@@ -1,6 +1,6 @@
-#include "util/AppendBackslash.h"
+#include "util/paths/AppendBackslash.h"
 
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 bool AppendBackslash(wchar_t* folder, size_t capacity)
 {

@@ -1,4 +1,4 @@
-#include "util/DeleteFolderTree.h"
+#include "util/paths/DeleteFolderTree.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <memory>
 #include <new>
 
-#include "util/BoundedString.h"
-#include "util/FindHandle.h"
-#include "util/FolderFind.h"
+#include "util/strings/BoundedString.h"
+#include "util/owners/FindHandle.h"
+#include "util/paths/FolderFind.h"
 
 namespace {
 constexpr size_t kPathCapacity = 2049;

@@ -1,4 +1,4 @@
-#include "util/AddModuleReference.h"
+#include "foreign/AddModuleReference.h"
 
 // GetModuleHandleExW counts one in a single call; systems before it (it is
 // looked up at run time) take one with LoadLibrary on the module's own path.

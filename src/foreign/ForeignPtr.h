@@ -3,8 +3,8 @@
 
 #include <type_traits>
 
-#include "util/ForeignCall.h"
-#include "util/ForeignFaults.h"
+#include "foreign/ForeignCall.h"
+#include "foreign/ForeignFaults.h"
 
 // One reference on an object of another vendor's DLL. Every call into the
 // object goes through the guard, AddRef and Release included, and the raw
@@ -31,42 +31,42 @@ public:
     ~ForeignPtr() { reset(); }
 
     // An object whose DLL has faulted is as good as none.
-    explicit operator bool() const { return m_p != nullptr && !Faulted(); }
-    HMODULE Module() const { return m_module; }
+    explicit operator bool() const { return m_p != nullptr && !faulted(); }
+    HMODULE module() const { return m_module; }
     // Whether the object's DLL has faulted since the object was made.
-    bool Faulted() const { return ForeignFaults::Process().Contains(m_module); }
+    bool faulted() const { return ForeignFaults::Process().Contains(m_module); }
 
-    // Runs call(object) guarded, as
-    //   filter.Call([&](IFilter* f) { hr = f->GetChunk(stat); });
+    // Runs fn(object) guarded, as
+    //   filter.call([&](IFilter* f) { hr = f->GetChunk(stat); });
     // False, with the object abandoned and its DLL in the record, when it
     // faulted or its DLL had faulted.
     template <typename Fn>
-    bool Call(Fn&& call)
+    bool call(Fn&& fn)
     {
         static_assert(std::is_trivially_destructible<typename std::remove_reference<Fn>::type>::value,
                       "a guarded call may be abandoned without unwinding: capture by reference or plain values only");
         if (!m_p)
             return false;
-        if (Faulted()) {
-            Abandon();
+        if (faulted()) {
+            abandon();
             return false;
         }
         T* object = m_p;
-        if (CallForeign([&call, object] { call(object); }))
+        if (CallForeign([&fn, object] { fn(object); }))
             return true;
         ForeignFaults::Process().Add(m_module, nullptr);
-        Abandon();
+        abandon();
         return false;
     }
 
     // Another interface of the same object, guarded; empty when the object
     // does not answer it (what a failed query leaves behind is not ours).
     template <typename U>
-    ForeignPtr<U> Query(REFIID iid, HRESULT* result = nullptr)
+    ForeignPtr<U> query(REFIID iid, HRESULT* result = nullptr)
     {
         U* raw = nullptr;
         HRESULT hr = E_FAIL;
-        if (!Call([&hr, &raw, &iid](T* object) { hr = object->QueryInterface(iid, reinterpret_cast<void**>(&raw)); }))
+        if (!call([&hr, &raw, &iid](T* object) { hr = object->QueryInterface(iid, reinterpret_cast<void**>(&raw)); }))
             hr = E_UNEXPECTED;
         if (result)
             *result = hr;
@@ -74,11 +74,11 @@ public:
     }
 
     // Holds what other holds, with a reference of its own (guarded AddRef).
-    void CopyFrom(ForeignPtr& other)
+    void copy_from(ForeignPtr& other)
     {
         reset();
         T* object = other.m_p;
-        if (object && other.Call([](T* p) { p->AddRef(); })) {
+        if (object && other.call([](T* p) { p->AddRef(); })) {
             m_p = object;
             m_module = other.m_module;
         }
@@ -89,12 +89,12 @@ public:
     {
         if (!m_p)
             return;
-        Call([](T* p) { p->Release(); });
+        call([](T* p) { p->Release(); });
         m_p = nullptr;
     }
 
     // Gives up the object without a call into it.
-    void Abandon() { m_p = nullptr; }
+    void abandon() { m_p = nullptr; }
 
     void swap(ForeignPtr& other) noexcept
     {

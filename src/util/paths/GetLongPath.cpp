@@ -1,10 +1,10 @@
-#include "util/GetLongPath.h"
+#include "util/paths/GetLongPath.h"
 
 #include <shlobj.h>
 
-#include "util/BoundedString.h"
-#include "util/ComPtr.h"
-#include "util/CoTaskMemBlock.h"
+#include "util/strings/BoundedString.h"
+#include "util/owners/ComPtr.h"
+#include "util/owners/CoTaskMemBlock.h"
 
 namespace {
 using GetLongPathNameFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);

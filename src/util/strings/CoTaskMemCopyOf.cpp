@@ -1,14 +1,14 @@
-#include "util/CoTaskMemCopyOf.h"
+#include "util/strings/CoTaskMemCopyOf.h"
 
 #include <cwchar>
 
 CoTaskMemBlock<wchar_t> CoTaskMemCopyOf(const wchar_t* text)
 {
-    CoTaskMemBlock<wchar_t> copy;
     if (!text)
-        return copy;
+        return CoTaskMemBlock<wchar_t>();
     const size_t length = wcslen(text);
-    if (copy.allocate((length + 1) * sizeof(wchar_t)))
+    CoTaskMemBlock<wchar_t> copy(static_cast<wchar_t*>(CoTaskMemAlloc((length + 1) * sizeof(wchar_t))));
+    if (copy)
         wmemcpy(copy.get(), text, length + 1);
     return copy;
 }

@@ -3,8 +3,8 @@
 
 #include <type_traits>
 
-#include "util/ForeignCall.h"
-#include "util/ForeignFaults.h"
+#include "foreign/ForeignCall.h"
+#include "foreign/ForeignFaults.h"
 
 // A function exported by another vendor's DLL (a class object's
 // DllGetClassObject, the indexing library's LoadIFilter), called the way
@@ -18,18 +18,18 @@ public:
 
     explicit operator bool() const { return m_function != nullptr; }
 
-    // Runs call(function) guarded, as
-    //   getClassObject.Call([&](auto* f) { hr = f(clsid, IID_IClassFactory, &out); });
+    // Runs fn(function) guarded, as
+    //   getClassObject.call([&](auto* f) { hr = f(clsid, IID_IClassFactory, &out); });
     // False when it faulted, or when the blamed DLL had faulted already.
     template <typename Invoke>
-    bool Call(Invoke&& call) const
+    bool call(Invoke&& fn) const
     {
         static_assert(std::is_trivially_destructible<typename std::remove_reference<Invoke>::type>::value,
                       "a guarded call may be abandoned without unwinding: capture by reference or plain values only");
         if (!m_function || ForeignFaults::Process().Contains(m_blame))
             return false;
         const Fn function = m_function;
-        if (CallForeign([&call, function] { call(function); }))
+        if (CallForeign([&fn, function] { fn(function); }))
             return true;
         if (m_blame)
             ForeignFaults::Process().Add(m_blame, nullptr);

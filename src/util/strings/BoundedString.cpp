@@ -1,4 +1,4 @@
-#include "util/BoundedString.h"
+#include "util/strings/BoundedString.h"
 
 HRESULT BoundedCopy(wchar_t* dest, size_t capacity, const wchar_t* src)
 {

@@ -1,8 +1,8 @@
-#include "util/ForeignFaults.h"
+#include "foreign/ForeignFaults.h"
 
 #include <algorithm>
 
-#include "util/AddModuleReference.h"
+#include "foreign/AddModuleReference.h"
 
 namespace {
 std::wstring Upper(const wchar_t* path)

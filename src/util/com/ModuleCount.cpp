@@ -1,3 +1,3 @@
-#include "util/ModuleCount.h"
+#include "util/com/ModuleCount.h"
 
 volatile LONG g_moduleCount = 0;

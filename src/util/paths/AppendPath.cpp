@@ -1,9 +1,9 @@
-#include "util/AppendPath.h"
+#include "util/paths/AppendPath.h"
 
 #include <shlwapi.h>
 
-#include "util/BoundedString.h"
-#include "util/SplitPath.h"
+#include "util/strings/BoundedString.h"
+#include "util/paths/SplitPath.h"
 
 namespace {
 constexpr DWORD kPathAppendVersion = 0x00040047;  // 4.71

@@ -42,19 +42,25 @@ STDMETHODIMP TestStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
         *pcbRead = 0;
     const ULONGLONG size = m_bytes.size();
     const ULONGLONG left = m_position < size ? size - m_position : 0;
-    const ULONG count = left < cb ? static_cast<ULONG>(left) : cb;
+    ULONG count = left < cb ? static_cast<ULONG>(left) : cb;
+    if (count > m_faults.largestRead)
+        count = m_faults.largestRead;
+    if (m_position >= m_faults.nothingFrom)
+        count = 0;
     if (count > 0 && m_position + count > m_faults.readFailsFrom)
         return STG_E_READFAULT;
     if (count > 0)
         std::memcpy(pv, m_bytes.data() + static_cast<size_t>(m_position), count);
     m_position += count;
     if (pcbRead)
-        *pcbRead = count;
+        *pcbRead = m_faults.overclaims && count != 0 ? cb + 1 : count;
     return count < cb ? S_FALSE : S_OK;
 }
 
 STDMETHODIMP TestStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position)
 {
+    if (origin == STREAM_SEEK_END && m_faults.endSeekFails)
+        return STG_E_INVALIDFUNCTION;
     if (m_faults.seeksBeforeFailure >= 0 && m_seeks++ >= m_faults.seeksBeforeFailure)
         return STG_E_SEEKERROR;
     const LONGLONG base = origin == STREAM_SEEK_SET ? 0

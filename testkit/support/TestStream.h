@@ -4,15 +4,20 @@
 
 #include <string>
 
-// A host's stream over a file's bytes, for tests of filters that take their
-// document as a stream. It can be made to fail as a host's stream may: reads
-// that reach a given offset, seeks after a number of them, a Stat that names
-// nothing or fails.
+// A host's stream over a file's bytes, for tests of filters and readers that
+// take their document as a stream. It can be made as awkward as a host's
+// stream may be: reads that fail from a given offset or stop short there,
+// reads in small pieces or claiming more than they gave, seeks that fail
+// after a number of them or to the end, a Stat that names nothing or fails.
 class TestStream final : public IStream {
 public:
     struct Faults {
         ULONGLONG readFailsFrom = ~0ull;   // a read touching this offset or beyond fails
+        ULONGLONG nothingFrom = ~0ull;     // a read starting at this offset or beyond gives nothing
+        ULONG largestRead = ~0ul;          // a read gives at most this many bytes
+        bool overclaims = false;           // a read that gives bytes claims one more than asked for
         LONG seeksBeforeFailure = -1;      // this many seeks succeed, then all fail; -1: never
+        bool endSeekFails = false;         // a seek from the end fails
         bool statFails = false;
     };
 

@@ -25,7 +25,6 @@
 #include "support/ChmBuilder.h"
 #include "support/FileBytes.h"
 #include "support/FolderEntries.h"
-#include "support/InterfaceTable.h"
 #include "support/ListedStreams.h"
 #include "support/LoadedModule.h"
 #include "support/LzxChm.h"
@@ -33,6 +32,7 @@
 #include "support/Narrow.h"
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
+#include "support/TestStream.h"
 #include "support/WinePath.h"
 #include "util/owners/ComPtr.h"
 
@@ -61,80 +61,6 @@ std::unique_ptr<IChmByteSource> StreamSource(const std::wstring& chm)
         return nullptr;
     return std::unique_ptr<IChmByteSource>(source.release());
 }
-
-// A host's stream over a file's bytes, as awkward as a host may make it: at
-// most perRead bytes a Read, reads at or past failFrom giving nothing, a seek
-// to the end failing, or a Read that claims more bytes than it was asked for.
-// Nothing but Seek and Read.
-class HostStream : public IStream {
-public:
-    HostStream(std::string bytes, ULONG perRead, ULONGLONG failFrom, bool endFails, bool overclaims)
-        : m_bytes(std::move(bytes)), m_perRead(perRead), m_failFrom(failFrom), m_endFails(endFails),
-          m_overclaims(overclaims)
-    {
-    }
-    virtual ~HostStream() = default;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
-    {
-        const InterfaceRow rows[] = {
-            {IID_IStream, static_cast<IStream*>(this)},
-            {IID_ISequentialStream, static_cast<IStream*>(this)},
-        };
-        return QueryInterfaceByTable(rows, riid, out);
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const LONG left = InterlockedDecrement(&m_refs);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
-    }
-    STDMETHODIMP Read(void* buffer, ULONG count, ULONG* read) override
-    {
-        ULONG given = 0;
-        if (m_at < m_bytes.size() && m_at < m_failFrom) {
-            given = std::min<ULONG>(std::min<ULONG>(count, m_perRead), static_cast<ULONG>(m_bytes.size() - m_at));
-            memcpy(buffer, m_bytes.data() + m_at, given);
-            m_at += given;
-        }
-        if (read)
-            *read = m_overclaims && given != 0 ? count + 1 : given;
-        return given == count ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override
-    {
-        if (origin == STREAM_SEEK_END && m_endFails)
-            return STG_E_INVALIDFUNCTION;
-        const LONGLONG base = origin == STREAM_SEEK_SET ? 0 : origin == STREAM_SEEK_CUR ? static_cast<LONGLONG>(m_at)
-                                                                                        : static_cast<LONGLONG>(m_bytes.size());
-        if (base + move.QuadPart < 0)
-            return STG_E_INVALIDFUNCTION;
-        m_at = static_cast<ULONGLONG>(base + move.QuadPart);
-        if (position)
-            position->QuadPart = m_at;
-        return S_OK;
-    }
-    STDMETHODIMP Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-    STDMETHODIMP CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
-    STDMETHODIMP Commit(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP Revert() override { return E_NOTIMPL; }
-    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
-
-private:
-    LONG m_refs = 1;
-    std::string m_bytes;
-    ULONG m_perRead;
-    ULONGLONG m_failFrom;
-    bool m_endFails;
-    bool m_overclaims;
-    ULONGLONG m_at = 0;
-};
 
 // What the storage component gives for a directory name; false when it cannot reach the stream.
 bool ComponentBytes(const ComPtr<IStorage>& root, const std::string& entry, std::string& bytes)
@@ -279,9 +205,14 @@ TEST(ChmReader, ReadsAHostsStreamWithSeekAndReadOnly)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        ComPtr<IStream> host;
-        host.copy_from(new HostStream(bytes, row.perRead, row.failFrom, row.endFails, row.overclaims));
-        host->Release();
+        // Nothing but Seek and Read: its Stat fails.
+        TestStream::Faults awkward;
+        awkward.largestRead = row.perRead;
+        awkward.nothingFrom = row.failFrom;
+        awkward.endSeekFails = row.endFails;
+        awkward.overclaims = row.overclaims;
+        awkward.statFails = true;
+        const ComPtr<IStream> host(TestStream::Create(bytes, L"", awkward));
         std::unique_ptr<CStreamByteSource> source(new CStreamByteSource);
         const bool sized = source->Open(host.get());
         EXPECT_EQ(!row.endFails, sized);

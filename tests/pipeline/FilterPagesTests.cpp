@@ -46,6 +46,19 @@ protected:
 
     static std::string Page(const std::string& script) { return "<html><!--script\n" + script + "\n--></html>"; }
 
+    // Five pages, the second scripted: .htm pages go to the scriptable filter,
+    // .txt pages to another.
+    std::wstring FaultsChm(int n, const std::string& script) const
+    {
+        return ChmBuilder(m_scratch, L"project" + std::to_wstring(n))
+            .File("a.htm", Page("text alpha"))
+            .File("b.htm", Page(script))
+            .File("c.txt", "gamma")
+            .File("d.htm", Page("text delta"))
+            .File("e.txt", "epsilon")
+            .Build("Faults");
+    }
+
     // Chunk numbers run 1, 2, 3 ... with the source number the same; GetText
     // answers only on text chunks and GetValue only on value chunks.
     static void ExpectWellFormed(const SeenDocument& doc)
@@ -214,13 +227,7 @@ TEST_F(FilterPages, FaultInsideAPageFilterDll)
         const FaultingFilterCopy dll(++n);
         ASSERT_TRUE(dll);
         LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString, dll.Path());
-        const std::wstring chm = ChmBuilder(m_scratch, L"project" + std::to_wstring(n))
-                                     .File("a.htm", Page("text alpha"))
-                                     .File("b.htm", Page(row.script))
-                                     .File("c.txt", "gamma")
-                                     .File("d.htm", Page("text delta"))
-                                     .File("e.txt", "epsilon")
-                                     .Build("Faults");
+        const std::wstring chm = FaultsChm(n, row.script);
         const int loadCount = ModuleLoadCount(dll.Module());
         dll.PlanFault(row.call, row.nth);
         auto filter = Start(chm);
@@ -276,13 +283,7 @@ TEST_F(FilterPages, FaultInsideAPageFilterDllOnAStreamRun)
         const FaultingFilterCopy dll(++n);
         ASSERT_TRUE(dll);
         LookupFixture::RegisterFilterClass(ScriptFilter::ClassIdString, dll.Path());
-        const std::wstring chm = ChmBuilder(m_scratch, L"project" + std::to_wstring(n))
-                                     .File("a.htm", Page("text alpha"))
-                                     .File("b.htm", Page(row.script))
-                                     .File("c.txt", "gamma")
-                                     .File("d.htm", Page("text delta"))
-                                     .File("e.txt", "epsilon")
-                                     .Build("Faults");
+        const std::wstring chm = FaultsChm(n, row.script);
         auto run = [this, &chm]() {
             auto filter = NewFilter();
             ComPtr<IInitializeWithStream> initialize;

@@ -57,6 +57,7 @@
 #include "crawler/CChmFileCrawler.h"
 #include "crawler/CChmStorage.h"
 #include "filter/CHostProcessInfo.h"
+#include "support/DrainChunk.h"
 #include "support/ListedStreams.h"
 #include "support/ScratchFolder.h"
 #include "support/StorageCalls.h"
@@ -122,22 +123,7 @@ HRESULT PullChunks(IFilter* filter, ChunkTimes& times)
             times.longestGapMs = now - last;
             times.longestGapAt = times.chunks - 1;
         }
-        if (stat.flags & CHUNK_TEXT) {
-            WCHAR text[4096];
-            for (;;) {
-                ULONG count = 4096;
-                if (FAILED(filter->GetText(&count, text)))
-                    break;
-            }
-        }
-        if (stat.flags & CHUNK_VALUE) {
-            PROPVARIANT* value = nullptr;
-            while (SUCCEEDED(filter->GetValue(&value)) && value) {
-                PropVariantClear(value);
-                CoTaskMemFree(value);
-                value = nullptr;
-            }
-        }
+        DrainChunk(filter, stat);
         last = NowMs();
     }
 }

@@ -30,6 +30,7 @@
 
 #include "crawler/CChmStorage.h"
 #include "crawler/IITStorage.h"
+#include "support/DrainChunk.h"
 #include "util/owners/ComPtr.h"
 #include "util/com/FilterClassId.h"
 #include "util/owners/LocalBlock.h"
@@ -77,22 +78,7 @@ void PullEverything(IFilter* filter)
             return;
         if (FAILED(hr))
             continue;
-        if (stat.flags & CHUNK_TEXT) {
-            WCHAR text[4096];
-            for (;;) {
-                ULONG count = 4096;
-                if (FAILED(filter->GetText(&count, text)))
-                    break;
-            }
-        }
-        if (stat.flags & CHUNK_VALUE) {
-            PROPVARIANT* value = nullptr;
-            while (SUCCEEDED(filter->GetValue(&value)) && value) {
-                PropVariantClear(value);
-                CoTaskMemFree(value);
-                value = nullptr;
-            }
-        }
+        DrainChunk(filter, stat);
     }
 }
 
